@@ -1,0 +1,23 @@
+#include "platform/platform.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace updexar::platform {
+namespace {
+Platform* g_platform = nullptr;
+}
+
+Platform& Os() {
+    if (!g_platform) {
+        std::fputs("updexar: no platform installed\n", stderr);
+        std::abort();
+    }
+    return *g_platform;
+}
+
+void InstallPlatform(Platform* platform) { g_platform = platform; }
+
+bool HasPlatform() { return g_platform != nullptr; }
+
+}  // namespace updexar::platform

@@ -1,0 +1,38 @@
+// Everything the operating system provides, gathered in one place. The real program installs the
+// Windows implementations at start; native tests install fakes.
+#pragma once
+
+#include "platform/ansi.h"
+#include "platform/clock.h"
+#include "platform/com.h"
+#include "platform/filesystem.h"
+#include "platform/fonts.h"
+#include "platform/network.h"
+#include "platform/process.h"
+#include "platform/registry.h"
+#include "platform/services.h"
+#include "platform/shell.h"
+#include "platform/system.h"
+
+namespace updexar::platform {
+
+struct Platform {
+    Registry* registry = nullptr;
+    FileSystem* files = nullptr;
+    System* system = nullptr;
+    Processes* processes = nullptr;
+    ServiceControl* services = nullptr;
+    ComRegistration* com = nullptr;
+    Fonts* fonts = nullptr;
+    Shell* shell = nullptr;
+    Network* network = nullptr;
+    Clock* clock = nullptr;
+    AnsiText* text = nullptr;
+};
+
+// The installed platform. Installing null removes it.
+Platform& Os();
+void InstallPlatform(Platform* platform);
+bool HasPlatform();
+
+}  // namespace updexar::platform

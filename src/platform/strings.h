@@ -1,0 +1,25 @@
+// Small text helpers for names, paths and keys that compare without regard to case.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace updexar {
+
+// Upper/lower case of ASCII letters and of the Latin-1 letters in UTF-8 text.
+std::string ToUpper(std::string_view text);
+std::string ToLower(std::string_view text);
+bool EqualsNoCase(std::string_view a, std::string_view b);
+bool StartsWithNoCase(std::string_view text, std::string_view prefix);
+bool EndsWithNoCase(std::string_view text, std::string_view suffix);
+bool ContainsNoCase(std::string_view text, std::string_view part);
+std::string Trim(std::string_view text);
+
+// Windows path pieces. Both "\" and "/" separate.
+std::string PathFileName(std::string_view path);
+std::string PathParent(std::string_view path);
+std::string PathJoin(std::string_view folder, std::string_view name);
+// One trailing backslash removed, as paths are held.
+std::string StripTrailingBackslash(std::string_view path);
+
+}  // namespace updexar

@@ -1,0 +1,54 @@
+// Facts about this computer and this process: folders, names, display, profile files.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace updexar::platform {
+
+struct ScreenSize {
+    int width = 0;
+    int height = 0;
+};
+
+class System {
+public:
+    virtual ~System() = default;
+
+    // As the system reports them; callers remove a trailing backslash themselves.
+    virtual std::string SystemDirectory() = 0;
+    virtual std::string WindowsDirectory() = 0;
+    virtual std::string TempDirectory() = 0;
+    virtual std::string AllUsersProfileDirectory() = 0;
+    virtual std::string DefaultUserProfileDirectory() = 0;
+    virtual std::string UserProfileDirectory() = 0;
+
+    virtual std::string ComputerName() = 0;
+    // Platform id 2 from the version query (with the 148-byte ANSI record); false when it fails.
+    virtual bool IsWinNTPlatform() = 0;
+
+    // Current display mode of the default display, in pixels; zeros when unknown.
+    virtual ScreenSize DisplayModeSize() = 0;
+    // Logical pixels per inch of the desktop, horizontally.
+    virtual int LogicalDpiX() = 0;
+    virtual int TwipsPerPixelX() = 0;
+    virtual int TwipsPerPixelY() = 0;
+    // Screen size in twips.
+    virtual ScreenSize ScreenSizeTwips() = 0;
+    // A system metric (SM_CYCAPTION = 4, SM_CYDLGFRAME = 8, ...), in pixels.
+    virtual int SystemMetric(int index) = 0;
+
+    // The profile (INI) reader: the value cut to what fits a buffer of bufferChars characters
+    // (including the NUL), or fallback when the section or key is missing.
+    virtual std::string ReadProfileString(const std::string& file, const std::string& section,
+                                          const std::string& key, const std::string& fallback,
+                                          uint32_t bufferChars = 255) = 0;
+
+    // The program's own file path and its command line without the program name.
+    virtual std::string ProgramPath() = 0;
+    virtual std::string CommandLine() = 0;
+    // Ends the process at once: no window is closed, no further code of ours runs.
+    [[noreturn]] virtual void EndProcess(uint32_t exitCode) = 0;
+};
+
+}  // namespace updexar::platform
