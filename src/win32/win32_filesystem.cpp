@@ -1,0 +1,492 @@
+// <windows.h> (through wide.h) must come before our header, which takes back CopyFile/DeleteFile.
+#include "win32/wide.h"
+//
+#include "win32/win32_filesystem.h"
+
+#include <algorithm>
+
+#include "platform/errors.h"
+#include "platform/strings.h"
+
+namespace updexar::win32 {
+namespace {
+
+constexpr DWORD kInvalid = INVALID_FILE_ATTRIBUTES;
+
+class Handle {
+public:
+    explicit Handle(HANDLE h = INVALID_HANDLE_VALUE) : h_(h) {}
+    ~Handle() { Close(); }
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+    bool Valid() const { return h_ != INVALID_HANDLE_VALUE && h_ != nullptr; }
+    HANDLE Get() const { return h_; }
+    void Close() {
+        if (Valid()) CloseHandle(h_);
+        h_ = INVALID_HANDLE_VALUE;
+    }
+
+private:
+    HANDLE h_;
+};
+
+class FindHandle {
+public:
+    explicit FindHandle(HANDLE h) : h_(h) {}
+    ~FindHandle() {
+        if (h_ != INVALID_HANDLE_VALUE) FindClose(h_);
+    }
+    FindHandle(const FindHandle&) = delete;
+    FindHandle& operator=(const FindHandle&) = delete;
+
+private:
+    HANDLE h_;
+};
+
+bool EndsWithSeparator(const std::string& path) {
+    return !path.empty() && (path.back() == '\\' || path.back() == '/');
+}
+
+// Drops one trailing separator, except from a drive root ("C:\") which needs it.
+std::string WithoutTrailingSeparator(const std::string& path) {
+    if (!EndsWithSeparator(path)) return path;
+    if (path.size() <= 3 && path.size() >= 2 && path[1] == ':') return path;
+    return path.substr(0, path.size() - 1);
+}
+
+DWORD Attributes(const std::string& path) { return GetFileAttributesW(Wide(path).c_str()); }
+
+bool IsFolder(DWORD a) { return a != kInvalid && (a & FILE_ATTRIBUTE_DIRECTORY); }
+bool IsFile(DWORD a) { return a != kInvalid && !(a & FILE_ATTRIBUTE_DIRECTORY); }
+
+std::wstring FullPath(const std::string& path) {
+    const std::wstring wide = Wide(WithoutTrailingSeparator(path));
+    DWORD n = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+    if (n == 0) return wide;
+    std::wstring out(n, L'\0');
+    n = GetFullPathNameW(wide.c_str(), n, out.data(), nullptr);
+    out.resize(n);
+    return out;
+}
+
+bool SamePathOrInside(const std::string& inner, const std::string& outer) {
+    const std::string a = ToUpper(Narrow(FullPath(inner)));
+    std::string b = ToUpper(Narrow(FullPath(outer)));
+    if (a == b) return true;
+    if (!b.empty() && b.back() != '\\') b += '\\';
+    return a.rfind(b, 0) == 0;
+}
+
+struct Entry {
+    std::string name;
+    DWORD attributes = 0;
+    uint64_t size = 0;
+};
+
+// The folder's entries in the order the file system gives them, without "." and "..".
+std::vector<Entry> ListEntries(const std::string& folder) {
+    const DWORD a = Attributes(folder);
+    if (!IsFolder(a)) throw RuntimeError(ErrPathNotFound);
+    const std::wstring pattern = Wide(PathJoin(folder, "*"));
+    WIN32_FIND_DATAW data;
+    HANDLE h = FindFirstFileW(pattern.c_str(), &data);
+    if (h == INVALID_HANDLE_VALUE) {
+        const DWORD e = GetLastError();
+        if (e == ERROR_FILE_NOT_FOUND || e == ERROR_NO_MORE_FILES) return {};
+        ThrowError(e);
+    }
+    FindHandle guard(h);
+    std::vector<Entry> out;
+    do {
+        const std::wstring name = data.cFileName;
+        if (name == L"." || name == L"..") continue;
+        Entry entry;
+        entry.name = Narrow(name);
+        entry.attributes = data.dwFileAttributes;
+        entry.size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+        out.push_back(std::move(entry));
+    } while (FindNextFileW(h, &data));
+    return out;
+}
+
+// Writing over a read-only file is refused here rather than left to the system: a process with
+// enough rights (Wine run as root) would otherwise write through the attribute.
+void RefuseReadOnlyTarget(const std::string& path) {
+    const DWORD a = Attributes(path);
+    if (a == kInvalid) return;
+    if (a & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) throw RuntimeError(ErrPermissionDenied);
+}
+
+void CopyOneFile(const std::string& source, const std::string& target, bool overwrite) {
+    const DWORD t = Attributes(target);
+    if (t != kInvalid) {
+        if (t & FILE_ATTRIBUTE_DIRECTORY) throw RuntimeError(ErrPermissionDenied);
+        if (!overwrite) throw RuntimeError(ErrFileExists);
+        if (t & FILE_ATTRIBUTE_READONLY) throw RuntimeError(ErrPermissionDenied);
+        // Copying a file onto itself would empty it.
+        if (SamePathOrInside(source, target)) throw RuntimeError(ErrPermissionDenied);
+    }
+    if (!CopyFileW(Wide(source).c_str(), Wide(target).c_str(), overwrite ? FALSE : TRUE)) ThrowLastError();
+}
+
+void CopyTree(const std::string& source, const std::string& target, bool overwrite) {
+    const DWORD t = Attributes(target);
+    if (IsFile(t)) throw RuntimeError(ErrFileExists);
+    if (t == kInvalid && !CreateDirectoryW(Wide(target).c_str(), nullptr)) ThrowLastError();
+    for (const Entry& e : ListEntries(source)) {
+        const std::string from = PathJoin(source, e.name);
+        const std::string to = PathJoin(target, e.name);
+        if (e.attributes & FILE_ATTRIBUTE_DIRECTORY) {
+            CopyTree(from, to, overwrite);
+        } else {
+            CopyOneFile(from, to, overwrite);
+        }
+    }
+}
+
+bool HoldsReadOnly(const std::string& folder) {
+    for (const Entry& e : ListEntries(folder)) {
+        if (e.attributes & FILE_ATTRIBUTE_READONLY) return true;
+        if ((e.attributes & FILE_ATTRIBUTE_DIRECTORY) && !(e.attributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+            HoldsReadOnly(PathJoin(folder, e.name)))
+            return true;
+    }
+    return false;
+}
+
+void ClearReadOnly(const std::wstring& path, DWORD attributes) {
+    if (!SetFileAttributesW(path.c_str(), attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY)))
+        ThrowLastError();
+}
+
+void DeleteOneFile(const std::string& path, DWORD attributes, bool force) {
+    const std::wstring wide = Wide(path);
+    if (attributes & FILE_ATTRIBUTE_READONLY) {
+        if (!force) throw RuntimeError(ErrPermissionDenied);
+        ClearReadOnly(wide, attributes);
+    }
+    if (!DeleteFileW(wide.c_str())) {
+        const DWORD e = GetLastError();
+        // A file we could not delete keeps the protection it had.
+        if (attributes & FILE_ATTRIBUTE_READONLY) SetFileAttributesW(wide.c_str(), attributes);
+        ThrowError(e);
+    }
+}
+
+void DeleteTree(const std::string& folder, DWORD attributes, bool force) {
+    // A linked folder is removed as a link; what it points to is not ours to empty.
+    if (!(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        for (const Entry& e : ListEntries(folder)) {
+            const std::string path = PathJoin(folder, e.name);
+            if (e.attributes & FILE_ATTRIBUTE_DIRECTORY) {
+                DeleteTree(path, e.attributes, force);
+            } else {
+                DeleteOneFile(path, e.attributes, force);
+            }
+        }
+    }
+    const std::wstring wide = Wide(folder);
+    if (attributes & FILE_ATTRIBUTE_READONLY) {
+        if (!force) throw RuntimeError(ErrPermissionDenied);
+        ClearReadOnly(wide, attributes);
+    }
+    if (!RemoveDirectoryW(wide.c_str())) ThrowLastError();
+}
+
+uint64_t TreeSize(const std::string& folder) {
+    uint64_t total = 0;
+    for (const Entry& e : ListEntries(folder)) {
+        if (e.attributes & FILE_ATTRIBUTE_DIRECTORY) {
+            if (!(e.attributes & FILE_ATTRIBUTE_REPARSE_POINT)) total += TreeSize(PathJoin(folder, e.name));
+        } else {
+            total += e.size;
+        }
+    }
+    return total;
+}
+
+// File or folder data; missing things are "File not found" as the file object reports them.
+WIN32_FILE_ATTRIBUTE_DATA AttributeData(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(Wide(WithoutTrailingSeparator(path)).c_str(), GetFileExInfoStandard, &data)) {
+        const DWORD e = GetLastError();
+        if (e == ERROR_FILE_NOT_FOUND || e == ERROR_PATH_NOT_FOUND) throw RuntimeError(ErrFileNotFound);
+        ThrowError(e);
+    }
+    return data;
+}
+
+void WriteAll(HANDLE h, const char* data, size_t size) {
+    while (size > 0) {
+        const DWORD chunk = static_cast<DWORD>(std::min<size_t>(size, 1u << 20));
+        DWORD written = 0;
+        if (!WriteFile(h, data, chunk, &written, nullptr)) ThrowLastError();
+        if (written == 0) throw RuntimeError(ErrDiskFull);
+        data += written;
+        size -= written;
+    }
+}
+
+// Opens for writing, created when missing; truncated unless appending. OPEN_ALWAYS rather than
+// CREATE_ALWAYS because the latter refuses existing hidden or system files.
+HANDLE OpenForWriting(const std::string& path, bool append) {
+    RefuseReadOnlyTarget(path);
+    HANDLE h = CreateFileW(Wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) ThrowLastError();
+    LARGE_INTEGER zero{};
+    const BOOL placed = append ? SetFilePointerEx(h, zero, nullptr, FILE_END) : SetEndOfFile(h);
+    if (!placed) {
+        const DWORD e = GetLastError();
+        CloseHandle(h);
+        ThrowError(e);
+    }
+    return h;
+}
+
+class Win32TextWriter : public platform::TextWriter {
+public:
+    Win32TextWriter(HANDLE h, platform::AnsiText& text) : handle_(h), text_(text) {}
+    void Write(const std::string& text) override {
+        if (!handle_.Valid()) throw RuntimeError(ErrBadFileNameOrNumber);
+        const std::string ansi = text_.ToAnsi(text);
+        WriteAll(handle_.Get(), ansi.data(), ansi.size());
+    }
+    void WriteLine(const std::string& text) override { Write(text + "\r\n"); }
+    void Close() override { handle_.Close(); }
+
+private:
+    Handle handle_;
+    platform::AnsiText& text_;
+};
+
+class Win32TextReader : public platform::TextReader {
+public:
+    explicit Win32TextReader(std::string content) : content_(std::move(content)) {}
+    bool AtEnd() override {
+        CheckOpen();
+        return pos_ >= content_.size();
+    }
+    std::string ReadLine() override {
+        CheckOpen();
+        if (pos_ >= content_.size()) throw RuntimeError(ErrInputPastEnd);
+        const size_t end = content_.find_first_of("\r\n", pos_);
+        if (end == std::string::npos) {
+            std::string line = content_.substr(pos_);
+            pos_ = content_.size();
+            return line;
+        }
+        std::string line = content_.substr(pos_, end - pos_);
+        pos_ = end + 1;
+        if (content_[end] == '\r' && pos_ < content_.size() && content_[pos_] == '\n') ++pos_;
+        return line;
+    }
+    std::string ReadAll() override {
+        CheckOpen();
+        std::string rest = pos_ < content_.size() ? content_.substr(pos_) : std::string();
+        pos_ = content_.size();
+        return rest;
+    }
+    void Close() override { open_ = false; }
+
+private:
+    void CheckOpen() const {
+        if (!open_) throw RuntimeError(ErrBadFileNameOrNumber);
+    }
+    std::string content_;
+    size_t pos_ = 0;
+    bool open_ = true;
+};
+
+}  // namespace
+
+int DriveTypeNumber(unsigned win32DriveType) {
+    switch (win32DriveType) {
+        case DRIVE_REMOVABLE: return platform::DriveRemovable;
+        case DRIVE_FIXED: return platform::DriveFixed;
+        case DRIVE_REMOTE: return platform::DriveNetwork;
+        case DRIVE_CDROM: return platform::DriveCdRom;
+        case DRIVE_RAMDISK: return platform::DriveRamDisk;
+        default: return platform::DriveUnknown;
+    }
+}
+
+bool Win32FileSystem::FileExists(const std::string& path) { return !path.empty() && IsFile(Attributes(path)); }
+
+bool Win32FileSystem::FolderExists(const std::string& path) {
+    return !path.empty() && IsFolder(Attributes(path));
+}
+
+std::vector<platform::DriveInfo> Win32FileSystem::Drives() {
+    std::vector<platform::DriveInfo> drives;
+    const DWORD needed = GetLogicalDriveStringsW(0, nullptr);
+    if (needed == 0) return drives;
+    std::wstring buffer(needed + 1, L'\0');
+    const DWORD got = GetLogicalDriveStringsW(static_cast<DWORD>(buffer.size()), buffer.data());
+    if (got == 0 || got > buffer.size()) return drives;
+    // An empty floppy or card reader must not put up a "no disk" box.
+    const UINT oldMode = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+    for (const wchar_t* root = buffer.c_str(); *root; root += wcslen(root) + 1) {
+        platform::DriveInfo d;
+        d.letter = Narrow(root, 1);
+        d.type = DriveTypeNumber(GetDriveTypeW(root));
+        DWORD serial = 0;
+        if (GetVolumeInformationW(root, nullptr, 0, &serial, nullptr, nullptr, nullptr, 0)) {
+            d.ready = true;
+            d.hasSerial = true;
+            d.serial = static_cast<int32_t>(serial);
+        }
+        drives.push_back(d);
+    }
+    SetErrorMode(oldMode);
+    return drives;
+}
+
+void Win32FileSystem::CopyFile(const std::string& source, const std::string& target, bool overwrite) {
+    if (!IsFile(Attributes(source))) throw RuntimeError(ErrFileNotFound);
+    // A target ending in a separator names the folder to copy into.
+    const std::string to = EndsWithSeparator(target) ? target + PathFileName(source) : target;
+    CopyOneFile(source, to, overwrite);
+}
+
+void Win32FileSystem::CopyFolder(const std::string& source, const std::string& target, bool overwrite) {
+    const std::string from = WithoutTrailingSeparator(source);
+    if (!IsFolder(Attributes(from))) throw RuntimeError(ErrPathNotFound);
+    const std::string to =
+        EndsWithSeparator(target) ? target + PathFileName(from) : WithoutTrailingSeparator(target);
+    // Copying a folder into itself would never end.
+    if (SamePathOrInside(to, from)) throw RuntimeError(ErrPermissionDenied);
+    CopyTree(from, to, overwrite);
+}
+
+void Win32FileSystem::DeleteFile(const std::string& path, bool force) {
+    const DWORD a = Attributes(path);
+    if (!IsFile(a)) throw RuntimeError(ErrFileNotFound);
+    DeleteOneFile(path, a, force);
+}
+
+void Win32FileSystem::DeleteFolder(const std::string& path, bool force) {
+    const std::string folder = WithoutTrailingSeparator(path);
+    const DWORD a = Attributes(folder);
+    if (!IsFolder(a)) throw RuntimeError(ErrPathNotFound);
+    // Refuse before anything is gone rather than halfway through.
+    if (!force && ((a & FILE_ATTRIBUTE_READONLY) || HoldsReadOnly(folder))) throw RuntimeError(ErrPermissionDenied);
+    DeleteTree(folder, a, force);
+}
+
+void Win32FileSystem::CreateFolder(const std::string& path) {
+    if (path.empty()) throw RuntimeError(ErrPathNotFound);
+    if (Attributes(path) != kInvalid) throw RuntimeError(ErrFileExists);
+    if (!CreateDirectoryW(Wide(path).c_str(), nullptr)) ThrowLastError();
+}
+
+uint32_t Win32FileSystem::GetAttributes(const std::string& path) {
+    const DWORD a = AttributeData(path).dwFileAttributes;
+    // FILE_ATTRIBUTE_NORMAL and the newer bits are not reported.
+    return a & (platform::AttrReadOnly | platform::AttrHidden | platform::AttrSystem | platform::AttrDirectory |
+                platform::AttrArchive | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_COMPRESSED);
+}
+
+void Win32FileSystem::SetAttributes(const std::string& path, uint32_t attributes) {
+    const std::string p = WithoutTrailingSeparator(path);
+    AttributeData(p);
+    // Only these four can be set; the others describe what the entry is.
+    DWORD a = attributes &
+              (platform::AttrReadOnly | platform::AttrHidden | platform::AttrSystem | platform::AttrArchive);
+    if (a == 0) a = FILE_ATTRIBUTE_NORMAL;
+    if (!SetFileAttributesW(Wide(p).c_str(), a)) ThrowLastError();
+}
+
+uint64_t Win32FileSystem::FileSize(const std::string& path) {
+    const WIN32_FILE_ATTRIBUTE_DATA data = AttributeData(path);
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) throw RuntimeError(ErrFileNotFound);
+    return (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+uint64_t Win32FileSystem::FolderSize(const std::string& path) { return TreeSize(WithoutTrailingSeparator(path)); }
+
+DateTime Win32FileSystem::LastModified(const std::string& path) {
+    const WIN32_FILE_ATTRIBUTE_DATA data = AttributeData(path);
+    FILETIME local;
+    SYSTEMTIME st;
+    if (!FileTimeToLocalFileTime(&data.ftLastWriteTime, &local) || !FileTimeToSystemTime(&local, &st))
+        throw RuntimeError(ErrPathFileAccess);
+    return DateTime{st.wYear, st.wMonth, st.wDay, st.wHour, st.wMinute, st.wSecond};
+}
+
+void Win32FileSystem::SetLastModified(const std::string& path, const DateTime& when) {
+    if (!when.IsValid() || when.year < 1601) throw RuntimeError(ErrInvalidCall);
+    SYSTEMTIME st{};
+    st.wYear = static_cast<WORD>(when.year);
+    st.wMonth = static_cast<WORD>(when.month);
+    st.wDay = static_cast<WORD>(when.day);
+    st.wHour = static_cast<WORD>(when.hour);
+    st.wMinute = static_cast<WORD>(when.minute);
+    st.wSecond = static_cast<WORD>(when.second);
+    FILETIME local, utc;
+    if (!SystemTimeToFileTime(&st, &local) || !LocalFileTimeToFileTime(&local, &utc))
+        throw RuntimeError(ErrInvalidCall);
+    const std::string p = WithoutTrailingSeparator(path);
+    AttributeData(p);
+    // Backup semantics let the same call open a folder.
+    Handle h(CreateFileW(Wide(p).c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                         nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!h.Valid()) ThrowLastError();
+    if (!SetFileTime(h.Get(), nullptr, nullptr, &utc)) ThrowLastError();
+}
+
+std::vector<std::string> Win32FileSystem::ListFiles(const std::string& folder) {
+    std::vector<std::string> names;
+    for (Entry& e : ListEntries(folder))
+        if (!(e.attributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(std::move(e.name));
+    return names;
+}
+
+std::vector<std::string> Win32FileSystem::ListFolders(const std::string& folder) {
+    std::vector<std::string> names;
+    for (Entry& e : ListEntries(folder))
+        if (e.attributes & FILE_ATTRIBUTE_DIRECTORY) names.push_back(std::move(e.name));
+    return names;
+}
+
+std::string Win32FileSystem::ReadAllText(const std::string& path) {
+    const std::vector<uint8_t> bytes = ReadAllBytes(path);
+    return text_.FromAnsi(std::string(bytes.begin(), bytes.end()));
+}
+
+void Win32FileSystem::WriteAllText(const std::string& path, const std::string& text) {
+    const std::string ansi = text_.ToAnsi(text);
+    Handle h(OpenForWriting(path, false));
+    WriteAll(h.Get(), ansi.data(), ansi.size());
+}
+
+std::vector<uint8_t> Win32FileSystem::ReadAllBytes(const std::string& path) {
+    // Shared for writing too: a log another machine is still writing must be readable.
+    Handle h(CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                         nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!h.Valid()) ThrowLastError();
+    std::vector<uint8_t> bytes;
+    std::vector<uint8_t> chunk(64 * 1024);
+    for (;;) {
+        DWORD got = 0;
+        if (!ReadFile(h.Get(), chunk.data(), static_cast<DWORD>(chunk.size()), &got, nullptr)) ThrowLastError();
+        if (got == 0) break;
+        bytes.insert(bytes.end(), chunk.begin(), chunk.begin() + got);
+    }
+    return bytes;
+}
+
+void Win32FileSystem::WriteAllBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
+    Handle h(OpenForWriting(path, false));
+    WriteAll(h.Get(), reinterpret_cast<const char*>(bytes.data()), bytes.size());
+}
+
+std::unique_ptr<platform::TextWriter> Win32FileSystem::OpenTextWriter(const std::string& path, bool append) {
+    return std::make_unique<Win32TextWriter>(OpenForWriting(path, append), text_);
+}
+
+std::unique_ptr<platform::TextReader> Win32FileSystem::OpenTextReader(const std::string& path) {
+    return std::make_unique<Win32TextReader>(ReadAllText(path));
+}
+
+}  // namespace updexar::win32

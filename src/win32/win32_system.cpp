@@ -1,0 +1,152 @@
+#include "win32/win32_system.h"
+
+#include <windows.h>
+#include <userenv.h>
+
+#include <algorithm>
+#include <cwchar>
+#include <vector>
+
+#include "win32/wide.h"
+
+namespace updexar::win32 {
+namespace {
+
+// Calls of the shape f(buffer, chars) -> length, retried with a larger buffer when cut.
+template <typename Call>
+std::string QueryText(Call call) {
+    std::vector<wchar_t> buffer(MAX_PATH + 1);
+    for (int attempt = 0; attempt < 6; ++attempt) {
+        const UINT n = call(buffer.data(), static_cast<UINT>(buffer.size()));
+        if (n == 0) return {};
+        if (n < buffer.size()) return Narrow(buffer.data(), n);
+        buffer.resize(std::max<size_t>(n + 1, buffer.size() * 2));
+    }
+    return {};
+}
+
+// The userenv profile calls: a buffer size in and out, TRUE on success.
+template <typename Call>
+std::string QueryProfileFolder(Call call) {
+    DWORD size = MAX_PATH + 1;
+    std::vector<wchar_t> buffer(size);
+    if (!call(buffer.data(), &size)) {
+        if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || size == 0) return {};
+        buffer.assign(size + 1, L'\0');
+        if (!call(buffer.data(), &size)) return {};
+    }
+    return Narrow(buffer.data(), wcsnlen(buffer.data(), buffer.size()));
+}
+
+int DeviceCaps(int index) {
+    HDC dc = GetDC(nullptr);
+    if (!dc) return 96;
+    const int value = GetDeviceCaps(dc, index);
+    ReleaseDC(nullptr, dc);
+    return value > 0 ? value : 96;
+}
+
+}  // namespace
+
+std::string ArgumentsAfterProgramName(std::string_view line) {
+    size_t i = 0;
+    bool quoted = false;
+    while (i < line.size() && (quoted || (line[i] != ' ' && line[i] != '\t'))) {
+        if (line[i] == '"') quoted = !quoted;
+        ++i;
+    }
+    while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
+    return std::string(line.substr(i));
+}
+
+std::string Win32System::SystemDirectory() {
+    return QueryText([](wchar_t* b, UINT n) { return GetSystemDirectoryW(b, n); });
+}
+
+std::string Win32System::WindowsDirectory() {
+    return QueryText([](wchar_t* b, UINT n) { return GetWindowsDirectoryW(b, n); });
+}
+
+std::string Win32System::TempDirectory() {
+    return QueryText([](wchar_t* b, UINT n) { return static_cast<UINT>(GetTempPathW(n, b)); });
+}
+
+std::string Win32System::AllUsersProfileDirectory() {
+    return QueryProfileFolder([](wchar_t* b, DWORD* n) { return GetAllUsersProfileDirectoryW(b, n); });
+}
+
+std::string Win32System::DefaultUserProfileDirectory() {
+    return QueryProfileFolder([](wchar_t* b, DWORD* n) { return GetDefaultUserProfileDirectoryW(b, n); });
+}
+
+std::string Win32System::UserProfileDirectory() {
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return {};
+    std::string folder =
+        QueryProfileFolder([token](wchar_t* b, DWORD* n) { return GetUserProfileDirectoryW(token, b, n); });
+    CloseHandle(token);
+    return folder;
+}
+
+std::string Win32System::ComputerName() {
+    wchar_t buffer[MAX_COMPUTERNAME_LENGTH + 1];
+    DWORD size = MAX_COMPUTERNAME_LENGTH + 1;
+    if (!GetComputerNameW(buffer, &size)) return {};
+    return Narrow(buffer, size);
+}
+
+bool Win32System::IsWinNTPlatform() {
+    OSVERSIONINFOA info{};
+    info.dwOSVersionInfoSize = 148;
+    static_assert(sizeof(OSVERSIONINFOA) == 148, "the ANSI version record is 148 bytes");
+    return GetVersionExA(&info) && info.dwPlatformId == VER_PLATFORM_WIN32_NT;
+}
+
+platform::ScreenSize Win32System::DisplayModeSize() {
+    DEVMODEW mode{};
+    mode.dmSize = sizeof mode;
+    if (!EnumDisplaySettingsW(nullptr, ENUM_CURRENT_SETTINGS, &mode)) return {};
+    return {static_cast<int>(mode.dmPelsWidth), static_cast<int>(mode.dmPelsHeight)};
+}
+
+int Win32System::LogicalDpiX() { return DeviceCaps(LOGPIXELSX); }
+
+int Win32System::TwipsPerPixelX() { return 1440 / DeviceCaps(LOGPIXELSX); }
+
+int Win32System::TwipsPerPixelY() { return 1440 / DeviceCaps(LOGPIXELSY); }
+
+platform::ScreenSize Win32System::ScreenSizeTwips() {
+    return {GetSystemMetrics(SM_CXSCREEN) * TwipsPerPixelX(), GetSystemMetrics(SM_CYSCREEN) * TwipsPerPixelY()};
+}
+
+int Win32System::SystemMetric(int index) { return GetSystemMetrics(index); }
+
+std::string Win32System::ReadProfileString(const std::string& file, const std::string& section,
+                                           const std::string& key, const std::string& fallback,
+                                           uint32_t bufferChars) {
+    if (bufferChars == 0) return {};
+    std::vector<wchar_t> buffer(bufferChars, L'\0');
+    const DWORD n = GetPrivateProfileStringW(Wide(section).c_str(), Wide(key).c_str(), Wide(fallback).c_str(),
+                                             buffer.data(), bufferChars, Wide(file).c_str());
+    return Narrow(buffer.data(), std::min<size_t>(n, bufferChars - 1));
+}
+
+std::string Win32System::ProgramPath() {
+    std::vector<wchar_t> buffer(MAX_PATH + 1);
+    for (int attempt = 0; attempt < 6; ++attempt) {
+        const DWORD n = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (n == 0) return {};
+        if (n < buffer.size()) return Narrow(buffer.data(), n);
+        buffer.resize(buffer.size() * 2);
+    }
+    return {};
+}
+
+std::string Win32System::CommandLine() {
+    const wchar_t* line = GetCommandLineW();
+    return line ? ArgumentsAfterProgramName(Narrow(std::wstring(line))) : std::string();
+}
+
+void Win32System::EndProcess(uint32_t exitCode) { ExitProcess(exitCode); }
+
+}  // namespace updexar::win32

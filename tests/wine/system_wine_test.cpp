@@ -1,0 +1,127 @@
+// Facts about this Windows installation and process: folders, version, display, profile files
+// and the command line.
+#include <windows.h>
+// Before any platform header: it takes CopyFile/DeleteFile back from <windows.h>.
+#include "win32/win32_filesystem.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+
+#include "contract/contract_env.h"
+#include "platform/strings.h"
+#include "win32/wide.h"
+#include "win32/win32_ansi.h"
+#include "win32/win32_system.h"
+
+namespace updexar {
+namespace {
+
+bool RunningOnWine() {
+    const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    return ntdll && GetProcAddress(ntdll, "wine_get_version");
+}
+
+class SystemWine : public testing::Test {
+protected:
+    win32::Win32System system_;
+    win32::Win32AnsiText text_;
+    win32::Win32FileSystem files_{text_};
+};
+
+TEST_F(SystemWine, FoldersAndNamesOfThisInstallation) {
+    const std::pair<const char*, std::string> folders[] = {
+        {"system", system_.SystemDirectory()},
+        {"windows", system_.WindowsDirectory()},
+        {"temp", system_.TempDirectory()},
+        {"user", system_.UserProfileDirectory()},
+    };
+    for (const auto& [what, folder] : folders)
+        EXPECT_TRUE(!folder.empty() && files_.FolderExists(folder)) << what << " [" << folder << "]";
+
+    // Wine does not implement these two and says so; the caller then skips them.
+    const std::string allUsers = system_.AllUsersProfileDirectory();
+    const std::string defaultUser = system_.DefaultUserProfileDirectory();
+    if (RunningOnWine()) {
+        EXPECT_EQ("", allUsers);
+        EXPECT_EQ("", defaultUser);
+    } else {
+        EXPECT_TRUE(files_.FolderExists(allUsers)) << allUsers;
+        EXPECT_TRUE(StartsWithNoCase(defaultUser, "C:\\")) << defaultUser;
+    }
+    EXPECT_TRUE(StartsWithNoCase(system_.SystemDirectory(), system_.WindowsDirectory()));
+    EXPECT_EQ('\\', system_.TempDirectory().back()) << "callers strip it themselves";
+
+    EXPECT_TRUE(system_.IsWinNTPlatform());
+    wchar_t name[MAX_COMPUTERNAME_LENGTH + 1];
+    DWORD size = MAX_COMPUTERNAME_LENGTH + 1;
+    ASSERT_TRUE(GetComputerNameW(name, &size));
+    EXPECT_EQ(win32::Narrow(name, size), system_.ComputerName());
+
+    const std::string program = system_.ProgramPath();
+    EXPECT_TRUE(EndsWithNoCase(program, "platform_wine_tests.exe")) << program;
+    EXPECT_TRUE(files_.FileExists(program));
+}
+
+TEST_F(SystemWine, DisplayFactsAgreeWithEachOther) {
+    const int dpi = system_.LogicalDpiX();
+    ASSERT_GT(dpi, 0);
+    EXPECT_EQ(1440 / dpi, system_.TwipsPerPixelX());
+    EXPECT_GT(system_.TwipsPerPixelY(), 0);
+    const platform::ScreenSize twips = system_.ScreenSizeTwips();
+    EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN) * system_.TwipsPerPixelX(), twips.width);
+    EXPECT_EQ(GetSystemMetrics(SM_CYSCREEN) * system_.TwipsPerPixelY(), twips.height);
+    EXPECT_EQ(GetSystemMetrics(SM_CYCAPTION), system_.SystemMetric(SM_CYCAPTION));
+
+    const platform::ScreenSize mode = system_.DisplayModeSize();
+    if (mode.width != 0) {
+        EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), mode.width);
+        EXPECT_EQ(GetSystemMetrics(SM_CYSCREEN), mode.height);
+    }
+}
+
+TEST_F(SystemWine, ProfileStringsAreCutToTheBuffer) {
+    const std::string ini = PathJoin(contract::Env().scratchFolder, "VEKCONFIG.INI");
+    const std::wstring wini = win32::Wide(ini);
+    ASSERT_TRUE(WritePrivateProfileStringW(L"ScrReso", L"DPI", L"120", wini.c_str()));
+    ASSERT_TRUE(WritePrivateProfileStringW(L"MySql", L"UID_Galvano", L"0123456789abcdef", wini.c_str()));
+    ASSERT_TRUE(WritePrivateProfileStringW(L"MySql", L"Empty", L"", wini.c_str()));
+    WritePrivateProfileStringW(nullptr, nullptr, nullptr, wini.c_str());  // flush the cache
+
+    EXPECT_EQ("120", system_.ReadProfileString(ini, "ScrReso", "DPI", "96"));
+    EXPECT_EQ("120", system_.ReadProfileString(ini, "scrreso", "dpi", "96")) << "names ignore case";
+    EXPECT_EQ("96", system_.ReadProfileString(ini, "ScrReso", "Opt", "96"));
+    EXPECT_EQ("dflt", system_.ReadProfileString(ini, "Nothing", "DPI", "dflt"));
+    EXPECT_EQ("", system_.ReadProfileString(ini, "MySql", "Empty", "dflt")) << "present but empty is not missing";
+    EXPECT_EQ("x", system_.ReadProfileString(PathJoin(contract::Env().scratchFolder, "none.ini"), "A", "B", "x"));
+
+    EXPECT_EQ("0123456789abcdef", system_.ReadProfileString(ini, "MySql", "UID_Galvano", ""));
+    EXPECT_EQ("0123456", system_.ReadProfileString(ini, "MySql", "UID_Galvano", "", 8));
+    EXPECT_EQ("", system_.ReadProfileString(ini, "MySql", "UID_Galvano", "", 1));
+    EXPECT_EQ("abc", system_.ReadProfileString(ini, "MySql", "Missing", "abcdef", 4));
+}
+
+TEST_F(SystemWine, CommandLineLosesOnlyTheProgramName) {
+    using win32::ArgumentsAfterProgramName;
+    EXPECT_EQ("AUTOUPD-Galvano:\\\\SRV\\Upd\\VEK_Updates\\Pkg:PC-07:Run 1:2:1:Y",
+              ArgumentsAfterProgramName("\"C:\\Program Files\\Qor\\UpdateG.exe\" "
+                                        "AUTOUPD-Galvano:\\\\SRV\\Upd\\VEK_Updates\\Pkg:PC-07:Run 1:2:1:Y"));
+    EXPECT_EQ("a  \"b c\"  ", ArgumentsAfterProgramName("C:\\Qor\\UpdateG.exe   \t a  \"b c\"  "));
+    EXPECT_EQ("", ArgumentsAfterProgramName("\"C:\\Program Files\\Qor\\UpdateG.exe\""));
+    EXPECT_EQ("", ArgumentsAfterProgramName("UpdateG.exe   "));
+    EXPECT_EQ("", ArgumentsAfterProgramName(""));
+    // Quotes may open and close inside the program name; an unclosed one runs to the end.
+    EXPECT_EQ("arg", ArgumentsAfterProgramName("\"C:\\Program Files\"\\Qor\\UpdateG.exe arg"));
+    EXPECT_EQ("", ArgumentsAfterProgramName("\"C:\\Program Files\\UpdateG.exe arg"));
+    EXPECT_EQ("x", ArgumentsAfterProgramName("UpdateG.exe\tx"));
+
+    // This process: whatever it was started with, minus its own name.
+    const std::string whole = win32::Narrow(std::wstring(GetCommandLineW()));
+    const std::string rest = system_.CommandLine();
+    EXPECT_TRUE(whole.size() >= rest.size() && whole.compare(whole.size() - rest.size(), rest.size(), rest) == 0);
+    EXPECT_FALSE(ContainsNoCase(rest, "platform_wine_tests.exe"));
+}
+
+}  // namespace
+}  // namespace updexar
