@@ -1,0 +1,219 @@
+// What every file system behind the program must do alike: the numbered errors callers test for,
+// the protection of read-only files, merging copies, dates and listings.
+#include <gtest/gtest.h>
+
+#include "contract/contract_env.h"
+#include "contract/contract_util.h"
+#include "platform/strings.h"
+
+namespace updexar::contract {
+namespace {
+
+using platform::AttrReadOnly;
+
+std::string At(const std::string& name) { return Env().scratchFolder + "\\" + name; }
+
+TEST(FileSystemContract, MissingThingsAndClashesGiveTheClassicNumbers) {
+    platform::FileSystem& fs = *Env().files;
+    fs.WriteAllText(At("here.txt"), "here");
+    fs.CreateFolder(At("dir"));
+
+    // A missing file in an existing folder: 53.
+    EXPECT_EQ(ErrFileNotFound, ErrorOf([&] { fs.ReadAllText(At("none.txt")); }));
+    EXPECT_EQ(ErrFileNotFound, ErrorOf([&] { fs.DeleteFile(At("none.txt")); }));
+    EXPECT_EQ(ErrFileNotFound, ErrorOf([&] { fs.CopyFile(At("none.txt"), At("x.txt")); }));
+    EXPECT_EQ(ErrFileNotFound, ErrorOf([&] { fs.FileSize(At("none.txt")); }));
+    EXPECT_EQ(ErrFileNotFound, ErrorOf([&] { fs.GetAttributes(At("none.txt")); }));
+    EXPECT_EQ(ErrFileNotFound, ErrorOf([&] { fs.LastModified(At("none.txt")); }));
+    EXPECT_EQ(ErrFileNotFound, ErrorOf([&] { fs.OpenTextReader(At("none.txt")); }));
+
+    // A missing folder on the way: 76.
+    EXPECT_EQ(ErrPathNotFound, ErrorOf([&] { fs.ReadAllText(At("no\\x.txt")); }));
+    EXPECT_EQ(ErrPathNotFound, ErrorOf([&] { fs.WriteAllText(At("no\\x.txt"), "x"); }));
+    EXPECT_EQ(ErrPathNotFound, ErrorOf([&] { fs.OpenTextWriter(At("no\\x.txt")); }));
+    EXPECT_EQ(ErrPathNotFound, ErrorOf([&] { fs.CopyFile(At("here.txt"), At("no\\x.txt")); }));
+    EXPECT_EQ(ErrPathNotFound, ErrorOf([&] { fs.CreateFolder(At("no\\sub")); }));
+    EXPECT_EQ(ErrPathNotFound, ErrorOf([&] { fs.ListFiles(At("no")); }));
+    EXPECT_EQ(ErrPathNotFound, ErrorOf([&] { fs.ListFolders(At("no")); }));
+    EXPECT_EQ(ErrPathNotFound, ErrorOf([&] { fs.FolderSize(At("no")); }));
+    EXPECT_EQ(ErrPathNotFound, ErrorOf([&] { fs.DeleteFolder(At("no")); }));
+    EXPECT_EQ(ErrPathNotFound, ErrorOf([&] { fs.CopyFolder(At("no"), At("copy")); }));
+    EXPECT_FALSE(fs.FolderExists(At("copy")));
+
+    // Something already there: 58.
+    EXPECT_EQ(ErrFileExists, ErrorOf([&] { fs.CreateFolder(At("dir")); }));
+    EXPECT_EQ(ErrFileExists, ErrorOf([&] { fs.CreateFolder(At("here.txt")); }));
+    fs.WriteAllText(At("other.txt"), "other");
+    EXPECT_EQ(ErrFileExists, ErrorOf([&] { fs.CopyFile(At("other.txt"), At("here.txt"), false); }));
+    EXPECT_EQ("here", fs.ReadAllText(At("here.txt")));
+
+    // A file where a folder is wanted and the other way round.
+    EXPECT_FALSE(fs.FileExists(At("dir")));
+    EXPECT_FALSE(fs.FolderExists(At("here.txt")));
+    EXPECT_EQ(ErrPermissionDenied, ErrorOf([&] { fs.ReadAllBytes(At("dir")); }));
+    EXPECT_EQ(ErrPermissionDenied, ErrorOf([&] { fs.WriteAllText(At("dir"), "x"); }));
+    EXPECT_EQ(ErrPermissionDenied, ErrorOf([&] { fs.CopyFile(At("here.txt"), At("dir")); }));
+    EXPECT_EQ(ErrFileNotFound, ErrorOf([&] { fs.FileSize(At("dir")); }));
+    EXPECT_EQ(ErrFileNotFound, ErrorOf([&] { fs.DeleteFile(At("dir")); }));
+    EXPECT_EQ(ErrPathNotFound, ErrorOf([&] { fs.DeleteFolder(At("here.txt")); }));
+    EXPECT_EQ(ErrPathNotFound, ErrorOf([&] { fs.ListFiles(At("here.txt")); }));
+    EXPECT_TRUE(fs.FolderExists(At("dir")));
+    EXPECT_TRUE(fs.FileExists(At("here.txt")));
+}
+
+TEST(FileSystemContract, ReadOnlyFilesAreKeptUntilForced) {
+    platform::FileSystem& fs = *Env().files;
+    const std::string locked = At("locked.txt");
+    fs.WriteAllText(locked, "keep");
+    fs.WriteAllText(At("other.txt"), "other");
+    fs.SetAttributes(locked, AttrReadOnly);
+    EXPECT_TRUE(fs.GetAttributes(locked) & AttrReadOnly);
+
+    EXPECT_EQ(ErrPermissionDenied, ErrorOf([&] { fs.DeleteFile(locked); }));
+    EXPECT_EQ(ErrPermissionDenied, ErrorOf([&] { fs.WriteAllText(locked, "lost"); }));
+    EXPECT_EQ(ErrPermissionDenied, ErrorOf([&] { fs.WriteAllBytes(locked, Bytes("lost")); }));
+    EXPECT_EQ(ErrPermissionDenied, ErrorOf([&] { fs.OpenTextWriter(locked, true); }));
+    EXPECT_EQ(ErrPermissionDenied, ErrorOf([&] { fs.CopyFile(At("other.txt"), locked); }));
+    EXPECT_EQ(ErrFileExists, ErrorOf([&] { fs.CopyFile(At("other.txt"), locked, false); }));
+    EXPECT_EQ("keep", fs.ReadAllText(locked));
+    EXPECT_TRUE(fs.GetAttributes(locked) & AttrReadOnly);
+
+    // Clearing the attribute lifts the protection.
+    fs.SetAttributes(locked, platform::AttrNormal);
+    EXPECT_FALSE(fs.GetAttributes(locked) & AttrReadOnly);
+    fs.WriteAllText(locked, "changed");
+    fs.SetAttributes(locked, AttrReadOnly);
+    fs.DeleteFile(locked, true);
+    EXPECT_FALSE(fs.FileExists(locked));
+
+    // One read-only file deep in a tree protects the whole tree, and nothing goes half way.
+    fs.CreateFolder(At("tree"));
+    fs.CreateFolder(At("tree\\sub"));
+    fs.WriteAllText(At("tree\\a.txt"), "a");
+    fs.WriteAllText(At("tree\\sub\\b.txt"), "b");
+    fs.SetAttributes(At("tree\\sub\\b.txt"), AttrReadOnly);
+    EXPECT_EQ(ErrPermissionDenied, ErrorOf([&] { fs.DeleteFolder(At("tree")); }));
+    EXPECT_TRUE(fs.FileExists(At("tree\\a.txt")));
+    EXPECT_TRUE(fs.FileExists(At("tree\\sub\\b.txt")));
+    fs.DeleteFolder(At("tree"), true);
+    EXPECT_FALSE(fs.FolderExists(At("tree")));
+}
+
+TEST(FileSystemContract, CopiesMergeOverwriteAndNeverEatTheirSource) {
+    platform::FileSystem& fs = *Env().files;
+    fs.CreateFolder(At("src"));
+    fs.CreateFolder(At("src\\sub"));
+    fs.CreateFolder(At("src\\sub\\deep"));
+    fs.WriteAllText(At("src\\a.txt"), "a");
+    fs.WriteAllText(At("src\\sub\\b.txt"), "bb");
+    fs.WriteAllBytes(At("src\\sub\\deep\\c.bin"), std::vector<uint8_t>(1000, 7));
+    EXPECT_EQ(1000u, fs.FileSize(At("src\\sub\\deep\\c.bin")));
+    EXPECT_EQ(1003u, fs.FolderSize(At("src")));
+
+    // Into an existing folder: files overwritten, others kept, missing folders made.
+    fs.CreateFolder(At("dst"));
+    fs.CreateFolder(At("dst\\sub"));
+    fs.WriteAllText(At("dst\\keep.txt"), "keep");
+    fs.WriteAllText(At("dst\\sub\\b.txt"), "old");
+    fs.CopyFolder(At("src"), At("dst"));
+    EXPECT_EQ("a", fs.ReadAllText(At("dst\\a.txt")));
+    EXPECT_EQ("bb", fs.ReadAllText(At("dst\\sub\\b.txt")));
+    EXPECT_EQ("keep", fs.ReadAllText(At("dst\\keep.txt")));
+    EXPECT_EQ(1000u, fs.FileSize(At("dst\\sub\\deep\\c.bin")));
+    EXPECT_EQ(1007u, fs.FolderSize(At("dst")));
+    EXPECT_EQ(ErrFileExists, ErrorOf([&] { fs.CopyFolder(At("src"), At("dst"), false); }));
+
+    // A new target is made; a target ending in "\" receives the folder under its own name.
+    fs.CopyFolder(At("src"), At("fresh"));
+    EXPECT_EQ("bb", fs.ReadAllText(At("fresh\\sub\\b.txt")));
+    fs.CreateFolder(At("into"));
+    fs.CopyFolder(At("src"), At("into\\"));
+    EXPECT_EQ("a", fs.ReadAllText(At("into\\src\\a.txt")));
+    fs.CopyFile(At("src\\a.txt"), At("into\\"));
+    EXPECT_EQ("a", fs.ReadAllText(At("into\\a.txt")));
+
+    // Plain file copies overwrite unless told not to.
+    fs.WriteAllText(At("target.txt"), "old");
+    fs.CopyFile(At("src\\sub\\b.txt"), At("target.txt"));
+    EXPECT_EQ("bb", fs.ReadAllText(At("target.txt")));
+
+    // Onto itself or into itself: refused, nothing lost.
+    EXPECT_EQ(ErrPermissionDenied, ErrorOf([&] { fs.CopyFile(At("src\\a.txt"), At("SRC\\A.TXT")); }));
+    EXPECT_EQ("a", fs.ReadAllText(At("src\\a.txt")));
+    EXPECT_EQ(ErrPermissionDenied, ErrorOf([&] { fs.CopyFolder(At("src"), At("src\\sub\\again")); }));
+    EXPECT_FALSE(fs.FolderExists(At("src\\sub\\again")));
+    EXPECT_EQ(1003u, fs.FolderSize(At("src")));
+}
+
+TEST(FileSystemContract, DatesKeepTheSecondAndTravelWithCopies) {
+    platform::FileSystem& fs = *Env().files;
+    const std::string file = At("dated.bin");
+    fs.WriteAllBytes(file, Bytes("x"));
+    for (const DateTime when : {DateTime{2019, 7, 15, 13, 45, 30}, DateTime{2003, 1, 2, 3, 4, 5},
+                                DateTime{2030, 12, 31, 23, 59, 59}}) {
+        fs.SetLastModified(file, when);
+        EXPECT_EQ(when, fs.LastModified(file)) << when.ToIsoText();
+    }
+
+    // A copy has its source's date, also when it overwrites an older file.
+    fs.SetLastModified(file, DateTime{2021, 6, 1, 8, 30, 15});
+    fs.CopyFile(file, At("copy.bin"));
+    EXPECT_EQ((DateTime{2021, 6, 1, 8, 30, 15}), fs.LastModified(At("copy.bin")));
+    fs.SetLastModified(file, DateTime{2022, 2, 3, 4, 5, 6});
+    fs.CopyFile(file, At("copy.bin"));
+    EXPECT_EQ((DateTime{2022, 2, 3, 4, 5, 6}), fs.LastModified(At("copy.bin")));
+    fs.CreateFolder(At("tree"));
+    fs.CopyFile(file, At("tree\\in.bin"));
+    fs.CopyFolder(At("tree"), At("tree2"));
+    EXPECT_EQ((DateTime{2022, 2, 3, 4, 5, 6}), fs.LastModified(At("tree2\\in.bin")));
+
+    // Folders and read-only files take dates too.
+    fs.SetLastModified(At("tree"), DateTime{2011, 11, 11, 11, 11, 11});
+    EXPECT_EQ((DateTime{2011, 11, 11, 11, 11, 11}), fs.LastModified(At("tree")));
+    fs.SetAttributes(file, AttrReadOnly);
+    fs.SetLastModified(file, DateTime{2020, 2, 29, 12, 0, 0});
+    EXPECT_EQ((DateTime{2020, 2, 29, 12, 0, 0}), fs.LastModified(file));
+
+    EXPECT_EQ(ErrInvalidCall, ErrorOf([&] { fs.SetLastModified(At("copy.bin"), DateTime{2021, 2, 30, 0, 0, 0}); }));
+    EXPECT_EQ(ErrFileNotFound, ErrorOf([&] { fs.SetLastModified(At("none.bin"), DateTime{2021, 2, 3, 0, 0, 0}); }));
+}
+
+TEST(FileSystemContract, NamesIgnoreCaseKeepItAndListAsCreated) {
+    platform::FileSystem& fs = *Env().files;
+    const std::string& root = Env().scratchFolder;
+    fs.WriteAllText(At("MixedCase.TXT"), "one");
+    fs.CreateFolder(At("SubFolder"));
+    fs.WriteAllText(At("SubFolder\\Inner.txt"), "in");
+
+    EXPECT_TRUE(fs.FileExists(At("mixedcase.txt")));
+    EXPECT_TRUE(fs.FolderExists(At("SUBFOLDER")));
+    EXPECT_TRUE(fs.FolderExists(At("SubFolder\\")));
+    EXPECT_TRUE(fs.FolderExists(root + "\\"));
+    EXPECT_TRUE(fs.FileExists(root + "/subfolder/INNER.TXT"));
+    EXPECT_EQ("in", fs.ReadAllText(root + "/SubFolder/Inner.txt"));
+
+    // Writing through another spelling changes the file, not its name.
+    fs.WriteAllText(At("MIXEDCASE.txt"), "two");
+    EXPECT_EQ("two", fs.ReadAllText(At("mixedcase.TXT")));
+    EXPECT_EQ((std::set<std::string>{"MixedCase.TXT"}), AsSet(fs.ListFiles(root)));
+    EXPECT_EQ((std::set<std::string>{"SubFolder"}), AsSet(fs.ListFolders(root + "\\")));
+
+    for (const char* name : {"b.txt", "A.txt", "c.dat"}) fs.WriteAllText(At(name), name);
+    EXPECT_EQ((std::set<std::string>{"MixedCase.TXT", "b.txt", "A.txt", "c.dat"}), AsSet(fs.ListFiles(root)));
+    fs.DeleteFile(At("B.TXT"));
+    EXPECT_EQ((std::set<std::string>{"MixedCase.TXT", "A.txt", "c.dat"}), AsSet(fs.ListFiles(root)));
+    EXPECT_EQ(std::vector<std::string>{"Inner.txt"}, fs.ListFiles(At("subfolder")));
+    fs.DeleteFolder(At("subFOLDER\\"));
+    EXPECT_TRUE(fs.ListFolders(root).empty());
+
+    // The drive the scratch folder is on is listed, and its root exists.
+    if (root.size() > 2 && root[1] == ':') {
+        EXPECT_TRUE(fs.FolderExists(root.substr(0, 3)));
+        bool listed = false;
+        for (const auto& d : fs.Drives()) listed = listed || EqualsNoCase(d.letter, root.substr(0, 1));
+        EXPECT_TRUE(listed);
+    }
+}
+
+}  // namespace
+}  // namespace updexar::contract

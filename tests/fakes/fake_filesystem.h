@@ -1,0 +1,117 @@
+// An in-memory file system with the habits of Windows that the program relies on: names compare
+// without regard to case but keep the case they were made with, "\" and "/" both separate, drives
+// and UNC shares are roots a test adds, read-only files are protected, failures carry the classic
+// numbers. Listings come in creation order (a real disk sorts or not as it likes; tests that care
+// about order create in order).
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/ansi.h"
+#include "platform/clock.h"
+#include "platform/filesystem.h"
+
+namespace updexar::fakes {
+
+// Which operations a fault hits.
+enum FaultOp : unsigned {
+    FaultRead = 1,        // reading a file, copying from it
+    FaultWrite = 2,       // opening for writing, each Write of an open writer, copying onto a file
+    FaultCreate = 4,      // making a folder
+    FaultDelete = 8,      // deleting a file or folder (each item of a folder tree)
+    FaultList = 16,       // listing a folder, adding up its size
+    FaultAttributes = 32, // attributes, dates and sizes, read or set
+    FaultAny = 63,
+};
+
+// The next operations on a path (or anything below it) fail with an error number.
+struct Fault {
+    std::string path{};
+    int error = 70;
+    unsigned ops = FaultAny;
+    int skip = 0;   // matching operations let through first
+    int times = 1;  // failures before the fault is used up; negative: for ever
+};
+
+class FakeFileSystem : public platform::FileSystem {
+public:
+    FakeFileSystem(platform::Clock& clock, platform::AnsiText& text);
+    ~FakeFileSystem() override;
+    FakeFileSystem(const FakeFileSystem&) = delete;
+    FakeFileSystem& operator=(const FakeFileSystem&) = delete;
+
+    // --- set-up by tests
+    void AddDrive(const std::string& letter, int type = platform::DriveFixed, int32_t serial = 0x1C2D3E4F,
+                  bool ready = true);
+    // A share "\\SERVER\share" that exists from now on.
+    void AddShare(const std::string& uncRoot);
+    // Every missing folder on the way, like "mkdir -p".
+    void MakeFolders(const std::string& path);
+    // A file with the given UTF-8 text (stored in the ANSI code page) or bytes; folders are made.
+    void PutFile(const std::string& path, const std::string& text);
+    void PutBytes(const std::string& path, const std::vector<uint8_t>& bytes);
+    // Relative paths ("x\y", "\x") are taken from here; "C:\" unless set.
+    void SetCurrentFolder(const std::string& folder);
+    void InjectFault(const Fault& fault);
+    void InjectFault(const std::string& path, int error, int times = 1, unsigned ops = FaultAny);
+    void ClearFaults();
+    bool FaultsPending() const;
+
+    // --- platform::FileSystem
+    bool FileExists(const std::string& path) override;
+    bool FolderExists(const std::string& path) override;
+    std::vector<platform::DriveInfo> Drives() override;
+
+    void CopyFile(const std::string& source, const std::string& target, bool overwrite = true) override;
+    void CopyFolder(const std::string& source, const std::string& target, bool overwrite = true) override;
+    void DeleteFile(const std::string& path, bool force = false) override;
+    void DeleteFolder(const std::string& path, bool force = false) override;
+    void CreateFolder(const std::string& path) override;
+
+    uint32_t GetAttributes(const std::string& path) override;
+    void SetAttributes(const std::string& path, uint32_t attributes) override;
+    uint64_t FileSize(const std::string& path) override;
+    uint64_t FolderSize(const std::string& path) override;
+    DateTime LastModified(const std::string& path) override;
+    void SetLastModified(const std::string& path, const DateTime& when) override;
+
+    std::vector<std::string> ListFiles(const std::string& folder) override;
+    std::vector<std::string> ListFolders(const std::string& folder) override;
+
+    std::string ReadAllText(const std::string& path) override;
+    void WriteAllText(const std::string& path, const std::string& text) override;
+    std::vector<uint8_t> ReadAllBytes(const std::string& path) override;
+    void WriteAllBytes(const std::string& path, const std::vector<uint8_t>& bytes) override;
+    std::unique_ptr<platform::TextWriter> OpenTextWriter(const std::string& path, bool append = false) override;
+    std::unique_ptr<platform::TextReader> OpenTextReader(const std::string& path) override;
+
+    struct Node;
+    struct Root;
+    struct Lookup;
+
+private:
+    friend class FakeTextWriter;
+
+    Lookup Find(const std::string& path);
+    // The error a pending fault gives this operation on this path, 0 when none.
+    int TakeFault(const std::string& key, unsigned op);
+    void CheckFault(const std::string& key, unsigned op);
+    std::shared_ptr<Node> OpenForWriting(const std::string& path, bool append, std::string& key);
+    void CopyOneFile(const std::shared_ptr<Node>& source, const std::string& sourceKey, const std::string& target,
+                     bool overwrite);
+    void CopyTree(const std::shared_ptr<Node>& source, const std::string& sourceKey, const std::string& target,
+                  bool overwrite);
+    void RemoveTree(Node& parent, const std::string& key, bool force);
+    std::shared_ptr<Node> MakeChild(Node& parent, const std::string& name, bool folder);
+
+    platform::Clock& clock_;
+    platform::AnsiText& text_;
+    std::vector<std::unique_ptr<Root>> roots_;
+    std::vector<Fault> faults_;
+    std::string currentFolder_ = "C:\\";
+};
+
+}  // namespace updexar::fakes

@@ -1,0 +1,74 @@
+// Facts about a pretend computer, all settable, and the profile (INI) reader working on the fake
+// file system with the rules of the real one. EndProcess throws ProcessEnded instead of ending.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+
+#include "platform/filesystem.h"
+#include "platform/system.h"
+
+namespace updexar::fakes {
+
+// Thrown where the real program would end. Deliberately not a std::exception, so handlers that
+// catch those cannot swallow the end of the process.
+struct ProcessEnded {
+    uint32_t exitCode = 0;
+};
+
+class FakeSystem : public platform::System {
+public:
+    // Profile files are read through `files`.
+    explicit FakeSystem(platform::FileSystem& files);
+
+    std::string systemDirectory = "C:\\WINDOWS\\system32";
+    std::string windowsDirectory = "C:\\WINDOWS";
+    std::string tempDirectory = "C:\\TEMP\\";  // the system reports it with the backslash
+    std::string allUsersProfileDirectory = "C:\\Documents and Settings\\All Users";
+    std::string defaultUserProfileDirectory = "C:\\Documents and Settings\\Default User";
+    std::string userProfileDirectory = "C:\\Documents and Settings\\Administrator";
+    std::string computerName = "WS01";
+    bool winNT = true;
+    std::string programPath = "C:\\Updexar\\UpdateG.exe";
+    std::string commandLine;
+    // Set when EndProcess was called, in case something swallowed ProcessEnded.
+    std::optional<uint32_t> endedWith;
+
+    // Display size in pixels (also the screen metrics 0 and 1) and DPI (twips per pixel 1440/DPI).
+    void SetDisplay(int width, int height, int dpi = 96);
+    // A system metric; metrics never set are 0, as the real call answers for unknown indexes.
+    void SetMetric(int index, int value) { metrics_[index] = value; }
+
+    std::string SystemDirectory() override { return systemDirectory; }
+    std::string WindowsDirectory() override { return windowsDirectory; }
+    std::string TempDirectory() override { return tempDirectory; }
+    std::string AllUsersProfileDirectory() override { return allUsersProfileDirectory; }
+    std::string DefaultUserProfileDirectory() override { return defaultUserProfileDirectory; }
+    std::string UserProfileDirectory() override { return userProfileDirectory; }
+    std::string ComputerName() override { return computerName; }
+    bool IsWinNTPlatform() override { return winNT; }
+
+    platform::ScreenSize DisplayModeSize() override { return display_; }
+    int LogicalDpiX() override { return dpi_; }
+    int TwipsPerPixelX() override { return 1440 / dpi_; }
+    int TwipsPerPixelY() override { return 1440 / dpi_; }
+    platform::ScreenSize ScreenSizeTwips() override;
+    int SystemMetric(int index) override;
+
+    std::string ReadProfileString(const std::string& file, const std::string& section, const std::string& key,
+                                  const std::string& fallback, uint32_t bufferChars = 255) override;
+
+    std::string ProgramPath() override { return programPath; }
+    std::string CommandLine() override { return commandLine; }
+    [[noreturn]] void EndProcess(uint32_t exitCode) override;
+
+private:
+    platform::FileSystem& files_;
+    platform::ScreenSize display_{1024, 768};
+    int dpi_ = 96;
+    std::map<int, int> metrics_;
+};
+
+}  // namespace updexar::fakes
