@@ -20,6 +20,9 @@ public:
     // Milliseconds on a clock that never goes back.
     virtual int64_t MonotonicMs() = 0;
     virtual void Sleep(uint32_t milliseconds) = 0;
+    // How many real milliseconds pass while this clock moves by clockMs; 0 for a clock that only
+    // moves when told to (a waiter then moves it with Sleep instead of waiting).
+    virtual int64_t RealMsFor(int64_t clockMs) { return clockMs; }
 };
 
 // The real clock through the standard library; what the native builds use.
@@ -40,6 +43,7 @@ public:
     double SecondsSinceMidnight() override;
     int64_t MonotonicMs() override;
     void Sleep(uint32_t milliseconds) override;
+    int64_t RealMsFor(int64_t clockMs) override { return static_cast<int64_t>(static_cast<double>(clockMs) / factor_); }
     double Factor() const { return factor_; }
 
 private:
@@ -58,6 +62,7 @@ public:
     double SecondsSinceMidnight() override;
     int64_t MonotonicMs() override;
     void Sleep(uint32_t milliseconds) override;
+    int64_t RealMsFor(int64_t) override { return 0; }
     void Advance(int64_t milliseconds);
     void Set(const DateTime& when);
 

@@ -20,4 +20,9 @@ void InstallPlatform(Platform* platform) { g_platform = platform; }
 
 bool HasPlatform() { return g_platform != nullptr; }
 
+void EndProcessNow(uint32_t exitCode) {
+    Os().system->EndProcess(exitCode);
+    std::abort();  // an implementation that came back has broken its promise
+}
+
 }  // namespace updexar::platform

@@ -35,4 +35,7 @@ Platform& Os();
 void InstallPlatform(Platform* platform);
 bool HasPlatform();
 
+// Ends the process at once through the installed platform (a test platform throws instead).
+[[noreturn]] void EndProcessNow(uint32_t exitCode = 0);
+
 }  // namespace updexar::platform

@@ -1,0 +1,96 @@
+#include "startup/update_log.h"
+
+#include <memory>
+
+#include "platform/errors.h"
+#include "platform/platform.h"
+#include "startup/shared_state.h"
+#include "ui/msgbox.h"
+
+namespace updexar {
+namespace {
+
+// The open log; LogFileNo in the shared record says whether there is one.
+std::unique_ptr<platform::TextWriter> g_log;
+
+std::string ReplaceAll(std::string text, const std::string& from, const std::string& to) {
+    size_t pos = 0;
+    while ((pos = text.find(from, pos)) != std::string::npos) {
+        text.replace(pos, from.size(), to);
+        pos += to.size();
+    }
+    return text;
+}
+
+[[noreturn]] void EndNow() { platform::EndProcessNow(0); }
+
+}  // namespace
+
+std::vector<std::string> CommandFields(const std::string& commandLine) {
+    std::vector<std::string> fields;
+    size_t start = 0;
+    while (true) {
+        const size_t colon = commandLine.find(':', start);
+        fields.push_back(commandLine.substr(start, colon == std::string::npos ? std::string::npos : colon - start));
+        if (colon == std::string::npos) break;
+        start = colon + 1;
+    }
+    return fields;
+}
+
+bool IsAutomaticMode() { return !platform::Os().system->CommandLine().empty(); }
+
+std::string ReportFilePath(const std::string& commandLine, const std::string& extension) {
+    const std::vector<std::string> f = CommandFields(commandLine);
+    if (f.size() < 4) throw RuntimeError(ErrSubscript);
+    return f[1] + "\\" + f[3] + "\\" + f[2] + extension;
+}
+
+void LogErrorLAN(const std::string& text) {
+    SharedState& s = Shared();
+    try {
+        if (s.LogFileNo == 0) {
+            const std::string path = ReportFilePath(platform::Os().system->CommandLine(), ".log");
+            g_log = platform::Os().files->OpenTextWriter(path, false);
+            s.LogFileNo = 1;
+            g_log->WriteLine("[START]");
+        }
+        std::string line = ReplaceAll(text, "\r\n", ";");
+        line = ReplaceAll(line, "\t", "  ");
+        g_log->WriteLine(line);
+        if (text == "[END]") {
+            g_log->Close();
+            g_log.reset();
+            s.LogFileNo = 0;
+            EndNow();
+        }
+    } catch (const RuntimeError& e) {
+        ShowMessage(nullptr, e.Description(), 48, "LogErrorLAN");
+        try {
+            if (g_log) g_log->Close();
+        } catch (...) {
+        }
+        g_log.reset();
+        s.LogFileNo = 0;
+        EndNow();
+    }
+}
+
+void WriteMarkerFile() {
+    SharedState& s = Shared();
+    const std::string path = ReportFilePath(platform::Os().system->CommandLine(), ".txt");
+    auto marker = platform::Os().files->OpenTextWriter(path, false);
+    s.LogFileNo = 1;
+    marker->WriteLine("[START]");
+    marker->WriteLine("Connected");
+    marker->WriteLine("[END]");
+    marker->Close();
+    s.LogFileNo = 0;
+}
+
+void ResetUpdateLog() {
+    g_log.reset();
+    Shared().LogFileNo = 0;
+}
+
+}  // namespace updexar

@@ -1,0 +1,31 @@
+// The update log of a run on a LAN machine, and the command line it is named by. Writing "[END]"
+// ends the process, so every unattended path that gives up logs its reason and then "[END]".
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace updexar {
+
+// The command line split at every ":" (fields counted from 0).
+std::vector<std::string> CommandFields(const std::string& commandLine);
+// Interactive when the command line is empty; automatic when the LAN run started us.
+bool IsAutomaticMode();
+
+// {field 1}\{field 3}\{field 2} + extension; throws 9 "Subscript out of range" when the command
+// line has fewer than four fields.
+std::string ReportFilePath(const std::string& commandLine, const std::string& extension);
+
+// Appends one entry: "[START]" first when the log is not open yet; CR LF pairs become ";" and
+// tabs two blanks. "[END]" closes the log and ends the process at once. When the log cannot be
+// written, a message box says why and the process ends.
+void LogErrorLAN(const std::string& text);
+
+// Writes the marker file ("[START]", "Connected", "[END]") that tells the LAN run this machine
+// has started.
+void WriteMarkerFile();
+
+// Forgets an open log without writing (for tests that start the program over).
+void ResetUpdateLog();
+
+}  // namespace updexar

@@ -1,0 +1,271 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "startup/config.h"
+#include "ui/msgbox.h"
+#include "ui/scaling.h"
+#include "ui_fixture.h"
+
+using namespace updexar;
+using namespace updexar::forms;
+using updexar::fakes::HeadlessBackend;
+
+namespace {
+
+// Answers the next message box with `action` and keeps a copy of its layout.
+struct Seen {
+    double width = 0, height = 0, labelLeft = 0, labelWidth = 0, labelHeight = 0, button0Left = 0, button0Top = 0;
+    std::string caption, label;
+    std::vector<std::string> buttons;
+    bool iconC = false, iconI = false, iconQ = false;
+    std::string focused;
+};
+
+void Answer(uitest::UiFixture& ui, Seen& seen, std::function<void(frmMsgBox&)> action) {
+    ui.backend.WhenShown("frmMsgBox", [&seen, action](Form& f) {
+        auto& m = static_cast<frmMsgBox&>(f);
+        seen.width = m.Width();
+        seen.height = m.Height();
+        seen.labelLeft = m.lblMsg.Left();
+        seen.labelWidth = m.lblMsg.Width();
+        seen.labelHeight = m.lblMsg.Height();
+        seen.button0Left = m.Button(0).Left();
+        seen.button0Top = m.Button(0).Top();
+        seen.caption = m.Caption();
+        seen.label = m.lblMsg.Caption();
+        for (int i = 0; i < m.ButtonCount(); ++i) seen.buttons.push_back(m.Button(i).Caption());
+        seen.iconC = m.imgC.Visible();
+        seen.iconI = m.imgI.Visible();
+        seen.iconQ = m.imgQ.Visible();
+        if (auto* b = dynamic_cast<CommandButton*>(m.ActiveControl())) seen.focused = b->Caption();
+        action(m);
+    });
+}
+
+void WriteIni(uitest::UiFixture& ui, const std::string& text) {
+    ui.files.WriteAllText("C:\\WINDOWS\\system32\\VEKCONFIG.INI", text);
+}
+
+}  // namespace
+
+TEST(MessageBox, StylesDecodeIconButtonsAndDefault) {
+    const MsgStyle s547 = DecodeMsgStyle(547);
+    EXPECT_EQ(s547.icon, 32);
+    EXPECT_EQ(s547.buttonSet, 3);
+    EXPECT_EQ(s547.defaultButton, 2);
+    EXPECT_EQ(DecodeMsgStyle(18).icon, 16);
+    EXPECT_EQ(DecodeMsgStyle(18).buttonSet, 2);
+    EXPECT_EQ(DecodeMsgStyle(48 | 16).icon, 48);  // 32 and 16 together read as exclamation
+    EXPECT_EQ(DecodeMsgStyle(292).defaultButton, 1);
+    EXPECT_EQ(DecodeMsgStyle(0).icon, 0);
+    EXPECT_EQ(DecodeMsgStyle(7).buttonSet, 5);  // 5 matches before 4, 3, 2 and 1
+    EXPECT_EQ(ResultOfCaption("&Ignore"), 5);
+    EXPECT_EQ(ResultOfCaption("Ok"), 0);
+}
+
+TEST(MessageBox, LayoutFollowsTheTextAndTheScreen) {
+    uitest::UiFixture ui;  // 1024 x 768 at 96 DPI: the screen is 15360 twips wide
+    Seen shortText;
+    Answer(ui, shortText, [](frmMsgBox& m) { HeadlessBackend::Key(m, KeyReturn); });
+    EXPECT_EQ(ShowMessage(nullptr, "Done.", 64), 1);
+    // A short text still gets a fifth of the screen; the icon box is 240 + 480 + 60 in.
+    EXPECT_DOUBLE_EQ(shortText.width, 240 + 480 + 60 + 3072 + 240);
+    EXPECT_DOUBLE_EQ(shortText.labelLeft, 240 + 480 + 60 + (3072 - 5 * 82.5) / 2);
+    EXPECT_DOUBLE_EQ(shortText.button0Left, (4092 - 1095) / 2.0);
+    EXPECT_DOUBLE_EQ(shortText.button0Top, 240 + 480 + 120);  // the icon is taller than one line
+    EXPECT_DOUBLE_EQ(shortText.height, 18 * 15 + 3 * 15 + 840 + 375 + 60 + 3 * 15);
+    EXPECT_TRUE(shortText.iconI);
+    EXPECT_FALSE(shortText.iconC);
+    EXPECT_EQ(shortText.caption, "Updexar");  // no title: the application's
+
+    // Wider than half the screen: wraps at half the screen, grows downwards.
+    std::string words;
+    for (int i = 0; i < 30; ++i) words += "abcdefgh ";
+    Seen longText;
+    Answer(ui, longText, [](frmMsgBox& m) { HeadlessBackend::Key(m, KeyReturn); });
+    ShowMessage(nullptr, words, 0, "Title");
+    EXPECT_DOUBLE_EQ(longText.labelWidth, 7680);
+    EXPECT_GT(longText.labelHeight, 2 * 198 - 1);
+    EXPECT_DOUBLE_EQ(longText.width, 240 + 7680 + 240);  // no icon: equal margins
+    EXPECT_DOUBLE_EQ(longText.labelLeft, (longText.width - 7680) / 2);
+    EXPECT_DOUBLE_EQ(longText.button0Top, 240 + longText.labelHeight + 120);
+    EXPECT_EQ(longText.caption, "Title");
+
+    // Tabs become four blanks; lines are measured one by one.
+    Seen tabbed;
+    Answer(ui, tabbed, [](frmMsgBox& m) { HeadlessBackend::Key(m, KeyReturn); });
+    ShowMessage(nullptr, "a\tb\r\nsecond line", 36);
+    EXPECT_EQ(tabbed.label, "a    b\r\nsecond line");
+    EXPECT_DOUBLE_EQ(tabbed.labelHeight, 2 * 198);
+    EXPECT_EQ(tabbed.buttons, (std::vector<std::string>{"&Yes", "&No"}));
+    EXPECT_TRUE(tabbed.iconQ);
+}
+
+TEST(MessageBox, EnterEscAndCloseGiveTheResultsOfTheSystemBox) {
+    uitest::UiFixture ui;
+    Seen s;
+    Answer(ui, s, [](frmMsgBox& m) { HeadlessBackend::Key(m, KeyReturn); });
+    EXPECT_EQ(ShowMessage(nullptr, "q", 292), MsgNo);
+    EXPECT_EQ(s.focused, "&No");
+
+    Seen s547;
+    Answer(ui, s547, [](frmMsgBox& m) { HeadlessBackend::Key(m, KeyReturn); });
+    EXPECT_EQ(ShowMessage(nullptr, "q", 547), MsgCancel);
+    EXPECT_EQ(s547.buttons, (std::vector<std::string>{"&Yes", "&No", "&Cancel"}));
+    EXPECT_EQ(ui.backend.closeItemsRemoved["frmMsgBox"], 4);  // two multi-button boxes so far
+
+    Seen esc64;
+    Answer(ui, esc64, [](frmMsgBox& m) { HeadlessBackend::Key(m, KeyEscape); });
+    EXPECT_EQ(ShowMessage(nullptr, "i", 64), MsgOk);
+    Seen close64;
+    Answer(ui, close64, [](frmMsgBox& m) { HeadlessBackend::CloseBox(m); });
+    EXPECT_EQ(ShowMessage(nullptr, "i", 64), MsgOk);
+    EXPECT_EQ(ui.backend.closeItemsRemoved["frmMsgBox"], 4);  // a one-button box keeps its close entry
+
+    // Style 36 ignores Esc and the close box; only a button answers it.
+    Seen q;
+    Answer(ui, q, [](frmMsgBox& m) {
+        HeadlessBackend::Key(m, KeyEscape);
+        HeadlessBackend::CloseBox(m);
+        EXPECT_TRUE(m.Loaded());
+        HeadlessBackend::Press(m, "cmdAction", 0);
+    });
+    EXPECT_EQ(ShowMessage(nullptr, "q", 36), MsgYes);
+
+    Seen retry;
+    Answer(ui, retry, [](frmMsgBox& m) { HeadlessBackend::Press(m, "cmdAction", 1); });
+    EXPECT_EQ(ShowMessage(nullptr, "e", 18, "Updation"), MsgRetry);
+    EXPECT_TRUE(retry.iconC);
+    EXPECT_EQ(Shared().MsgBoxResult, MsgRetry);
+}
+
+TEST(MessageBox, FallsBackToTheSystemBoxWhenOursGivesNoAnswer) {
+    uitest::UiFixture ui;
+    // Closed by code without a choice.
+    ui.backend.WhenShown("frmMsgBox", [](Form& f) { Application::Current().Unload(f); });
+    ui.backend.systemMessageBoxAnswers = {7};
+    EXPECT_EQ(ShowMessage(nullptr, "Sure?", 36, "T"), MsgNo);
+    EXPECT_EQ(ui.backend.transcript.back(), "sysmsgbox 36 'T': Sure? -> 7");
+
+    // Could not be built at all.
+    struct Broken : HeadlessBackend {
+        void RemoveCloseMenuItems(Form&) override { throw std::runtime_error("no system menu"); }
+    };
+    Broken broken;
+    Application app(broken, ui.clock);
+    broken.systemMessageBoxAnswers = {6};
+    EXPECT_EQ(ShowMessage(nullptr, "Sure?", 36), MsgYes);
+    EXPECT_EQ(broken.transcript.back(), "sysmsgbox 36 '': Sure? -> 6");
+    EXPECT_TRUE(app.LoadedForms().empty());
+}
+
+TEST(Scaling, FactorsFromTheScreenTheDpiAndTheConfiguration) {
+    uitest::UiFixture ui;
+    auto factors = [&] {
+        ComputeScaleFactors();
+        return std::vector<float>{Shared().sx, Shared().sy, Shared().sf};
+    };
+    ui.system.SetDisplay(800, 600, 96);
+    EXPECT_EQ(factors(), (std::vector<float>{1.0f, 1.0f, 1.0f}));
+    ui.system.SetDisplay(1024, 768, 96);
+    EXPECT_EQ(factors(), (std::vector<float>{1.28f, 1.28f, 1.28f}));
+    ui.system.SetDisplay(1024, 768, 120);
+    EXPECT_FLOAT_EQ(factors()[0], 1.024f);
+    EXPECT_FLOAT_EQ(Shared().sy, 1.024f);
+
+    // "LogPixels" replaces a smaller measured DPI, but only within 96..192.
+    ui.system.SetDisplay(1024, 768, 96);
+    WriteRegValue(platform::RegRoot::CurrentUser, "Control Panel\\Desktop", "LogPixels", RegKindDword, "120");
+    EXPECT_FLOAT_EQ(factors()[0], 1.024f);
+    WriteRegValue(platform::RegRoot::CurrentUser, "Control Panel\\Desktop", "LogPixels", RegKindDword, "200");
+    EXPECT_FLOAT_EQ(factors()[0], 1.28f);
+
+    WriteIni(ui, "[ScrReso]\r\nOpt=2\r\n");
+    EXPECT_EQ(factors(), (std::vector<float>{1.0f, 1.0f, 1.0f}));
+    WriteIni(ui, "[ScrReso]\r\nOpt=1\r\nX=1280\r\n");
+    EXPECT_FLOAT_EQ(factors()[0], 1.6f);
+    EXPECT_FLOAT_EQ(Shared().sy, 1.28f);
+    EXPECT_FLOAT_EQ(Shared().sf, 1.44f);
+    WriteIni(ui, "[ScrReso]\r\nOpt=1\r\nDPI=120\r\n");
+    EXPECT_FLOAT_EQ(factors()[0], 1.024f);
+}
+
+namespace {
+class frmScaled : public Form {
+public:
+    frmScaled()
+        : Form("frmScaled"), right(Add<Label>("lblRight")), centre(Add<Label>("lblCentre")),
+          fixed(Add<Label>("lblFixed")), check(Add<CheckBox>("chk")), list(Add<ComboBox>("cbo")),
+          line(Add<Line>("lin")), parked(Add<CommandButton>("cmdParked")), tmr(Add<Timer>("tmr")) {}
+    Label& right;
+    Label& centre;
+    Label& fixed;
+    CheckBox& check;
+    ComboBox& list;
+    Line& line;
+    CommandButton& parked;
+    Timer& tmr;
+};
+}  // namespace
+
+TEST(Scaling, ScaleFormMovesSizesAndSnapsFonts) {
+    uitest::UiFixture ui;
+    frmScaled& f = Window<frmScaled>();
+    f.Move(100, 100, 6000, 4000);
+    for (Label* l : {&f.right, &f.centre}) {
+        l->SetAutoSize(true);
+        l->SetCaption("0123456789");  // 825 twips at 8.25 points
+        l->Move(1000, 500);
+    }
+    f.right.SetAlignment(Alignment::Right);
+    f.centre.SetAlignment(Alignment::Center);
+    f.fixed.Move(100, 100, 1000, 300);
+    f.list.Move(200, 300, 1500, 315);
+    f.line.SetEnds(10, 20, 30, 40);
+    f.parked.Move(-5000, 100, 1000, 300);
+    f.check.Move(0, 0, 1000, 300);
+
+    Shared().sx = Shared().sy = Shared().sf = 1.0f;
+    ScaleForm(f);
+    EXPECT_DOUBLE_EQ(f.Width(), 6000);  // factors of 1 change nothing
+
+    Shared().sx = Shared().sy = Shared().sf = 1.28f;
+    ScaleForm(f);
+    const double sx = 1.28f;
+    // 8.25 x 1.28 = 10.6; a face in whole pixels takes 14 px = 10.5 points.
+    EXPECT_DOUBLE_EQ(f.fixed.FontSize(), 10.5);
+    EXPECT_NEAR(f.right.Left() + f.right.Width(), 1825 * sx, 1e-3);  // right edge kept
+    EXPECT_NEAR(f.centre.Left() + f.centre.Width() / 2, (1000 + 412.5) * sx, 1e-3);  // centre kept
+    EXPECT_NEAR(f.fixed.Width(), 1000 * sx, 1e-3);
+    EXPECT_NEAR(f.list.Height(), 315, 1e-9);  // a list's height follows its font
+    EXPECT_NEAR(f.line.X2(), 30 * sx, 1e-4);
+    EXPECT_NEAR(f.parked.Left(), 120 * sx, 1e-3);  // parked off screen: brought back
+    // Check boxes aim 2 % lower: 10.388 points ends at 13 px = 9.75.
+    EXPECT_DOUBLE_EQ(f.check.FontSize(), 9.75);
+    EXPECT_NEAR(f.Width(), 6000 * sx, 1e-3);
+}
+
+TEST(Scaling, FontsThatOnlySnapUpwardsFallBackToWholeSizesAndArial) {
+    uitest::UiFixture ui;
+    frmScaled& f = Window<frmScaled>();
+    // A bitmap face with 8, 10 and 12 points takes the next size up.
+    ui.backend.fontSizeRule = [](const std::string&, bool, double requested) {
+        for (double s : {8.0, 10.0, 12.0})
+            if (s >= requested - 1e-9) return s;
+        return 12.0;
+    };
+    Shared().sx = Shared().sy = Shared().sf = 1.28f;
+    ScaleForm(f);
+    EXPECT_DOUBLE_EQ(f.fixed.FontSize(), 10.0);  // 10.6, 10.5, ... 10.0 is the first that fits
+    EXPECT_EQ(f.fixed.GetFont().name, "MS Sans Serif");
+
+    // A face that never goes below 12: whole size, then Arial, then Arial's whole size.
+    ui.backend.fontSizeRule = [](const std::string&, bool, double requested) { return std::max(requested, 12.0); };
+    frmScaled& g = Window<frmScaled>();
+    Unload(g);
+    frmScaled& h = Window<frmScaled>();
+    ScaleForm(h);
+    EXPECT_EQ(h.fixed.GetFont().name, "Arial");
+    EXPECT_DOUBLE_EQ(h.fixed.FontSize(), 12.0);
+}

@@ -1,0 +1,143 @@
+#include <gtest/gtest.h>
+
+#include "startup/config.h"
+#include "startup/frmcheckcom.h"
+#include "startup/update_log.h"
+#include "ui_fixture.h"
+
+using namespace updexar;
+using updexar::fakes::ProcessEnded;
+
+namespace {
+
+struct Start : uitest::UiFixture {
+    bool mainShown = false;
+    Start() {
+        AnswerMessages();
+        ShowMainWindowHook() = [this] { mainShown = true; };
+        StartupProbe() = ComponentProbe{};
+        files.MakeFolders("C:\\Upd\\MiscFls");
+        files.AddShare("\\\\SERVER\\share");
+        files.MakeFolders("\\\\SERVER\\share\\Upd1\\Log1");
+    }
+    ~Start() { ShowMainWindowHook() = nullptr; }
+    // Runs the start; true when the process ended.
+    bool Run(const std::string& program, const std::string& commandLine = "") {
+        system.programPath = program;
+        system.commandLine = commandLine;
+        try {
+            forms::Window<frmcheckCOM>();
+        } catch (const ProcessEnded&) {
+            return true;
+        }
+        return false;
+    }
+    std::string Read(const std::string& path) { return files.ReadAllText(path); }
+};
+
+}  // namespace
+
+TEST(Startup, TheProgramNameOrTheCommandLinePicksTheProduct) {
+    {
+        Start s;
+        EXPECT_FALSE(s.Run("C:\\Upd\\updateg.exe"));  // lower case letter
+        EXPECT_TRUE(s.mainShown);
+        EXPECT_EQ(Shared().ProductKey, "Galvano");
+        EXPECT_EQ(Shared().ProductName, "Galvano");
+        EXPECT_EQ(Shared().ProgramDir, "C:\\Upd");
+        EXPECT_EQ(Shared().SysDir, "C:\\WINDOWS\\system32");
+        EXPECT_FALSE(s.app.IsLoaded<frmcheckCOM>());
+    }
+    {
+        Start s;
+        s.Run("C:\\Upd\\Update.exe");  // ends in "e": Eskarn
+        EXPECT_EQ(Shared().ProductKey, "Eskarn");
+        EXPECT_EQ(Shared().ProductCode, "ESK");
+    }
+    {
+        Start s;
+        EXPECT_TRUE(s.Run("C:\\Upd\\Updatez.exe"));
+        EXPECT_EQ(s.messages, (std::vector<std::string>{"Updexar|Unknown Product !"}));
+        EXPECT_FALSE(s.mainShown);
+    }
+    {
+        Start s;
+        EXPECT_TRUE(s.Run("C:\\Upd\\UpdateG.exe", "AUTOUPD-galvano:\\\\SERVER\\share\\Upd1:3:Log1"));
+        EXPECT_EQ(s.messages, (std::vector<std::string>{"Updexar|Unknown Product !"}));
+    }
+    {
+        Start s;
+        EXPECT_TRUE(s.Run("C:\\Upd\\UpdateG.exe", " AUTOUPD-Galvano:\\\\SERVER\\share\\Upd1:3:Log1"));
+        EXPECT_EQ(s.messages, (std::vector<std::string>{"Updexar|Invalid Parameters !"}));
+    }
+}
+
+TEST(Startup, AutomaticModeWritesTheMarkerAndLeavesForceguestAlone) {
+    Start s;
+    const char* lsa = "SYSTEM\\CurrentControlSet\\Control\\Lsa";
+    WriteRegValue(platform::RegRoot::LocalMachine, lsa, "forceguest", RegKindDword, "1");
+    EXPECT_FALSE(s.Run("C:\\Upd\\UpdateG.exe", "AUTOUPD-O:\\\\SERVER\\share\\Upd1:3:Log1:0:0:N"));
+    EXPECT_EQ(Shared().ProductKey, "O");
+    EXPECT_EQ(Shared().ProgramDir, "\\\\SERVER\\share\\Upd1");
+    EXPECT_EQ(s.Read("\\\\SERVER\\share\\Upd1\\Log1\\3.txt"), "[START]\r\nConnected\r\n[END]\r\n");
+    EXPECT_EQ(Shared().LogFileNo, 0);
+    EXPECT_EQ(ReadRegValue(platform::RegRoot::LocalMachine, lsa, "forceguest", RegKindDword, ""), "1");
+
+    Start interactive;
+    WriteRegValue(platform::RegRoot::LocalMachine, lsa, "forceguest", RegKindDword, "1");
+    interactive.Run("C:\\Upd\\UpdateG.exe");
+    EXPECT_EQ(ReadRegValue(platform::RegRoot::LocalMachine, lsa, "forceguest", RegKindDword, ""), "0");
+}
+
+TEST(Startup, ACommandLineTooShortForALogEndsThroughTheLogWritersErrorPath) {
+    Start s;
+    EXPECT_TRUE(s.Run("C:\\Upd\\UpdateG.exe", "AUTOUPD-Galvano:\\\\SERVER\\share\\Upd1"));
+    EXPECT_EQ(s.messages, (std::vector<std::string>{"LogErrorLAN|Subscript out of range"}));
+    EXPECT_FALSE(s.mainShown);
+}
+
+TEST(Startup, RepairsRegisterAgainOnlyWhatTheFirstAttemptUnregistered) {
+    Start s;
+    s.files.WriteAllText("C:\\Upd\\MiscFls\\RegSvr32.exe", "tool");
+    s.files.WriteAllText("C:\\Upd\\MiscFls\\mswinsck.ocx", "ocx");
+    s.files.WriteAllText("C:\\WINDOWS\\system32\\SCRRUN.DLL", "dll");
+    StartupProbe().fileSystemWorks = [] { return false; };
+    StartupProbe().controlsLoadError = [] { return std::string("File not found: mswinsck.ocx"); };
+    s.Run("C:\\Upd\\UpdateG.exe");
+    std::vector<std::string> lines;
+    for (const auto& start : s.fake.processes.starts) lines.push_back(start.commandLine);
+    const std::string r = "\"C:\\Upd\\MiscFls\\RegSvr32.exe\" ";
+    const std::string scr = "\"C:\\WINDOWS\\system32\\SCRRUN.DLL\"";
+    const std::string ocx = "\"C:\\WINDOWS\\system32\\mswinsck.ocx\"";
+    EXPECT_EQ(lines, (std::vector<std::string>{r + "/s /u " + scr, r + "/s " + scr, r + "/s " + scr,
+                                               r + "/s /u " + ocx, r + "/s " + ocx, r + "/s " + ocx}));
+    EXPECT_EQ(s.Read("C:\\WINDOWS\\system32\\mswinsck.ocx"), "ocx");  // copied from the package
+    EXPECT_TRUE(s.mainShown);  // a failed repair does not stop the start
+
+    // Working components: no tool is started at all.
+    Start quiet;
+    quiet.files.WriteAllText("C:\\Upd\\MiscFls\\RegSvr32.exe", "tool");
+    quiet.Run("C:\\Upd\\UpdateG.exe");
+    EXPECT_TRUE(quiet.fake.processes.starts.empty());
+    EXPECT_EQ(Shared().RegSvr32Path, "C:\\Upd\\MiscFls\\RegSvr32.exe");
+    EXPECT_EQ(Shared().MsizapPath, "");
+}
+
+TEST(UpdateLog, LinesAreFlattenedAndEndEndsTheProcess) {
+    Start s;
+    s.system.commandLine = "AUTOUPD-Galvano:\\\\SERVER\\share\\Upd1:3:Log1:0:0:N";
+    LogErrorLAN("Process:Update:To->C:\\Apps\\Galvano");
+    LogErrorLAN("A\r\nB\tC");
+    LogErrorLAN("x [END] y");  // only the exact text ends the run
+    EXPECT_THROW(LogErrorLAN("[END]"), ProcessEnded);
+    EXPECT_EQ(s.Read("\\\\SERVER\\share\\Upd1\\Log1\\3.log"),
+              "[START]\r\nProcess:Update:To->C:\\Apps\\Galvano\r\nA;B  C\r\nx [END] y\r\n[END]\r\n");
+    EXPECT_EQ(Shared().LogFileNo, 0);
+
+    // A report folder that does not exist: the message box, then the end.
+    Start missing;
+    missing.system.commandLine = "AUTOUPD-Galvano:C\\Nowhere:3:Log1";
+    EXPECT_THROW(LogErrorLAN("Error:Update:Cancelled"), ProcessEnded);
+    ASSERT_EQ(missing.messages.size(), 1u);
+    EXPECT_EQ(missing.messages[0].substr(0, 12), "LogErrorLAN|");
+}

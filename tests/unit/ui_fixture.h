@@ -1,0 +1,49 @@
+// A pretend computer with a headless window system, for tests of windows.
+#pragma once
+
+#include "fakes/fake_platform.h"
+#include "fakes/headless_backend.h"
+#include "forms/application.h"
+#include "startup/shared_state.h"
+#include "startup/update_log.h"
+#include "ui/msgbox.h"
+
+namespace updexar::uitest {
+
+struct UiFixture {
+    fakes::FakePlatform fake;
+    fakes::ScopedPlatform installed{fake};
+    platform::ManualClock& clock = fake.clock;
+    fakes::FakeFileSystem& files = fake.files;
+    fakes::FakeRegistry& registry = fake.registry;
+    fakes::FakeSystem& system = fake.system;
+    fakes::HeadlessBackend backend;
+    forms::Application app{backend, fake.clock};
+
+    UiFixture() {
+        files.MakeFolders("C:\\WINDOWS\\system32");
+        system.systemDirectory = "C:\\WINDOWS\\system32";
+        system.SetDisplay(1024, 768, 96);
+        system.SetMetric(4, 18);  // caption bar
+        system.SetMetric(8, 3);   // dialog frame
+        ResetShared();
+        Shared().SysDir = "C:\\WINDOWS\\system32";
+        Shared().FileSys = &files;
+        ResetUpdateLog();
+    }
+
+    // Every message box from now on is recorded as "title|text|style-buttons" and answered
+    // by pressing its button with this caption (Enter when empty or missing).
+    std::vector<std::string> messages;
+    void AnswerMessages(const std::string& caption = "") {
+        backend.Always("frmMsgBox", [this, caption](forms::Form& f) {
+            auto& m = static_cast<frmMsgBox&>(f);
+            messages.push_back(m.Caption() + "|" + m.lblMsg.Caption());
+            for (int i = 0; i < m.ButtonCount(); ++i)
+                if (m.Button(i).Caption() == caption) return m.Button(i).Press();
+            fakes::HeadlessBackend::Key(m, forms::KeyReturn);
+        });
+    }
+};
+
+}  // namespace updexar::uitest

@@ -1,0 +1,338 @@
+#include "server/vek_service_core.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <thread>
+
+#include "posix/vek_native_client.h"
+#include "posix/vek_native_host.h"
+#include "posix/vek_native_options.h"
+#include "server/vek_protocol.h"
+
+namespace updexar::vek {
+namespace {
+
+using Phase = Session::Phase;
+
+// A server with one data directory per product and a set of files that exist; it records what
+// it was asked so tests can see that refused requests never reach the file system.
+struct FakeServer {
+    std::map<std::string, std::string> dirs{{"GLV", "D:\\Data\\Galvano"}, {"TRS", "D:\\Data\\Tarsel"}};
+    std::set<std::string> files{"D:\\Data\\Galvano\\T1234.txt"};
+    std::vector<std::string> asked;
+    bool throwOnLookup = false;
+    ServiceCore core{[this](const ProductRow& p) -> std::optional<std::string> {
+                         if (throwOnLookup) throw std::runtime_error("registry gone");
+                         auto it = dirs.find(std::string(p.code));
+                         if (it == dirs.end()) return std::nullopt;
+                         return it->second;
+                     },
+                     [this](const std::string& dir, const std::string& name) {
+                         asked.push_back(dir + "\\" + name);
+                         return files.count(dir + "\\" + name) > 0;
+                     },
+                     ServiceLimits{10000, 100, 1000}};
+};
+
+const std::string kKey24 = MachineKeyFromSeed(kFallbackSeed);
+const std::string kKey30 = MachineKeyFromSeed("2147483648");
+
+std::string RawRequest(const std::string& plain, const std::string& key) { return Cipher(plain, key) + Cipher(key, ""); }
+
+TEST(VekService, ProductLookupsByLetterKeyAndCode) {
+    std::string letters;
+    for (const auto& row : ProductTable()) letters += row.letter;
+    EXPECT_EQ(letters, "GTRSFPICHBXNAEDO");
+    EXPECT_EQ(ProductByLetter('g')->key, "Galvano");
+    EXPECT_EQ(ProductByLetter('n')->dbName, "QorNevrin");
+    EXPECT_EQ(ProductByLetter('z'), nullptr);
+    EXPECT_EQ(ProductByKey("galvano"), nullptr);
+    EXPECT_EQ(ProductByKey("O")->code, "");
+    EXPECT_EQ(ProductByCode("NVR")->key, "Nevrin");
+    // X and O have no code: an empty code must not find them.
+    EXPECT_EQ(ProductByCode(""), nullptr);
+    EXPECT_EQ(ProductByCode("glv"), nullptr);
+}
+
+TEST(VekService, AnswersAWholeRequestAtOnce) {
+    FakeServer server;
+    for (const std::string& key : {kKey24, kKey30, MachineKeyFromSeed("7")}) {
+        Session session(server.core, 0);
+        session.OnArrival(BuildRequest("T1234", "GLV", key), 0);
+        ASSERT_EQ(session.CurrentPhase(), Phase::Replying) << key;
+        EXPECT_EQ(ParseAnswer(session.Reply(), key, "GLV"), "EXIST");
+        session.OnReplySent(0);
+        EXPECT_EQ(session.CurrentPhase(), Phase::Draining);
+        session.OnArrival("late bytes are ignored", 1);
+        session.OnPeerClosed(2);
+        EXPECT_EQ(session.CurrentPhase(), Phase::Done);
+    }
+    EXPECT_EQ(server.asked.back(), "D:\\Data\\Galvano\\T1234.txt");
+
+    EXPECT_EQ(ParseAnswer(AnswerBytes(server.core, BuildRequest("T9999", "GLV", kKey24)), kKey24, "GLV"), "NOTEXIST");
+    // A product without a data directory here, or a lookup that fails, confirms nothing.
+    EXPECT_EQ(ParseAnswer(AnswerBytes(server.core, BuildRequest("T1234", "RVN", kKey24)), kKey24, "RVN"), "NOTEXIST");
+    server.throwOnLookup = true;
+    EXPECT_EQ(ParseAnswer(AnswerBytes(server.core, BuildRequest("T1234", "GLV", kKey24)), kKey24, "GLV"), "NOTEXIST");
+}
+
+TEST(VekService, SplitRequestIsUnderstoodWhereverItIsCut) {
+    FakeServer server;
+    for (const std::string& key : {kKey24, kKey30}) {
+        const std::string request = BuildRequest("T1234", "GLV", key);
+        for (size_t cut = 1; cut < request.size(); ++cut) {
+            Session session(server.core, 0);
+            session.OnArrival(request.substr(0, cut), 0);
+            // The first piece alone may look whole only when it is cut between key pieces.
+            if (session.CurrentPhase() == Phase::Replying) {
+                EXPECT_GT(cut, 20u);
+                EXPECT_EQ((cut - 20) % 3, 0u);
+                continue;
+            }
+            ASSERT_EQ(session.CurrentPhase(), Phase::Reading) << cut;
+            session.OnArrival(request.substr(cut), 50);
+            if (key.size() < kMaxMachineKeyLength) {
+                // Not yet: more of the key could still be on its way.
+                EXPECT_EQ(session.CurrentPhase(), Phase::Reading) << cut;
+                session.OnTime(149);
+                EXPECT_EQ(session.CurrentPhase(), Phase::Reading) << cut;
+                session.OnTime(150);
+            }
+            ASSERT_EQ(session.CurrentPhase(), Phase::Replying) << cut;
+            EXPECT_EQ(ParseAnswer(session.Reply(), key, "GLV"), "EXIST") << cut;
+        }
+    }
+}
+
+TEST(VekService, ByteByByteAndHalfClose) {
+    FakeServer server;
+    // A 24-character key sent a byte at a time: the request looks whole after 44 bytes, and
+    // the settle time passes without more.
+    const std::string request = BuildRequest("T1234", "GLV", kKey24);
+    Session trickle(server.core, 0);
+    for (size_t i = 0; i < request.size(); ++i) {
+        trickle.OnArrival(request.substr(i, 1), static_cast<int64_t>(i) * 10);
+        trickle.OnTime(static_cast<int64_t>(i) * 10);
+    }
+    EXPECT_EQ(trickle.CurrentPhase(), Phase::Reading);
+    trickle.OnTime(trickle.Deadline());
+    ASSERT_EQ(trickle.CurrentPhase(), Phase::Replying);
+    EXPECT_EQ(ParseAnswer(trickle.Reply(), kKey24, "GLV"), "EXIST");
+
+    // Half-closing ends the request at once.
+    Session halfClosed(server.core, 0);
+    halfClosed.OnArrival(request.substr(0, 30), 0);
+    halfClosed.OnArrival(request.substr(30), 1);
+    halfClosed.OnPeerClosed(2);
+    ASSERT_EQ(halfClosed.CurrentPhase(), Phase::Replying);
+    EXPECT_EQ(ParseAnswer(halfClosed.Reply(), kKey24, "GLV"), "EXIST");
+    // Once the answer is out there is nothing to wait for.
+    halfClosed.OnReplySent(3);
+    EXPECT_EQ(halfClosed.CurrentPhase(), Phase::Done);
+
+    // A connection that says nothing is closed without a word.
+    Session silent(server.core, 0);
+    silent.OnPeerClosed(5);
+    EXPECT_EQ(silent.CurrentPhase(), Phase::Done);
+}
+
+TEST(VekService, RefusesAnythingButATokenAndAProductCode) {
+    FakeServer server;
+    const std::vector<std::string> plains = {
+        "tOkEnMaRkRT12a4GLVVD",  // token with a letter
+        "tOkEnMaRkRX1234GLVVD",  // token without its T
+        "tOkEnMaRkR..\\..GLVVD", // a path instead of a token
+        "tOkEnMaRkRT1234ZZZVD",  // unknown product code
+        "tOkEnMaRkRT1234glvVD",  // code in the wrong case
+        "tOkEnMaRkRT1234GLVXX",  // wrong tail
+        "TOKENMARKRT1234GLVVD",  // wrong marker
+        "tOkEnMaRkRT123GLVVD",   // four-character token
+        "tOkEnMaRkRT12345GLVVD", // six-character token
+        "tOkEnMaRkRT1234VD",     // the empty code of X and O
+    };
+    for (const auto& plain : plains) {
+        EXPECT_EQ(AnswerBytes(server.core, RawRequest(plain, kKey24)), kInvalidCommand) << plain;
+        EXPECT_EQ(AnswerBytes(server.core, RawRequest(plain, kKey30)), kInvalidCommand) << plain;
+    }
+    // A key that is not "dd " pieces of digit codes, too long a key, and plain noise.
+    EXPECT_EQ(AnswerBytes(server.core, RawRequest("tOkEnMaRkRT1234GLVVD", "ab ")), kInvalidCommand);
+    EXPECT_EQ(AnswerBytes(server.core, RawRequest("tOkEnMaRkRT1234GLVVD", "12 ")), kInvalidCommand);
+    EXPECT_EQ(AnswerBytes(server.core, RawRequest("tOkEnMaRkRT1234GLVVD", kKey30 + "84 ")), kInvalidCommand);
+    EXPECT_EQ(AnswerBytes(server.core, "GET / HTTP/1.0\r\n\r\n"), kInvalidCommand);
+    EXPECT_EQ(AnswerBytes(server.core, std::string(4096, 'x')), kInvalidCommand);
+    EXPECT_EQ(AnswerBytes(server.core, ""), "");
+    EXPECT_TRUE(server.asked.empty());
+
+    // Noise is refused as soon as it arrives, not at the time-out.
+    Session noisy(server.core, 0);
+    noisy.OnArrival(RawRequest("tOkEnMaRkRT1234ZZZVD", kKey24), 0);
+    EXPECT_EQ(noisy.CurrentPhase(), Phase::Replying);
+    Session flood(server.core, 0);
+    flood.OnArrival(std::string(30, '\x01'), 0);
+    flood.OnArrival(std::string(30, '\x01'), 1);
+    EXPECT_EQ(flood.CurrentPhase(), Phase::Replying);
+    EXPECT_EQ(flood.Reply(), kInvalidCommand);
+}
+
+TEST(VekService, TimeOutsBoundEveryConnection) {
+    FakeServer server;
+    const std::string request = BuildRequest("T1234", "GLV", kKey24);
+    // Half a request, then nothing: refused at the read time-out.
+    Session stalled(server.core, 0);
+    stalled.OnArrival(request.substr(0, 10), 0);
+    stalled.OnTime(9999);
+    EXPECT_EQ(stalled.CurrentPhase(), Phase::Reading);
+    EXPECT_EQ(stalled.Deadline(), 10000);
+    stalled.OnTime(10000);
+    ASSERT_EQ(stalled.CurrentPhase(), Phase::Replying);
+    EXPECT_EQ(stalled.Reply(), kInvalidCommand);
+    // A client that never reads the answer or never closes is let go after the drain time.
+    stalled.OnTime(11000);
+    EXPECT_EQ(stalled.CurrentPhase(), Phase::Done);
+
+    // A trickle does not extend the time-out: it runs from the connection.
+    Session slow(server.core, 0);
+    for (int64_t t = 0; t < 10000; t += 500) {
+        slow.OnArrival(request.substr(0, 1), t);
+        slow.OnTime(t);
+    }
+    EXPECT_EQ(slow.CurrentPhase(), Phase::Reading);
+    slow.OnTime(10000);
+    EXPECT_EQ(slow.CurrentPhase(), Phase::Replying);
+
+    // Nothing at all: closed, no answer.
+    Session idle(server.core, 0);
+    idle.OnTime(10000);
+    EXPECT_EQ(idle.CurrentPhase(), Phase::Done);
+}
+
+// Just enough registry for the service's two settings.
+class SettingsRegistry : public platform::Registry {
+public:
+    std::map<std::string, std::map<std::string, platform::RegValue>> keys;
+
+    std::unique_ptr<platform::RegistryKey> Open(platform::RegRoot root, const std::string& path, bool) override {
+        auto it = keys.find(path);
+        if (root != platform::RegRoot::LocalMachine || it == keys.end()) return nullptr;
+        return std::make_unique<Key>(it->second);
+    }
+    std::unique_ptr<platform::RegistryKey> Create(platform::RegRoot, const std::string&) override { return nullptr; }
+    bool DeleteKey(platform::RegRoot, const std::string&) override { return false; }
+    std::unique_ptr<platform::RegistryKey> ConnectUsers(const std::string&) override { return nullptr; }
+
+private:
+    struct Key : platform::RegistryKey {
+        explicit Key(std::map<std::string, platform::RegValue> v) : values(std::move(v)) {}
+        std::optional<platform::RegValue> QueryValue(const std::string& name) override {
+            auto it = values.find(name);
+            if (it == values.end()) return std::nullopt;
+            return it->second;
+        }
+        bool SetString(const std::string&, const std::string&) override { return false; }
+        bool SetDword(const std::string&, uint32_t) override { return false; }
+        bool DeleteValue(const std::string&) override { return false; }
+        long EnumSubKey(uint32_t, std::string&, uint32_t) override { return platform::RegNoMoreItems; }
+        std::map<std::string, platform::RegValue> values;
+    };
+};
+
+platform::RegValue Text(const std::string& text) { return {platform::RegSz, text, 0, {}}; }
+
+TEST(VekService, PortAndDataDirectoryFromTheRegistry) {
+    for (const auto& [text, port] : std::vector<std::pair<std::string, int>>{
+             {"", 7070}, {"0", 7070}, {"7171", 7171}, {" 8080 ", 8080}, {"9000x", 9000}, {"abc", 7070}, {"70000", 7070}}) {
+        EXPECT_EQ(ServicePortFromText(text), port) << text;
+    }
+    SettingsRegistry registry;
+    EXPECT_EQ(ReadServicePort(registry), 7070);
+    registry.keys["Software\\VEKInfo"]["SvrPort"] = Text("7272");
+    EXPECT_EQ(ReadServicePort(registry), 7272);
+    registry.keys["Software\\VEKInfo"]["SvrPort"] = {platform::RegDword, "", 7373, {}};
+    EXPECT_EQ(ReadServicePort(registry), 7373);
+
+    const ProductRow& galvano = *ProductByCode("GLV");
+    EXPECT_EQ(ReadDataDirectory(registry, galvano), std::nullopt);
+    registry.keys["Software\\VEKInfo\\Galvano"]["AppPath"] = Text(std::string("D:\\Data\\Galvano\\\0junk", 21));
+    EXPECT_EQ(ReadDataDirectory(registry, galvano), "D:\\Data\\Galvano");
+    registry.keys["Software\\VEKInfo\\Galvano"]["AppPath"] = Text("");
+    EXPECT_EQ(ReadDataDirectory(registry, galvano), std::nullopt);
+}
+
+TEST(VekNativeHost, SettingsLinesAndArguments) {
+    posix::NativeOptions options;
+    std::string error;
+    EXPECT_TRUE(posix::ApplySettingLine("GLV=/srv/galvano", options, error));
+    EXPECT_TRUE(posix::ApplySettingLine("  # comment", options, error));
+    EXPECT_TRUE(posix::ApplySettingLine("port = 7171", options, error));
+    EXPECT_EQ(options.dataByCode.at("GLV"), "/srv/galvano");
+    EXPECT_EQ(options.host.port, 7171);
+    EXPECT_FALSE(posix::ApplySettingLine("XYZ=/x", options, error));
+    EXPECT_FALSE(posix::ApplySettingLine("GLV=", options, error));
+    EXPECT_FALSE(posix::ApplySettingLine("port=70000", options, error));
+    EXPECT_FALSE(posix::ApplySettingLine("just words", options, error));
+
+    EXPECT_TRUE(posix::ParseNativeArguments({"--port", "0", "--data", "TRS=/srv/t", "--threads", "2"}, options, error));
+    EXPECT_EQ(options.host.port, 0);
+    EXPECT_EQ(options.dataByCode.at("TRS"), "/srv/t");
+    EXPECT_FALSE(posix::ParseNativeArguments({"--port"}, options, error));
+    EXPECT_FALSE(posix::ParseNativeArguments({"--bogus", "1"}, options, error));
+    EXPECT_FALSE(posix::ParseNativeArguments({"--config", "/nonexistent/vek.conf"}, options, error));
+}
+
+// The epoll host end to end on loopback: whole, split and bad requests, many clients at once,
+// and a silent client that does not hold up the others.
+TEST(VekNativeHost, AnswersOverLoopback) {
+    const auto dir = std::filesystem::temp_directory_path() / ("vek_host_test_" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    std::ofstream(dir / "T1234.txt") << "Test\r\n";
+    ServiceCore core(
+        [&](const ProductRow& p) -> std::optional<std::string> {
+            if (p.code == "GLV") return dir.string();
+            return std::nullopt;
+        },
+        [](const std::string& d, const std::string& name) { return std::filesystem::exists(std::filesystem::path(d) / name); },
+        ServiceLimits{500, 50, 500});
+    posix::NativeHostOptions options;
+    options.address = "127.0.0.1";
+    options.port = 0;
+    options.threads = 2;
+    posix::NativeHost host(core, options);
+    std::string error;
+    ASSERT_TRUE(host.Start(error)) << error;
+    const uint16_t port = host.Port();
+
+    posix::IdleConnections idle;
+    ASSERT_EQ(idle.Open(port, 50), 50u);
+
+    std::string answer;
+    const std::string request = BuildRequest("T1234", "GLV", kKey24);
+    ASSERT_TRUE(posix::ExchangeOnce(port, {request}, 0, false, 3000, answer));
+    EXPECT_EQ(ParseAnswer(answer, kKey24, "GLV"), "EXIST");
+    ASSERT_TRUE(posix::ExchangeOnce(port, {BuildRequest("T4321", "GLV", kKey30)}, 0, false, 3000, answer));
+    EXPECT_EQ(ParseAnswer(answer, kKey30, "GLV"), "NOTEXIST");
+    ASSERT_TRUE(posix::ExchangeOnce(port, {request.substr(0, 7), request.substr(7)}, 20, false, 3000, answer));
+    EXPECT_EQ(ParseAnswer(answer, kKey24, "GLV"), "EXIST");
+    ASSERT_TRUE(posix::ExchangeOnce(port, {BuildRequest("T1234", "ZZZ", kKey24)}, 0, false, 3000, answer));
+    EXPECT_EQ(answer, kInvalidCommand);
+    ASSERT_TRUE(posix::ExchangeOnce(port, {std::string(200, 'A')}, 0, true, 3000, answer));
+    EXPECT_EQ(answer, kInvalidCommand);
+
+    const posix::LoadResult load = posix::RunLoad(port, 16, 300, request, BuildAnswer("GLV", true, kKey24));
+    EXPECT_GT(load.checks, 100u);
+    EXPECT_EQ(load.failures, 0u);
+
+    // The silent ones are cut off by the read time-out, not kept for ever.
+    for (int i = 0; i < 100 && idle.ClosedByPeer() < 50; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    EXPECT_EQ(idle.ClosedByPeer(), 50u);
+    EXPECT_EQ(host.OpenConnections(), 0u);
+    host.Stop();
+    std::filesystem::remove_all(dir);
+}
+
+}  // namespace
+}  // namespace updexar::vek
