@@ -1,0 +1,54 @@
+#!/usr/bin/env bash
+# Builds every configuration and runs every test tier:
+#   linux  native build, unit tests
+#   win32  the shipped 32-bit programs, wine tests (under one Xvfb)
+#   win64  64-bit Windows build, as a check only
+#   fuzz   libFuzzer targets, short bounded runs
+# Goes on after a failure so one run shows everything that is wrong; the last line sums it up
+# and the exit status is non-zero when anything failed.
+set -u
+cd "$(dirname "$0")/.." || exit 1
+
+failed=()
+step() {
+  local name="$1"; shift
+  echo
+  echo "==> $name"
+  local start=$SECONDS
+  if "$@"; then
+    echo "<== $name: ok ($((SECONDS - start))s)"
+    return 0
+  fi
+  echo "<== $name: FAILED ($((SECONDS - start))s)"
+  failed+=("$name")
+  return 1
+}
+
+build() {
+  cmake --preset "$1" && cmake --build --preset "$1" -j2
+}
+
+step "dependencies" bash .ci/install-deps || { echo "test-all: FAILED (dependencies missing)"; exit 1; }
+
+built=()
+for preset in linux win32 win64 fuzz; do
+  step "build $preset" build "$preset" && built+=("$preset")
+done
+has() { local b; for b in "${built[@]}"; do [ "$b" = "$1" ] && return 0; done; return 1; }
+
+if has linux; then step "unit tests" ctest --preset linux -L unit -j2; else failed+=("unit tests (not built)"); fi
+if has win32; then
+  step "wine tests" bash tests/wine/harness/with-xvfb.sh ctest --preset win32 -L wine -j2
+else
+  failed+=("wine tests (not built)")
+fi
+if has fuzz; then step "fuzz tests" ctest --preset fuzz -L fuzz; else failed+=("fuzz tests (not built)"); fi
+
+echo
+if [ ${#failed[@]} -eq 0 ]; then
+  echo "test-all: PASSED (builds linux, win32, win64, fuzz; unit, wine and fuzz tests) in ${SECONDS}s"
+  exit 0
+fi
+printf -v list '%s, ' "${failed[@]}"
+echo "test-all: FAILED: ${list%, } (${SECONDS}s)"
+exit 1

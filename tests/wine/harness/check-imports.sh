@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# check-imports.sh OBJDUMP FORMAT PROGRAM.exe...: every shipped program is a PE of the given
+# objdump format (pei-i386 for the 32-bit build) and imports nothing but Windows system DLLs, so
+# it runs from a bare folder on any machine.
+set -u
+[ $# -ge 3 ] || { echo "usage: check-imports.sh OBJDUMP FORMAT PROGRAM.exe..." >&2; exit 2; }
+objdump="$1" format="$2"; shift 2
+# Lower case. msvcrt is part of Windows; the MinGW runtime libraries are not.
+allowed=(kernel32.dll user32.dll gdi32.dll advapi32.dll shell32.dll ole32.dll oleaut32.dll
+  comctl32.dll comdlg32.dll ws2_32.dll wsock32.dll version.dll shlwapi.dll msvcrt.dll winmm.dll
+  mpr.dll netapi32.dll rpcrt4.dll secur32.dll crypt32.dll iphlpapi.dll userenv.dll imm32.dll
+  uxtheme.dll winspool.drv dnsapi.dll wtsapi32.dll psapi.dll bcrypt.dll ntdll.dll)
+is_allowed() { local a; for a in "${allowed[@]}"; do [ "$a" = "$1" ] && return 0; done; return 1; }
+bad=0
+for exe in "$@"; do
+  if [ ! -f "$exe" ]; then echo "MISSING $exe"; bad=1; continue; fi
+  dump="$("$objdump" -p "$exe" 2>&1)" || { echo "UNREADABLE $exe"; bad=1; continue; }
+  if ! grep -q "file format $format" <<<"$dump"; then
+    echo "WRONG FORMAT $exe: $(grep -m1 'file format' <<<"$dump")"; bad=1
+  fi
+  if [ "$format" = pei-i386 ] && ! grep -Eq 'Magic[[:space:]]+010b' <<<"$dump"; then
+    echo "NOT PE32 $exe"; bad=1
+  fi
+  dlls="$(sed -n 's/^[[:space:]]*DLL Name:[[:space:]]*//p' <<<"$dump" | tr -d '\r' | tr '[:upper:]' '[:lower:]' | sort -u)"
+  [ -n "$dlls" ] || { echo "NO IMPORTS $exe"; bad=1; }
+  for d in $dlls; do
+    is_allowed "$d" || { echo "FOREIGN DLL $exe: $d"; bad=1; }
+  done
+  echo "checked $(basename "$exe"): $(echo $dlls)"
+done
+exit $bad
