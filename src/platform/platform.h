@@ -13,6 +13,7 @@
 #include "platform/services.h"
 #include "platform/shell.h"
 #include "platform/system.h"
+#include "platform/tcp.h"
 
 namespace updexar::platform {
 
@@ -28,6 +29,7 @@ struct Platform {
     Network* network = nullptr;
     Clock* clock = nullptr;
     AnsiText* text = nullptr;
+    TcpClient* tcp = nullptr;
 };
 
 // The installed platform. Installing null removes it.

@@ -13,6 +13,7 @@
 #include "win32/win32_services.h"
 #include "win32/win32_shell.h"
 #include "win32/win32_system.h"
+#include "win32/win32_tcp.h"
 
 namespace updexar::win32 {
 
@@ -27,6 +28,7 @@ platform::Platform& Win32Platform() {
     static Win32Fonts fonts;
     static Win32Shell shell;
     static Win32Network network;
+    static Win32TcpClient tcp;
     static platform::StdClock realClock;
     static std::unique_ptr<platform::ScaledClock> scaled;
     static platform::Platform p = [] {
@@ -40,6 +42,7 @@ platform::Platform& Win32Platform() {
         made.fonts = &fonts;
         made.shell = &shell;
         made.network = &network;
+        made.tcp = &tcp;
         made.text = &text;
         made.clock = &realClock;
         if (const char* s = std::getenv("UPDEXAR_TIME_SCALE")) {
