@@ -1,6 +1,8 @@
 // A pretend computer with a headless window system, for tests of windows.
 #pragma once
 
+#include <deque>
+
 #include "fakes/fake_platform.h"
 #include "fakes/headless_backend.h"
 #include "forms/application.h"
@@ -32,13 +34,19 @@ struct UiFixture {
         ResetUpdateLog();
     }
 
-    // Every message box from now on is recorded as "title|text|style-buttons" and answered
-    // by pressing its button with this caption (Enter when empty or missing).
+    // Every message box from now on is recorded as "title|text" and answered by pressing the
+    // button whose caption is next in `answers` (Enter when none is queued).
     std::vector<std::string> messages;
-    void AnswerMessages(const std::string& caption = "") {
-        backend.Always("frmMsgBox", [this, caption](forms::Form& f) {
+    std::deque<std::string> answers;
+    void AnswerMessages() {
+        backend.Always("frmMsgBox", [this](forms::Form& f) {
             auto& m = static_cast<frmMsgBox&>(f);
             messages.push_back(m.Caption() + "|" + m.lblMsg.Caption());
+            std::string caption;
+            if (!answers.empty()) {
+                caption = answers.front();
+                answers.pop_front();
+            }
             for (int i = 0; i < m.ButtonCount(); ++i)
                 if (m.Button(i).Caption() == caption) return m.Button(i).Press();
             fakes::HeadlessBackend::Key(m, forms::KeyReturn);

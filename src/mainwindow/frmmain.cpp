@@ -1,0 +1,519 @@
+#include "mainwindow/frmmain.h"
+
+#include <cmath>
+
+#include "forms/application.h"
+#include "mainwindow/handoffs.h"
+#include "mainwindow/product_paths.h"
+#include "platform/errors.h"
+#include "platform/platform.h"
+#include "platform/strings.h"
+#include "startup/config.h"
+#include "startup/frmcheckcom.h"
+#include "startup/shared_state.h"
+#include "startup/update_log.h"
+#include "ui/msgbox.h"
+#include "ui/scaling.h"
+
+namespace updexar {
+namespace {
+
+using namespace forms;
+
+constexpr auto HKLM = platform::RegRoot::LocalMachine;
+constexpr const char* kVekInfo = "Software\\VEKInfo";
+constexpr const char* kWaitItems[] = {"(Wait Time)", "15 Seconds", "30 Seconds", "60 Seconds"};
+
+// Grid columns and their design widths in twips; column 5 holds the plain password and is hidden.
+struct Column {
+    const char* header;
+    double designWidth;
+    double loadFraction;  // share of the grid's width at load; 0 keeps the design width
+};
+constexpr Column kColumns[] = {
+    {"Sr. No.", 690, 0.06},   {"Computer Name", 1440, 0.14}, {"IP Address", 1200, 0.12},
+    {"User Name", 1200, 0.18}, {"Password", 960, 0.12},      {"Password", 0, 0},
+    {"Status", 960, 0},
+};
+
+void Place(Control& c, Control* container, double left, double top, double width, double height) {
+    c.SetContainer(container);
+    c.Move(left, top, width, height);
+}
+
+template <class T>
+T& Captioned(T& c, const std::string& caption) {
+    c.SetCaption(caption);
+    return c;
+}
+
+bool IsAutomatic() { return IsAutomaticMode(); }
+
+}  // namespace
+
+MainWindowHandoffs& Handoffs() {
+    static MainWindowHandoffs handoffs;
+    return handoffs;
+}
+
+int SecondsOfItem(const std::string& item) {
+    const size_t blank = item.find(' ');
+    return static_cast<int>(Val(item.substr(0, blank)));
+}
+
+frmmain::frmmain()
+    : Form("frmmain"),
+      chkUpdateOn0(Add<CheckBox>("chkUpdateOn", 0)),
+      chkUpdateOn1(Add<CheckBox>("chkUpdateOn", 1)),
+      famLocal(Add<Frame>("famLocal")),
+      lblDataDir(Add<Label>("lblDataDir")),
+      txtDataDir(Add<TextBox>("txtDataDir")),
+      cmdDataDir(Add<CommandButton>("cmdDataDir")),
+      lblInstDir(Add<Label>("lblInstDir")),
+      txtInstDir(Add<TextBox>("txtInstDir")),
+      cmdInstDir(Add<PictureBox>("cmdInstDir")),
+      famLAN(Add<Frame>("famLAN")),
+      vs(Add<VSFlexGrid>("vs")),
+      cmdSearch(Add<CommandButton>("cmdSearch")),
+      cmdGetLoginNms(Add<CommandButton>("cmdGetLoginNms")),
+      cmdDelete(Add<CommandButton>("cmdDelete")),
+      cmdClear(Add<CommandButton>("cmdClear")),
+      lblUser(Add<Label>("lblUser")),
+      txtUser(Add<TextBox>("txtUser")),
+      cmdFill0(Add<CommandButton>("cmdFill", 0)),
+      lblPass(Add<Label>("lblPass")),
+      txtPass(Add<TextBox>("txtPass")),
+      cmdFill1(Add<CommandButton>("cmdFill", 1)),
+      txtPassU(Add<TextBox>("txtPassU")),
+      lblUpdDir(Add<Label>("lblUpdDir")),
+      txtUpdDir(Add<TextBox>("txtUpdDir")),
+      cmdUpdDir(Add<PictureBox>("cmdUpdDir")),
+      lblUpdDirNote(Add<Label>("lblUpdDirNote")),
+      lblStartUpd(Add<Label>("lblStartUpd")),
+      cboStartUpd(Add<ComboBox>("cboStartUpd")),
+      lblHeadCloseApp(Add<Label>("lblHeadCloseApp")),
+      lblCloseApp0(Add<Label>("lblCloseApp", 0)),
+      cboCloseApp(Add<ComboBox>("cboCloseApp")),
+      lblCloseApp1(Add<Label>("lblCloseApp", 1)),
+      optCloseApp0(Add<OptionButton>("optCloseApp", 0)),
+      optCloseApp1(Add<OptionButton>("optCloseApp", 1)),
+      lblSaveUPL(Add<Label>("lblSaveUPL")),
+      cboSaveUPL(Add<ComboBox>("cboSaveUPL")),
+      lblNoteLAN(Add<Label>("lblNoteLAN")),
+      lnSep0(Add<Line>("lnSep", 0)),
+      lnSep1(Add<Line>("lnSep", 1)),
+      cmdUpdate(Add<CommandButton>("cmdUpdate")),
+      cmdexit(Add<CommandButton>("cmdexit")),
+      txtfont(Add<TextBox>("txtfont")) {
+    Design();
+}
+
+// Positions for an 800 x 600 screen; ScaleForm stretches them to the real one.
+void frmmain::Design() {
+    KeyPreview = true;
+    Move(0, 0, 9300, 8850);
+    Font book;
+    book.name = "Book Antiqua";
+    book.size = Font::FromPoints(8.25);
+    for (Control* c : Controls())
+        if (c->HasFont()) c->SetFont(book);
+    Font note = book;
+    note.name = "Times New Roman";
+    lblNoteLAN.SetFont(note);
+
+    Place(Captioned(chkUpdateOn0, "Update on Local Machine"), nullptr, 240, 120, 4200, 255);
+    Place(famLocal, nullptr, 240, 435, 8760, 960);
+    Place(Captioned(lblDataDir, "Software Data Directory"), &famLocal, 120, 270, 2280, 255);
+    Place(txtDataDir, &famLocal, 2460, 210, 5640, 315);
+    Place(Captioned(cmdDataDir, "..."), &famLocal, 8160, 210, 480, 315);
+    Place(Captioned(lblInstDir, "Installation Directory"), &famLocal, 120, 630, 2280, 255);
+    Place(txtInstDir, &famLocal, 2460, 570, 5640, 315);
+    Place(cmdInstDir, &famLocal, 8160, 570, 480, 315);
+    cmdInstDir.Picture = "folder";
+
+    Place(Captioned(chkUpdateOn1, "Update on LAN Machines"), nullptr, 240, 1515, 4200, 255);
+    Place(famLAN, nullptr, 240, 1830, 8760, 5925);
+    Place(vs, &famLAN, 120, 240, 8520, 1455);
+    Place(Captioned(cmdSearch, "&Search"), &famLAN, 120, 1755, 1215, 330);
+    Place(Captioned(cmdGetLoginNms, "&Get User Name"), &famLAN, 1395, 1755, 1575, 330);
+    Place(Captioned(cmdDelete, "&Delete"), &famLAN, 3030, 1755, 1095, 330);
+    Place(Captioned(cmdClear, "&Clear"), &famLAN, 4185, 1755, 1095, 330);
+    Place(Captioned(lblUser, "Common/Admin:User Name"), &famLAN, 120, 2205, 2520, 255);
+    Place(txtUser, &famLAN, 2700, 2145, 2400, 315);
+    Place(Captioned(cmdFill0, "&Fill"), &famLAN, 5160, 2145, 855, 315);
+    Place(Captioned(lblPass, "Common/Admin:Password"), &famLAN, 120, 2565, 2520, 255);
+    Place(txtPass, &famLAN, 2700, 2505, 2400, 315);
+    txtPass.PasswordChar = '*';
+    Place(Captioned(cmdFill1, "&Fill"), &famLAN, 5160, 2505, 855, 315);
+    Place(txtPassU, &famLAN, 0, 0, 1000, 255);
+    txtPassU.PasswordChar = '*';
+    txtPassU.SetVisible(false);
+    lnSep0.SetContainer(&famLAN);
+    lnSep0.SetEnds(120, 2880, 8640, 2880);
+    Place(Captioned(lblUpdDir, "Shared Directory for Copying Updates"), &famLAN, 120, 3000, 3300, 255);
+    Place(txtUpdDir, &famLAN, 3480, 2940, 4620, 315);
+    Place(cmdUpdDir, &famLAN, 8160, 2940, 480, 315);
+    cmdUpdDir.Picture = "network";
+    Place(Captioned(lblUpdDirNote, "(with Read/Write permissions to all the Users)"), &famLAN, 3480, 3285, 4620, 255);
+    Place(Captioned(lblStartUpd, "Show wait window before update on LAN Machines for"), &famLAN, 120, 3645, 5160, 255);
+    Place(cboStartUpd, &famLAN, 5340, 3585, 1800, 315);
+    Place(Captioned(lblHeadCloseApp, "If any VEK Application is already running on Machine"), &famLAN, 120, 4005, 6000, 255);
+    lblHeadCloseApp.SetFontBold(true);
+    Place(Captioned(lblCloseApp0, "Show warning message and wait for"), &famLAN, 360, 4365, 4920, 255);
+    Place(cboCloseApp, &famLAN, 5340, 4305, 1800, 315);
+    Place(Captioned(lblCloseApp1, "If no response in time, Close Applications & Update"), &famLAN, 360, 4725, 4920, 255);
+    Place(Captioned(optCloseApp0, "No"), &famLAN, 5340, 4695, 780, 285);
+    Place(Captioned(optCloseApp1, "Yes"), &famLAN, 6180, 4695, 780, 285);
+    Place(Captioned(lblSaveUPL, "Save User Login Details in Shared Directory"), &famLAN, 120, 5085, 5160, 255);
+    Place(cboSaveUPL, &famLAN, 5340, 5025, 1800, 315);
+    lnSep1.SetContainer(&famLAN);
+    lnSep1.SetEnds(120, 5430, 8640, 5430);
+    Place(Captioned(lblNoteLAN,
+                    "Note: If utility does not update on some LAN Machines due to security reasons, you are advised "
+                    "to Run Update Utility on each such LAN Machine and try to Update again; otherwise you have to "
+                    "update on each such LAN Machine manually selecting the first Option 'Update on Local Machine'."),
+          &famLAN, 120, 5490, 8520, 420);
+    lblNoteLAN.SetWordWrap(true);
+
+    Place(Captioned(cmdUpdate, "&Update >>"), nullptr, 5700, 7875, 1575, 375);
+    Place(Captioned(cmdexit, "E&xit"), nullptr, 7425, 7875, 1575, 375);
+    Place(txtfont, nullptr, -5000, 0, 1000, 315);
+    txtfont.SetText("font");
+    txtfont.SetVisible(false);
+
+    for (const char* item : kWaitItems) {
+        cboStartUpd.AddItem(item);
+        cboCloseApp.AddItem(item);
+    }
+    cboSaveUPL.AddItem("No");
+    cboSaveUPL.AddItem("Yes");
+
+    chkUpdateOn0.Click = [this] { chkUpdateOn_Click(0); };
+    chkUpdateOn1.Click = [this] { chkUpdateOn_Click(1); };
+    cboCloseApp.Click = [this] { cboCloseApp_Click(); };
+    cmdUpdate.Click = [this] { cmdUpdate_Click(); };
+    cmdexit.Click = [this] { cmdexit_Click(); };
+    cmdDataDir.Click = [this] { cmdDataDir_Click(); };
+    cmdInstDir.Click = [this] { cmdInstDir_Click(); };
+    cmdUpdDir.Click = [this] { cmdUpdDir_Click(); };
+}
+
+void frmmain::Form_Load() {
+    try {
+        Load();
+    } catch (const RuntimeError& e) {
+        if (!IsAutomatic()) {
+            ShowMessage(nullptr, e.Description(), 48, "Form_Load");
+            platform::EndProcessNow(0);
+        }
+        LogErrorLAN("Error:Load:" + e.Description());
+        LogErrorLAN("[END]");
+    }
+}
+
+void frmmain::Load() {
+    SharedState& s = Shared();
+    platform::Platform& os = platform::Os();
+    const std::string command = os.system->CommandLine();
+
+    cmdUpdate.Tag.clear();
+    ComputeScaleFactors();
+    ScaleForm(*this);
+    if (vs.FontSize() < 8) vs.SetFontSize(8);
+
+    chkUpdateOn0.Tag = "1";
+    chkUpdateOn0.SetValue(1);
+    GetPaths();
+    chkUpdateOn1.Tag = "0";
+    chkUpdateOn1.SetValue(0);
+
+    PrepareGrid();
+    txtUpdDir.Tag = ReadRegValue(HKLM, kVekInfo, "SoftUpdPath", RegKindText, "");
+
+    if (!command.empty()) {
+        const std::vector<std::string> f = CommandFields(command);
+        if (f.size() < 7) throw RuntimeError(ErrSubscript);
+        if (!os.files->FolderExists(f[1])) throw RuntimeError(ErrPathNotFound);
+        txtUpdDir.SetText(StripTrailingBackslash(PathParent(f[1])));
+        if (ToUpper(txtUpdDir.Text()) != ToUpper(txtUpdDir.Tag)) {
+            WriteRegValue(HKLM, kVekInfo, "SoftUpdPath", RegKindText, txtUpdDir.Text());
+            txtUpdDir.Tag = txtUpdDir.Text();
+        }
+        cboStartUpd.SetListIndex(static_cast<int>(Val(f[4])));
+        cboCloseApp.SetListIndex(static_cast<int>(Val(f[5])));
+        if (f[6] == "Y") optCloseApp1.SetValue(true);
+        else optCloseApp0.SetValue(true);
+    } else {
+        txtUpdDir.SetText(txtUpdDir.Tag);
+        if (Handoffs().loadOptions) Handoffs().loadOptions(*this);
+        auto indexOf = [](const std::string& tag) {
+            const int i = static_cast<int>(Val(tag));
+            return i >= 0 && i < 4 ? i : 0;
+        };
+        cboStartUpd.SetListIndex(indexOf(cboStartUpd.Tag));
+        cboCloseApp.SetListIndex(indexOf(cboCloseApp.Tag));
+        if (optCloseApp0.Tag == "N") optCloseApp0.SetValue(true);
+        else if (optCloseApp0.Tag == "Y") optCloseApp1.SetValue(true);
+    }
+
+    cboCloseApp_Click();
+    cboSaveUPL.SetListIndex(-1);
+
+    std::string caption = "Updexar";
+    if (s.ProductKey != "O") caption += " -> " + s.ProductName;
+    caption += " -> " + PathFileName(s.ProgramDir);
+    SetCaption(caption);
+
+    const double screenWidth = os.system->ScreenSizeTwips().width;
+    Move((screenWidth - Width()) / 2, 120 * s.sy);
+    ArrangeLayout();
+    if (!command.empty()) cmdUpdate.Tag = "Y";
+}
+
+void frmmain::GetPaths() {
+    txtDataDir.SetText("");
+    txtInstDir.SetText("");
+    const ProductPaths p = ResolveProductPaths();
+    txtDataDir.SetText(p.dataDir);
+    txtInstDir.SetText(p.installDir);
+}
+
+void frmmain::PrepareGrid() {
+    vs.Tag.clear();
+    vs.SetCols(7);
+    vs.SetRows(1);
+    for (int c = 0; c < 7; ++c) {
+        vs.SetTextMatrix(0, c, kColumns[c].header);
+        vs.SetColWidth(c, kColumns[c].designWidth);
+    }
+    vs.SetCellFontBold(0, 0, 0, 6, true);
+    vs.SetCellChecked(0, 1, 0, 2, 2);
+    for (int c = 0; c <= 4; ++c) vs.SetColWidth(c, std::round(vs.Width() * kColumns[c].loadFraction));
+    vs.AutoSize(0, 6);
+}
+
+void frmmain::ArrangeLayout() {
+    const SharedState& s = Shared();
+    const bool automatic = IsAutomatic();
+    chkUpdateOn0.SetVisible(!automatic);
+    chkUpdateOn1.SetVisible(!automatic);
+    lnSep0.SetVisible(!automatic);
+    lnSep1.SetVisible(!automatic);
+    famLocal.SetVisible(chkUpdateOn0.Value() == 1 && (automatic || s.ProductKey != "O"));
+    famLAN.SetVisible(chkUpdateOn1.Value() == 1 && !automatic);
+    cmdDataDir.SetVisible(s.ProductKey != "Xelmor");
+
+    const double sy = s.sy;
+    double top = chkUpdateOn0.Top();
+    if (automatic) {
+        famLocal.SetTop(top);
+        top = famLocal.Top() + famLocal.Height() + 120 * sy;
+    } else {
+        auto stack = [&](CheckBox& box, Frame& frame) {
+            box.SetTop(top);
+            if (frame.Visible()) {
+                frame.SetTop(box.Top() + box.Height() + 60 * sy);
+                top = frame.Top() + frame.Height() + 120 * sy;
+            } else {
+                top = box.Top() + box.Height() + 120 * sy;
+            }
+        };
+        stack(chkUpdateOn0, famLocal);
+        stack(chkUpdateOn1, famLAN);
+    }
+    cmdUpdate.SetTop(top);
+    cmdexit.SetTop(top);
+    SetHeight(cmdUpdate.Top() + cmdUpdate.Height() + 600);
+
+    // The saved machine list is read the first time the LAN choice is opened.
+    if (!automatic && chkUpdateOn1.Value() == 1 && vs.Tag.empty()) {
+        vs.Tag = "Y";
+        vs.SetRows(1);
+        const int loaded = Handoffs().loadMachineList ? Handoffs().loadMachineList(*this) : 0;
+        if (loaded > 0) cboSaveUPL.SetListIndex(1);
+        vs.AutoSize(0, vs.Cols() - 1);
+    }
+}
+
+void frmmain::chkUpdateOn_Click(int index) {
+    CheckBox& box = chkUpdateOn(index);
+    const std::string value = std::to_string(box.Value());
+    if (value == box.Tag) return;
+    box.Tag = value;
+    ArrangeLayout();
+}
+
+void frmmain::cboCloseApp_Click() {
+    const bool shown = cboCloseApp.ListIndex() >= 1;
+    lblCloseApp1.SetVisible(shown);
+    optCloseApp0.SetVisible(shown);
+    optCloseApp1.SetVisible(shown);
+}
+
+void frmmain::Form_Activate() {
+    if (cmdUpdate.Tag != "Y") return;
+    cmdUpdate.Tag.clear();
+    if (cboStartUpd.ListIndex() < 1) return;
+    cmdexit.Tag.clear();
+    if (Handoffs().showWaitWindow) Handoffs().showWaitWindow(SecondsOfItem(cboStartUpd.Text()));
+    if (cmdexit.Tag == "O") {
+        if (Handoffs().updateSoftwareOnLocal) Handoffs().updateSoftwareOnLocal();
+    } else {
+        cmdexit_Click();
+    }
+}
+
+void frmmain::Form_KeyDown(int& keyCode, int /*shift*/) {
+    if (keyCode != KeyEscape) return;
+    keyCode = 0;
+    if (IsAutomatic()) {
+        LogErrorLAN("Error:Update:Cancelled");
+        LogErrorLAN("[END]");
+        return;
+    }
+    if (ShowMessage(this, "Do you really want to Exit?", 292) == MsgYes) platform::EndProcessNow(0);
+}
+
+void frmmain::cmdexit_Click() {
+    int key = KeyEscape;
+    Form_KeyDown(key, 0);
+}
+
+void frmmain::cmdUpdate_Click() {
+    if (IsAutomatic()) return;
+    if (chkUpdateOn0.Value() == 1) {
+        if (ShowMessage(this, "Do you really want to Update software on Local Machine ?", 292) == MsgYes) {
+            if (Handoffs().updateSoftwareOnLocal) Handoffs().updateSoftwareOnLocal();
+            if (chkUpdateOn0.Value() != 1) {
+                chkUpdateOn0.Tag = "-1";
+                chkUpdateOn_Click(0);
+            }
+        }
+    }
+    if (chkUpdateOn1.Value() == 1) {
+        if (ShowMessage(this, "Do you really want to Update software on selected LAN Machines ?", 292) == MsgYes)
+            UpdateSoftwareOnLAN();
+    }
+}
+
+void frmmain::cmdDataDir_Click() {
+    if (Handoffs().showServerSettings) Handoffs().showServerSettings();
+}
+
+void frmmain::cmdInstDir_Click() {
+    const std::string path = BrowseForDirectory(hWnd(), true, true);
+    if (!path.empty()) txtInstDir.SetText(StripTrailingBackslash(path));
+}
+
+void frmmain::cmdUpdDir_Click() {
+    const std::string path = BrowseForNetworkShare(hWnd(), true, true);
+    if (!path.empty()) txtUpdDir.SetText(StripTrailingBackslash(path));
+}
+
+void frmmain::FocusCell(int row, int col) {
+    vs.Select(row, col);
+    vs.ShowCell(row, col);
+    vs.SetFocus();
+}
+
+bool frmmain::EnsureFolder(const std::string& folder) {
+    platform::FileSystem& files = *platform::Os().files;
+    try {
+        if (!files.FolderExists(folder)) files.CreateFolder(folder);
+    } catch (const RuntimeError&) {
+    }
+    if (files.FolderExists(folder)) return true;
+    ShowMessage(this, "Failed to Create Folder [" + folder + "].", 64);
+    return false;
+}
+
+void frmmain::UpdateSoftwareOnLAN() {
+    try {
+        SharedState& s = Shared();
+        int first = -1;
+        for (int r = 1; r < vs.Rows(); ++r) {
+            if (vs.CellChecked(r, 1) == 1 || vs.CellChecked(r, 2) == 1) {
+                first = r;
+                break;
+            }
+        }
+        if (first < 0) {
+            ShowMessage(this, "Please select atlease 1 LAN Machine to Update.", 64);
+            vs.SetFocus();
+            return;
+        }
+        if (vs.TextMatrix(first, 3).empty() &&
+            ShowMessage(this, "Do you want to connect without 'User Name'?", 292) == MsgNo) {
+            FocusCell(first, 3);
+            return;
+        }
+        if (vs.TextMatrix(first, 4).empty() &&
+            ShowMessage(this, "Do you want to connect without 'Password'?", 292) == MsgNo) {
+            FocusCell(first, 4);
+            return;
+        }
+
+        const std::string shared = txtUpdDir.Text();
+        auto refuse = [&](const std::string& message) {
+            ShowMessage(this, message, 64);
+            txtUpdDir.SetFocus();
+        };
+        if (shared.empty()) return refuse("Please specify 'Shared Directory for Storing Updates'.");
+        if (shared.rfind("\\\\", 0) != 0)
+            return refuse("Please specify valid 'Shared Directory for Storing Updates' for e.g. '\\\\Server\\VEKUpdate'.");
+        if (shared.find(' ') != std::string::npos)
+            return refuse("Please specify valid 'Shared Directory for Storing Updates' without containing any 'Space Character'.");
+        if (!platform::Os().files->FolderExists(shared))
+            return refuse("'Shared Directory for Storing Updates' [" + shared + "] does not exist.");
+
+        auto pick = [&](Control& c) {
+            ShowMessage(this, "Please select an option.", 64);
+            c.SetFocus();
+        };
+        if (cboSaveUPL.ListIndex() < 0) return pick(cboSaveUPL);
+        if (cboStartUpd.ListIndex() < 1) return pick(cboStartUpd);
+        if (cboCloseApp.ListIndex() < 1) return pick(cboCloseApp);
+        if (!optCloseApp0.Value() && !optCloseApp1.Value()) return pick(optCloseApp0);
+
+        s.LanUpdateDir = shared;
+        if (!EndsWithNoCase(s.LanUpdateDir, "\\VEK_Updates")) s.LanUpdateDir += "\\VEK_Updates";
+        if (!EnsureFolder(s.LanUpdateDir)) return;
+        s.LanUpdateDir += "\\" + PathFileName(s.ProgramDir);
+        if (!EnsureFolder(s.LanUpdateDir)) return;
+
+        if (ToUpper(shared) != ToUpper(txtUpdDir.Tag)) {
+            WriteRegValue(HKLM, kVekInfo, "SoftUpdPath", RegKindText, shared);
+            txtUpdDir.Tag = shared;
+        }
+        if (Handoffs().saveOptions) Handoffs().saveOptions(*this);
+        if (Handoffs().saveMachineList) Handoffs().saveMachineList(*this);
+        if (Handoffs().showUpdateWindow) Handoffs().showUpdateWindow("LAN");
+    } catch (const RuntimeError& e) {
+        ShowMessage(this, e.Description(), 48, "UpdateSoftwareOnLAN");
+    }
+}
+
+std::string BrowseForDirectory(uintptr_t owner, bool newStyle, bool noNewFolder) {
+    platform::BrowseRequest request;
+    request.ownerWindow = owner;
+    request.title = "Select a directory.";
+    request.newStyle = newStyle;
+    request.noNewFolder = noNewFolder;
+    return TrimAtNul(platform::Os().shell->BrowseForFolder(request));
+}
+
+std::string BrowseForNetworkShare(uintptr_t owner, bool newStyle, bool noNewFolder) {
+    platform::BrowseRequest request;
+    request.ownerWindow = owner;
+    request.title = "Select a network computer or share.";
+    request.newStyle = newStyle;
+    request.noNewFolder = noNewFolder;
+    request.networkRoot = true;
+    return TrimAtNul(platform::Os().shell->BrowseForFolder(request));
+}
+
+void InstallMainWindow() {
+    ShowMainWindowHook() = [] { Application::Current().Get<frmmain>().Show(false, nullptr); };
+}
+
+}  // namespace updexar

@@ -1,0 +1,99 @@
+// The main window: the local and LAN update choices with their settings, and the update button.
+// In automatic mode (started by a LAN run) it starts the update by itself when it is activated.
+#pragma once
+
+#include <string>
+
+#include "forms/form.h"
+#include "forms/grid.h"
+
+namespace updexar {
+
+class frmmain : public forms::Form {
+public:
+    frmmain();
+
+    forms::CheckBox& chkUpdateOn0;
+    forms::CheckBox& chkUpdateOn1;
+    forms::Frame& famLocal;
+    forms::Label& lblDataDir;
+    forms::TextBox& txtDataDir;
+    forms::CommandButton& cmdDataDir;
+    forms::Label& lblInstDir;
+    forms::TextBox& txtInstDir;
+    forms::PictureBox& cmdInstDir;
+    forms::Frame& famLAN;
+    forms::VSFlexGrid& vs;
+    forms::CommandButton& cmdSearch;
+    forms::CommandButton& cmdGetLoginNms;
+    forms::CommandButton& cmdDelete;
+    forms::CommandButton& cmdClear;
+    forms::Label& lblUser;
+    forms::TextBox& txtUser;
+    forms::CommandButton& cmdFill0;
+    forms::Label& lblPass;
+    forms::TextBox& txtPass;
+    forms::CommandButton& cmdFill1;
+    forms::TextBox& txtPassU;
+    forms::Label& lblUpdDir;
+    forms::TextBox& txtUpdDir;
+    forms::PictureBox& cmdUpdDir;
+    forms::Label& lblUpdDirNote;
+    forms::Label& lblStartUpd;
+    forms::ComboBox& cboStartUpd;
+    forms::Label& lblHeadCloseApp;
+    forms::Label& lblCloseApp0;
+    forms::ComboBox& cboCloseApp;
+    forms::Label& lblCloseApp1;
+    forms::OptionButton& optCloseApp0;
+    forms::OptionButton& optCloseApp1;
+    forms::Label& lblSaveUPL;
+    forms::ComboBox& cboSaveUPL;
+    forms::Label& lblNoteLAN;
+    forms::Line& lnSep0;
+    forms::Line& lnSep1;
+    forms::CommandButton& cmdUpdate;
+    forms::CommandButton& cmdexit;
+    forms::TextBox& txtfont;
+
+    forms::CheckBox& chkUpdateOn(int index) { return index == 0 ? chkUpdateOn0 : chkUpdateOn1; }
+    forms::OptionButton& optCloseApp(int index) { return index == 0 ? optCloseApp0 : optCloseApp1; }
+
+    void Form_Load() override;
+    void Form_Activate() override;
+    void Form_KeyDown(int& keyCode, int shift) override;
+
+    // Fills txtDataDir and txtInstDir for the current product.
+    void GetPaths();
+    void ArrangeLayout();
+    void UpdateSoftwareOnLAN();
+    // Clears the grid to its header row and sets the column widths of the design.
+    void PrepareGrid();
+
+    void chkUpdateOn_Click(int index);
+    void cboCloseApp_Click();
+    void cmdUpdate_Click();
+    void cmdexit_Click();
+    void cmdDataDir_Click();
+    void cmdInstDir_Click();
+    void cmdUpdDir_Click();
+
+private:
+    void Load();
+    void Design();
+    // Selects a grid cell, scrolls it into view and gives the grid the focus.
+    void FocusCell(int row, int col);
+    bool EnsureFolder(const std::string& folder);
+};
+
+// Folder choosers on the shell's dialog: the chosen folder, or empty.
+std::string BrowseForDirectory(uintptr_t owner, bool newStyle, bool noNewFolder);
+std::string BrowseForNetworkShare(uintptr_t owner, bool newStyle, bool noNewFolder);
+
+// The wait time of a list item: the leading number of its text ("15 Seconds" -> 15).
+int SecondsOfItem(const std::string& item);
+
+// Makes frmmain the window the start opens.
+void InstallMainWindow();
+
+}  // namespace updexar
