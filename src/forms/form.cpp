@@ -142,12 +142,13 @@ void Form::DispatchKeyDown(int keyCode, int shift) {
     }
 }
 
-void Form::DispatchKeyPress(int keyAscii) {
+int Form::DispatchKeyPress(int keyAscii) {
     if (KeyPreview) {
         Form_KeyPress(keyAscii);
-        if (keyAscii == 0 || !loaded_) return;
+        if (keyAscii == 0 || !loaded_) return keyAscii;
     }
     if (active_ && active_->KeyPress) active_->KeyPress(keyAscii);
+    return keyAscii;
 }
 
 }  // namespace updexar::forms

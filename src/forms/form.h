@@ -91,7 +91,8 @@ public:
     // A key went down while this window had the focus: key preview first, then the focused
     // control, then Enter / Esc for the default and cancel buttons.
     void DispatchKeyDown(int keyCode, int shift);
-    void DispatchKeyPress(int keyAscii);
+    // Returns the character the handlers left (0 when one of them swallowed it).
+    int DispatchKeyPress(int keyAscii);
     void SetActiveControl(Control* control) { active_ = control; }
     void MarkLoaded(bool loaded) { loaded_ = loaded; }
     void MarkVisible(bool visible, bool modal, Form* owner);

@@ -1,0 +1,99 @@
+// msgbox_demo.exe [style] [prompt]: shows one message box of the program on the real backend and
+// waits for a user. With UPDEXAR_SHOT_DIR set it plays the user itself: it prints the box's
+// layout, asks the test script for a screenshot, then presses Enter. Exit code 0 when the box
+// answered what Enter must answer for the style, 1 otherwise, 2 when no box appeared.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <thread>
+
+#include "forms/application.h"
+#include "platform/platform.h"
+#include "startup/shared_state.h"
+#include "ui/msgbox.h"
+#include "ui/scaling.h"
+#include "win32/win32_forms_app.h"
+#include "win32/win32_platform.h"
+#include "wine/ui_driver.h"
+
+using namespace updexar;
+namespace drv = updexar::uidriver;
+
+namespace {
+
+const char kTitle[] = "Updexar message box";
+
+const char kDefaultPrompt[] =
+    "The update package could not be copied to the data directory on the server.\r\n\r\n"
+    "Check that the shared folder is reachable and that you may write to it, then try again. "
+    "Choosing Cancel leaves this computer as it was.\r\n\r\n"
+    "Folder:\t\\\\SERVER\\Qor\\SoftUpdates";
+
+void PrintLayout(HWND top) {
+    RECT window;
+    GetWindowRect(top, &window);
+    std::printf("screen %dx%d dpi-scale sx=%.3f sy=%.3f\n", GetSystemMetrics(SM_CXSCREEN),
+                GetSystemMetrics(SM_CYSCREEN), Shared().sx, Shared().sy);
+    std::printf("dialog %ld,%ld %ldx%ld\n", window.left, window.top, window.right - window.left,
+                window.bottom - window.top);
+    for (const drv::WindowInfo& w : drv::ListChildren(top)) {
+        if (!w.visible) continue;
+        RECT r = w.rect;
+        MapWindowPoints(nullptr, top, reinterpret_cast<POINT*>(&r), 2);
+        std::string text = w.text;
+        for (char& c : text)
+            if (c == '\r' || c == '\n') c = ' ';
+        if (text.size() > 40) text = text.substr(0, 40) + "...";
+        std::printf("  %-8s %4ld,%-4ld %4ldx%-4ld '%s'\n", w.className.c_str(), r.left, r.top, r.right - r.left,
+                    r.bottom - r.top, text.c_str());
+    }
+    std::fflush(stdout);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const int style = argc > 1 ? std::atoi(argv[1]) : 547;
+    const std::string prompt = argc > 2 ? argv[2] : kDefaultPrompt;
+
+    platform::InstallPlatform(&win32::Win32Platform());
+    std::string sys = platform::Os().system->SystemDirectory();
+    if (!sys.empty() && sys.back() == '\\') sys.pop_back();
+    Shared().SysDir = sys;
+    ComputeScaleFactors();
+    auto forms = win32::InstallWin32Forms();
+
+    const bool driven = std::getenv("UPDEXAR_SHOT_DIR") != nullptr;
+    bool appeared = !driven;
+    std::thread user;
+    if (driven) {
+        user = std::thread([&] {
+            HWND top = drv::FindTopWindow(kTitle, 30000);
+            if (!top) {
+                // Out of the way, so the program ends and says why.
+                forms->app.Post([&] {
+                    Shared().MsgBoxResult = 99;
+                    for (forms::Form* f : forms->app.LoadedForms()) forms->app.Unload(*f);
+                });
+                return;
+            }
+            appeared = true;
+            Sleep(500);  // let it paint
+            PrintLayout(top);
+            if (!drv::RequestScreenshot("msgbox")) std::printf("nobody took the screenshot\n");
+            drv::PressKeyFocused(top, VK_RETURN);
+        });
+    }
+    const int16_t result = ShowMessage(nullptr, prompt, style, kTitle);
+    if (user.joinable()) user.join();
+    std::printf("result %d\n", result);
+    std::fflush(stdout);
+    if (!appeared) return 2;
+    // Enter presses the focused button: the default button of the style.
+    const MsgStyle ms = DecodeMsgStyle(style);
+    static const int16_t kFirst[6][3] = {{1, 0, 0}, {1, 2, 0}, {3, 4, 5}, {6, 7, 2}, {6, 7, 0}, {4, 2, 0}};
+    const int16_t expected = kFirst[ms.buttonSet][ms.defaultButton];
+    return !driven || result == expected ? 0 : 1;
+}
