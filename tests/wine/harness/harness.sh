@@ -220,7 +220,8 @@ hx_xvfb_start() {
   [ -n "$num" ] || { HX_XVFB_PID=""; hx_fail "Xvfb did not start"; }
   export DISPLAY=":$num"
   if [ -n "${UPDEXAR_WINE_STATE:-}" ]; then
-    mkdir -p "$UPDEXAR_WINE_STATE" && echo "$HX_XVFB_PID" > "$UPDEXAR_WINE_STATE/xvfb.$HX_XVFB_PID"
+    # With the pid of the script that owns it: only an Xvfb whose owner is gone is left over.
+    mkdir -p "$UPDEXAR_WINE_STATE" && echo "$HX_XVFB_PID $$" > "$UPDEXAR_WINE_STATE/xvfb.$HX_XVFB_PID"
   fi
   hx_log "Xvfb on $DISPLAY"
 }

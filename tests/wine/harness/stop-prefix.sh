@@ -8,7 +8,9 @@ set -u
 if [ -n "${UPDEXAR_WINE_STATE:-}" ] && [ -d "$UPDEXAR_WINE_STATE" ]; then
   for f in "$UPDEXAR_WINE_STATE"/xvfb.*; do
     [ -f "$f" ] || continue
-    pid="$(cat "$f")"
+    read -r pid owner < "$f"
+    # A test still running owns its Xvfb (tests of the other prefix run meanwhile).
+    if [ -n "${owner:-}" ] && kill -0 "$owner" 2>/dev/null; then continue; fi
     # Only an Xvfb we started: the pid may have been reused since.
     if [ -n "$pid" ] && grep -q Xvfb "/proc/$pid/cmdline" 2>/dev/null; then kill "$pid" 2>/dev/null; fi
     rm -f "$f"
