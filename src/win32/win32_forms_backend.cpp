@@ -829,6 +829,13 @@ struct Win32FormsBackend::Impl {
                 MoveFocus(*fp, !(shift & forms::ShiftKey));
                 return true;
             }
+            // A window that takes Enter and Esc itself (a multi-line text box, the grid's cell
+            // editor) gets them first and alone: they finish its own work, not the window's.
+            if ((vk == VK_RETURN || vk == VK_ESCAPE) && !(shift & forms::AltKey)) {
+                const LRESULT code = SendMessageW(msg.hwnd, WM_GETDLGCODE, static_cast<WPARAM>(vk),
+                                                  reinterpret_cast<LPARAM>(&msg));
+                if (code & (DLGC_WANTALLKEYS | DLGC_WANTMESSAGE)) return false;
+            }
             const uint32_t id = fp->id;
             fp->form->DispatchKeyDown(vk, shift);
             fp = formById.count(id) ? formById[id] : nullptr;
