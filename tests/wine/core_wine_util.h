@@ -5,21 +5,13 @@
 
 #include <string>
 
+#include "contract/contract_util.h"
 #include "platform/errors.h"
 #include "win32/wide.h"
 
 namespace updexar::wine_test {
 
-// The run-time error number the call threw, 0 when it threw nothing.
-template <typename Call>
-int ErrorOf(Call call) {
-    try {
-        call();
-    } catch (const RuntimeError& e) {
-        return e.Number();
-    }
-    return 0;
-}
+using contract::ErrorOf;
 
 inline DWORD RawAttributes(const std::string& path) { return GetFileAttributesW(win32::Wide(path).c_str()); }
 

@@ -17,18 +17,8 @@ work="$UPDEXAR_WINE_ROOT/runs/msgbox-$size-$kind"
 rm -rf "$work"
 mkdir -p "$work/requests" "$shots"
 
-# A screen of the size asked for: our own Xvfb, which the harness then uses as the run's display.
-command -v Xvfb >/dev/null || hx_fail "Xvfb is not installed (run .ci/install-deps)"
-numfile="$(mktemp)"
-Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp 3>"$numfile" >/dev/null 2>&1 &
-xvfb=$!
-trap 'kill "$xvfb" 2>/dev/null; wait "$xvfb" 2>/dev/null; hx_cleanup' EXIT
-for _ in $(seq 1 100); do [ -s "$numfile" ] && break; sleep 0.1; done
-num="$(tr -dc '0-9' < "$numfile")"
-rm -f "$numfile"
-[ -n "$num" ] || hx_fail "Xvfb did not start"
-export UPDEXAR_TEST_DISPLAY=":$num"
-hx_xvfb_start
+# A screen of the size asked for, which the harness then uses as the run's display.
+hx_xvfb_start_sized "$size"
 
 export UPDEXAR_SHOT_DIR="$(hx_win_path "$work/requests")"
 shot="$shots/msgbox-$size.png"

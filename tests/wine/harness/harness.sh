@@ -19,6 +19,7 @@ export HOME="${HOME:-/root}"
 HX_PREFIXES=()
 HX_XVFB_PID=""
 HX_XVFB_OWN=0
+HX_SIZED_XVFB_PID=""
 HX_EXIT=0
 
 hx_log() { printf '[harness] %s\n' "$*" >&2; }
@@ -32,6 +33,10 @@ hx_cleanup() {
     WINEPREFIX="$p" timeout 30 wineserver -k >/dev/null 2>&1 || true
   done
   hx_xvfb_stop
+  if [ -n "$HX_SIZED_XVFB_PID" ]; then
+    kill "$HX_SIZED_XVFB_PID" 2>/dev/null || true
+    wait "$HX_SIZED_XVFB_PID" 2>/dev/null || true
+  fi
 }
 trap hx_cleanup EXIT
 trap 'exit 130' INT
@@ -224,6 +229,22 @@ hx_xvfb_start() {
     mkdir -p "$UPDEXAR_WINE_STATE" && echo "$HX_XVFB_PID $$" > "$UPDEXAR_WINE_STATE/xvfb.$HX_XVFB_PID"
   fi
   hx_log "Xvfb on $DISPLAY"
+}
+
+# hx_xvfb_start_sized WIDTHxHEIGHT: a screen of that size of our own for this script (the
+# run's shared display has one size only); stopped when the script ends.
+hx_xvfb_start_sized() {
+  command -v Xvfb >/dev/null || hx_fail "Xvfb is not installed (run .ci/install-deps)"
+  local numfile num
+  numfile="$(mktemp)"
+  Xvfb -displayfd 3 -screen 0 "${1}x24" -nolisten tcp 3>"$numfile" >/dev/null 2>&1 &
+  HX_SIZED_XVFB_PID=$!
+  for _ in $(seq 1 100); do [ -s "$numfile" ] && break; sleep 0.1; done
+  num="$(tr -dc '0-9' < "$numfile")"
+  rm -f "$numfile"
+  [ -n "$num" ] || hx_fail "Xvfb did not start"
+  export UPDEXAR_TEST_DISPLAY=":$num"
+  hx_xvfb_start
 }
 
 hx_xvfb_stop() {
