@@ -3,27 +3,13 @@
 #include <windows.h>
 #include <objbase.h>
 
+#include "win32/com_scope.h"
 #include "win32/wide.h"
 
 namespace updexar::win32 {
 namespace {
 
 using SelfRegFn = HRESULT(STDAPICALLTYPE*)();
-
-// COM initialised on this thread for the lifetime of the object; a thread already in another
-// apartment is left as it is.
-class ComScope {
-public:
-    ComScope() : initialised_(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
-    ~ComScope() {
-        if (initialised_) CoUninitialize();
-    }
-    ComScope(const ComScope&) = delete;
-    ComScope& operator=(const ComScope&) = delete;
-
-private:
-    bool initialised_;
-};
 
 // No "cannot find the disk" or bad-image boxes while loading a library nobody checked.
 class QuietErrors {

@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "platform/errors.h"
+#include "platform/string_reader.h"
 #include "platform/strings.h"
 
 namespace updexar::win32 {
@@ -260,43 +261,6 @@ private:
     platform::AnsiText& text_;
 };
 
-class Win32TextReader : public platform::TextReader {
-public:
-    explicit Win32TextReader(std::string content) : content_(std::move(content)) {}
-    bool AtEnd() override {
-        CheckOpen();
-        return pos_ >= content_.size();
-    }
-    std::string ReadLine() override {
-        CheckOpen();
-        if (pos_ >= content_.size()) throw RuntimeError(ErrInputPastEnd);
-        const size_t end = content_.find_first_of("\r\n", pos_);
-        if (end == std::string::npos) {
-            std::string line = content_.substr(pos_);
-            pos_ = content_.size();
-            return line;
-        }
-        std::string line = content_.substr(pos_, end - pos_);
-        pos_ = end + 1;
-        if (content_[end] == '\r' && pos_ < content_.size() && content_[pos_] == '\n') ++pos_;
-        return line;
-    }
-    std::string ReadAll() override {
-        CheckOpen();
-        std::string rest = pos_ < content_.size() ? content_.substr(pos_) : std::string();
-        pos_ = content_.size();
-        return rest;
-    }
-    void Close() override { open_ = false; }
-
-private:
-    void CheckOpen() const {
-        if (!open_) throw RuntimeError(ErrBadFileNameOrNumber);
-    }
-    std::string content_;
-    size_t pos_ = 0;
-    bool open_ = true;
-};
 
 }  // namespace
 
@@ -486,7 +450,7 @@ std::unique_ptr<platform::TextWriter> Win32FileSystem::OpenTextWriter(const std:
 }
 
 std::unique_ptr<platform::TextReader> Win32FileSystem::OpenTextReader(const std::string& path) {
-    return std::make_unique<Win32TextReader>(ReadAllText(path));
+    return std::make_unique<platform::StringTextReader>(ReadAllText(path));
 }
 
 }  // namespace updexar::win32

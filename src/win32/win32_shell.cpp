@@ -5,24 +5,11 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include "win32/com_scope.h"
 #include "win32/wide.h"
 
 namespace updexar::win32 {
 namespace {
-
-// The new-style browse dialog needs COM in a single-threaded apartment.
-class ComScope {
-public:
-    ComScope() : initialised_(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
-    ~ComScope() {
-        if (initialised_) CoUninitialize();
-    }
-    ComScope(const ComScope&) = delete;
-    ComScope& operator=(const ComScope&) = delete;
-
-private:
-    bool initialised_;
-};
 
 const wchar_t* OrNull(const std::wstring& s) { return s.empty() ? nullptr : s.c_str(); }
 

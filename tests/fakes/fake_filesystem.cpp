@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "platform/errors.h"
+#include "platform/string_reader.h"
 #include "platform/strings.h"
 
 namespace updexar::fakes {
@@ -116,47 +117,6 @@ private:
     std::string key_;
 };
 
-namespace {
-
-class FakeTextReader : public platform::TextReader {
-public:
-    explicit FakeTextReader(std::string content) : content_(std::move(content)) {}
-    bool AtEnd() override {
-        CheckOpen();
-        return pos_ >= content_.size();
-    }
-    std::string ReadLine() override {
-        CheckOpen();
-        if (pos_ >= content_.size()) throw RuntimeError(ErrInputPastEnd);
-        const size_t end = content_.find_first_of("\r\n", pos_);
-        if (end == std::string::npos) {
-            std::string line = content_.substr(pos_);
-            pos_ = content_.size();
-            return line;
-        }
-        std::string line = content_.substr(pos_, end - pos_);
-        pos_ = end + 1;
-        if (content_[end] == '\r' && pos_ < content_.size() && content_[pos_] == '\n') ++pos_;
-        return line;
-    }
-    std::string ReadAll() override {
-        CheckOpen();
-        std::string rest = pos_ < content_.size() ? content_.substr(pos_) : std::string();
-        pos_ = content_.size();
-        return rest;
-    }
-    void Close() override { open_ = false; }
-
-private:
-    void CheckOpen() const {
-        if (!open_) throw RuntimeError(ErrBadFileNameOrNumber);
-    }
-    std::string content_;
-    size_t pos_ = 0;
-    bool open_ = true;
-};
-
-}  // namespace
 
 FakeFileSystem::FakeFileSystem(platform::Clock& clock, platform::AnsiText& text) : clock_(clock), text_(text) {}
 
@@ -612,7 +572,7 @@ std::unique_ptr<platform::TextWriter> FakeFileSystem::OpenTextWriter(const std::
 }
 
 std::unique_ptr<platform::TextReader> FakeFileSystem::OpenTextReader(const std::string& path) {
-    return std::make_unique<FakeTextReader>(ReadAllText(path));
+    return std::make_unique<platform::StringTextReader>(ReadAllText(path));
 }
 
 namespace {
