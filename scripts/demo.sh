@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Shows the utility running: builds the 32-bit programs, makes a 32-bit Windows prefix, starts
-# UpdateG.exe in it and takes a screenshot to build/demo/updexar.png. The window opens on your
-# own desktop when there is one (DISPLAY set, not in CI); otherwise on a virtual screen.
+# Shows the utility running: builds the 32-bit programs, makes a 32-bit Windows prefix with a
+# Galvano installation in it (registry values, C:\Apps\Galvano, a data directory on
+# \\SERVER\share, an update package in C:\Updates\GalvanoUpd), starts UpdateG.exe from the
+# package as a user would, and takes a screenshot to build/demo/updexar.png. The window opens on
+# your own desktop when there is one (DISPLAY set, not in CI); otherwise on a virtual screen.
 set -u
 cd "$(dirname "$0")/.." || exit 1
 root="$(pwd)"
@@ -19,9 +21,55 @@ exe="$root/build/win32/src/win32/UpdateG.exe"
 [ -f "$exe" ] || hx_fail "no UpdateG.exe after the build"
 
 mkdir -p "$demo"
+rm -f "$demo/updexar.png"
 hx_make_prefix "$demo/prefix" win32
 hx_use_prefix "$demo/prefix"
-hx_copy_in "$exe" 'C:\Updexar'
+
+# --- a Galvano installation -------------------------------------------------------------------
+
+echo "demo: seeding a Galvano installation"
+share="$demo/share"
+rm -rf "$share"
+hx_map_share SERVER share "$share"
+
+# The product as its installer leaves it: registry, program folder, data directory on the server.
+hx_reg_sz 'HKLM\Software\VEKInfo\Galvano' InstallPath 'C:\Apps\Galvano\'
+hx_reg_sz 'HKLM\Software\VEKInfo\Galvano' AppPath '\\SERVER\share\Data\Galvano'
+hx_reg_sz 'HKLM\Software\VEKInfo\Galvano' Server 'localhost'
+hx_reg_sz 'HKLM\Software\VEKInfo' SvrPort '7070'
+
+app="$(hx_unix_path 'C:\Apps\Galvano')"
+mkdir -p "$app/Reports"
+# A real program stands in for the product's own, so the folder looks like an installation.
+cp "$(hx_unix_path 'C:\windows\system32\notepad.exe')" "$app/Galvano.exe" 2>/dev/null \
+  || printf 'MZ' > "$app/Galvano.exe"
+printf '[Galvano]\r\nCompany=Demo Trading Co.\r\nYear=2026\r\n' > "$app/Galvano.ini"
+printf 'Galvano 4.2.0\r\n' > "$app/Version.txt"
+printf 'Monthly sales\r\n' > "$app/Reports/Sales.rpt"
+
+data="$share/Data/Galvano"
+mkdir -p "$data/SoftUpdates" "$data/Backup"
+printf 'Demo Trading Co.\r\n' > "$data/Company.dat"
+
+# The update package: the utility, its index of files to install, and its tools folder.
+pkg="$(hx_unix_path 'C:\Updates\GalvanoUpd')"
+rm -rf "$pkg"
+mkdir -p "$pkg/DLLs/NewUpFls/Reports" "$pkg/DLLs/SigFlsNR" "$pkg/MiscFls"
+cp "$exe" "$pkg/UpdateG.exe"
+cp "$app/Galvano.exe" "$pkg/DLLs/NewUpFls/Galvano.exe"
+printf 'Galvano 4.3.0\r\n' > "$pkg/DLLs/NewUpFls/Version.txt"
+printf 'Monthly sales by branch\r\n' > "$pkg/DLLs/NewUpFls/Reports/Sales.rpt"
+printf '%s\r\n' \
+  '"FILE","Galvano.exe","Galvano.exe","Last Modified Date"' \
+  '"FILE","Version.txt","Version.txt","Always"' \
+  '"FOLDER","Reports","Reports","Last Modified Date"' > "$pkg/DLLs/NewUpFls/INDEX.UPD"
+printf '%s\r\n' \
+  '"GalvanoUpd","06/12/2026","",""' \
+  '"Galvano.exe","01/01/2024","06/12/2026 09:00:00","2"' \
+  '"Version.txt","","06/12/2026 09:00:00","2"' > "$pkg/UpdInfoP.txt"
+printf 'Tools the update uses on machines that lack them.\r\n' > "$pkg/MiscFls/ReadMe.txt"
+
+# --- the utility ------------------------------------------------------------------------------
 
 on_desktop=0
 if [ -n "$user_display" ] && [ "${CI:-}" != true ] && xdpyinfo -display "$user_display" >/dev/null 2>&1; then
@@ -30,15 +78,19 @@ if [ -n "$user_display" ] && [ "${CI:-}" != true ] && xdpyinfo -display "$user_d
 fi
 hx_xvfb_start
 
-hx_start 'C:\Updexar\UpdateG.exe'
-hx_wait_window Updexar 60 || hx_fail "UpdateG.exe showed no window"
+caption='Updexar -> Galvano -> GalvanoUpd'
+hx_start 'C:\Updates\GalvanoUpd\UpdateG.exe'
+hx_wait_window "$caption" 60 || hx_fail "UpdateG.exe did not open its main window \"$caption\""
 sleep 2
+kill -0 "$HX_BG_PID" 2>/dev/null || hx_fail "UpdateG.exe ended on its own"
 hx_screenshot "$demo/updexar.png" || hx_fail "could not take the screenshot"
 echo
-echo "demo: UpdateG.exe started in a 32-bit Windows prefix ($demo/prefix) and showed its window."
+echo "demo: UpdateG.exe started from the Galvano update package C:\\Updates\\GalvanoUpd in a 32-bit"
+echo "demo: Windows prefix ($demo/prefix) and showed its main window: installation C:\\Apps\\Galvano,"
+echo "demo: data directory \\\\SERVER\\share\\Data\\Galvano ($share/Data/Galvano)."
 echo "demo: screenshot: $demo/updexar.png"
 if [ "$on_desktop" = 1 ]; then
-  echo "demo: the window is on your desktop; close it to end the demo."
+  echo "demo: the window is on your desktop; press Exit (or Esc) and answer Yes to end the demo."
   wait "$HX_BG_PID" 2>/dev/null
 fi
 exit 0

@@ -111,7 +111,7 @@ frmmain::frmmain()
 // Positions for an 800 x 600 screen; ScaleForm stretches them to the real one.
 void frmmain::Design() {
     KeyPreview = true;
-    Move(0, 0, 9300, 8850);
+    Move(0, 0, 9300, 8985);
     Font book;
     book.name = "Book Antiqua";
     book.size = Font::FromPoints(8.25);
@@ -132,51 +132,53 @@ void frmmain::Design() {
     cmdInstDir.Picture = "folder";
 
     Place(Captioned(chkUpdateOn1, "Update on LAN Machines"), nullptr, 240, 1515, 4200, 255);
-    Place(famLAN, nullptr, 240, 1830, 8760, 5925);
-    Place(vs, &famLAN, 120, 240, 8520, 1455);
-    Place(Captioned(cmdSearch, "&Search"), &famLAN, 120, 1755, 1215, 330);
-    Place(Captioned(cmdGetLoginNms, "&Get User Name"), &famLAN, 1395, 1755, 1575, 330);
-    Place(Captioned(cmdDelete, "&Delete"), &famLAN, 3030, 1755, 1095, 330);
-    Place(Captioned(cmdClear, "&Clear"), &famLAN, 4185, 1755, 1095, 330);
-    Place(Captioned(lblUser, "Common/Admin:User Name"), &famLAN, 120, 2205, 2520, 255);
-    Place(txtUser, &famLAN, 2700, 2145, 2400, 315);
-    Place(Captioned(cmdFill0, "&Fill"), &famLAN, 5160, 2145, 855, 315);
-    Place(Captioned(lblPass, "Common/Admin:Password"), &famLAN, 120, 2565, 2520, 255);
-    Place(txtPass, &famLAN, 2700, 2505, 2400, 315);
+    Place(famLAN, nullptr, 240, 1830, 8760, 6060);
+    Place(vs, &famLAN, 120, 240, 8520, 1335);
+    // The widths set at load stay the least a column gets when it is sized to its contents.
+    vs.AutoSizeGrowOnly = true;
+    Place(Captioned(cmdSearch, "&Search"), &famLAN, 120, 1635, 1215, 330);
+    Place(Captioned(cmdGetLoginNms, "&Get User Name"), &famLAN, 1395, 1635, 1575, 330);
+    Place(Captioned(cmdDelete, "&Delete"), &famLAN, 3030, 1635, 1095, 330);
+    Place(Captioned(cmdClear, "&Clear"), &famLAN, 4185, 1635, 1095, 330);
+    Place(Captioned(lblUser, "Common/Admin:User Name"), &famLAN, 120, 2085, 2520, 255);
+    Place(txtUser, &famLAN, 2700, 2025, 2400, 315);
+    Place(Captioned(cmdFill0, "&Fill"), &famLAN, 5160, 2025, 855, 315);
+    Place(Captioned(lblPass, "Common/Admin:Password"), &famLAN, 120, 2445, 2520, 255);
+    Place(txtPass, &famLAN, 2700, 2385, 2400, 315);
     txtPass.PasswordChar = '*';
-    Place(Captioned(cmdFill1, "&Fill"), &famLAN, 5160, 2505, 855, 315);
+    Place(Captioned(cmdFill1, "&Fill"), &famLAN, 5160, 2385, 855, 315);
     Place(txtPassU, &famLAN, 0, 0, 1000, 255);
     txtPassU.PasswordChar = '*';
     txtPassU.SetVisible(false);
     lnSep0.SetContainer(&famLAN);
-    lnSep0.SetEnds(120, 2880, 8640, 2880);
-    Place(Captioned(lblUpdDir, "Shared Directory for Copying Updates"), &famLAN, 120, 3000, 3300, 255);
-    Place(txtUpdDir, &famLAN, 3480, 2940, 4620, 315);
-    Place(cmdUpdDir, &famLAN, 8160, 2940, 480, 315);
+    lnSep0.SetEnds(120, 2760, 8640, 2760);
+    Place(Captioned(lblUpdDir, "Shared Directory for Copying Updates"), &famLAN, 120, 2880, 3300, 255);
+    Place(txtUpdDir, &famLAN, 3480, 2820, 4620, 315);
+    Place(cmdUpdDir, &famLAN, 8160, 2820, 480, 315);
     cmdUpdDir.Picture = "network";
-    Place(Captioned(lblUpdDirNote, "(with Read/Write permissions to all the Users)"), &famLAN, 3480, 3285, 4620, 255);
-    Place(Captioned(lblStartUpd, "Show wait window before update on LAN Machines for"), &famLAN, 120, 3645, 5160, 255);
-    Place(cboStartUpd, &famLAN, 5340, 3585, 1800, 315);
-    Place(Captioned(lblHeadCloseApp, "If any VEK Application is already running on Machine"), &famLAN, 120, 4005, 6000, 255);
+    Place(Captioned(lblUpdDirNote, "(with Read/Write permissions to all the Users)"), &famLAN, 3480, 3165, 4620, 255);
+    Place(Captioned(lblStartUpd, "Show wait window before update on LAN Machines for"), &famLAN, 120, 3525, 5160, 255);
+    Place(cboStartUpd, &famLAN, 5340, 3465, 1800, 315);
+    Place(Captioned(lblHeadCloseApp, "If any VEK Application is already running on Machine"), &famLAN, 120, 3885, 6000, 255);
     lblHeadCloseApp.SetFontBold(true);
-    Place(Captioned(lblCloseApp0, "Show warning message and wait for"), &famLAN, 360, 4365, 4920, 255);
-    Place(cboCloseApp, &famLAN, 5340, 4305, 1800, 315);
-    Place(Captioned(lblCloseApp1, "If no response in time, Close Applications & Update"), &famLAN, 360, 4725, 4920, 255);
-    Place(Captioned(optCloseApp0, "No"), &famLAN, 5340, 4695, 780, 285);
-    Place(Captioned(optCloseApp1, "Yes"), &famLAN, 6180, 4695, 780, 285);
-    Place(Captioned(lblSaveUPL, "Save User Login Details in Shared Directory"), &famLAN, 120, 5085, 5160, 255);
-    Place(cboSaveUPL, &famLAN, 5340, 5025, 1800, 315);
+    Place(Captioned(lblCloseApp0, "Show warning message and wait for"), &famLAN, 360, 4245, 4920, 255);
+    Place(cboCloseApp, &famLAN, 5340, 4185, 1800, 315);
+    Place(Captioned(lblCloseApp1, "If no response in time, Close Applications & Update"), &famLAN, 360, 4605, 4920, 255);
+    Place(Captioned(optCloseApp0, "No"), &famLAN, 5340, 4575, 780, 285);
+    Place(Captioned(optCloseApp1, "Yes"), &famLAN, 6180, 4575, 780, 285);
+    Place(Captioned(lblSaveUPL, "Save User Login Details in Shared Directory"), &famLAN, 120, 4965, 5160, 255);
+    Place(cboSaveUPL, &famLAN, 5340, 4905, 1800, 315);
     lnSep1.SetContainer(&famLAN);
-    lnSep1.SetEnds(120, 5430, 8640, 5430);
+    lnSep1.SetEnds(120, 5310, 8640, 5310);
     Place(Captioned(lblNoteLAN,
                     "Note: If utility does not update on some LAN Machines due to security reasons, you are advised "
                     "to Run Update Utility on each such LAN Machine and try to Update again; otherwise you have to "
                     "update on each such LAN Machine manually selecting the first Option 'Update on Local Machine'."),
-          &famLAN, 120, 5490, 8520, 420);
+          &famLAN, 120, 5370, 8520, 630);
     lblNoteLAN.SetWordWrap(true);
 
-    Place(Captioned(cmdUpdate, "&Update >>"), nullptr, 5700, 7875, 1575, 375);
-    Place(Captioned(cmdexit, "E&xit"), nullptr, 7425, 7875, 1575, 375);
+    Place(Captioned(cmdUpdate, "&Update >>"), nullptr, 5700, 8010, 1575, 375);
+    Place(Captioned(cmdexit, "E&xit"), nullptr, 7425, 8010, 1575, 375);
     Place(txtfont, nullptr, -5000, 0, 1000, 315);
     txtfont.SetText("font");
     txtfont.SetVisible(false);

@@ -1,6 +1,7 @@
 #include "win32/win32_forms_backend.h"
 
 #include <commctrl.h>
+#include <shellapi.h>
 
 #include <algorithm>
 #include <cctype>
@@ -97,6 +98,24 @@ LPCWSTR SystemIconFor(const std::string& picture) {
     if (picture == "exclamation") return IDI_EXCLAMATION;
     if (picture == "information") return IDI_ASTERISK;
     return nullptr;
+}
+
+// The shell's small icon a picture box's named picture stands for (the folder and network
+// buttons), by its resource id in shell32.dll (Wine keeps Windows' ids, not its order); loaded
+// once and kept for the life of the process. Null when the name has none. Wine's
+// SHGetStockIconInfo answers S_OK without an icon, so it is no help here.
+HICON ShellIconFor(const std::string& picture) {
+    int index;  // negative: a resource id
+    if (picture == "folder") index = -4;
+    else if (picture == "network") index = -18;
+    else return nullptr;
+    static std::unordered_map<int, HICON> loaded;
+    auto it = loaded.find(index);
+    if (it != loaded.end()) return it->second;
+    HICON icon = nullptr;
+    if (ExtractIconExW(L"shell32.dll", index, nullptr, &icon, 1) != 1) icon = nullptr;
+    loaded[index] = icon;
+    return icon;
 }
 
 forms::Application* App() { return forms::Application::HasCurrent() ? &forms::Application::Current() : nullptr; }
@@ -318,6 +337,7 @@ struct Win32FormsBackend::Impl {
                 PAINTSTRUCT ps;
                 HDC dc = BeginPaint(h, &ps);
                 PaintGraphics(h, dc);
+                PaintPicture(h, dc);
                 EndPaint(h, &ps);
                 return 0;
             }
@@ -461,6 +481,19 @@ struct Win32FormsBackend::Impl {
                 DeleteObject(pen);
             }
         }
+    }
+
+    // A picture box's named picture, centred in it.
+    void PaintPicture(HWND host, HDC dc) {
+        ControlPeer* p = PeerByWindow(host);
+        if (!p || p->kind != Kind::Picture) return;
+        HICON icon = ShellIconFor(static_cast<forms::PictureBox*>(p->control)->Picture);
+        if (!icon) return;
+        RECT rc;
+        GetClientRect(host, &rc);
+        const int size = std::min({static_cast<int>(rc.right), static_cast<int>(rc.bottom), GetSystemMetrics(SM_CXSMICON)});
+        if (size <= 0) return;
+        DrawIconEx(dc, (rc.right - size) / 2, (rc.bottom - size) / 2, icon, size, size, 0, nullptr, DI_NORMAL);
     }
 
     // The window a control's own window (or drawing) goes in: its frame or picture box, else

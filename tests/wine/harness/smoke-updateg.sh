@@ -16,7 +16,7 @@ rm -rf "$(hx_unix_path 'C:\Updexar')"
 hx_copy_in "$exe" 'C:\Updexar'
 
 hx_start 'C:\Updexar\UpdateG.exe'
-hx_wait_window Updexar 60 || hx_fail "UpdateG.exe showed no window"
+hx_wait_window "Updexar -> Galvano -> Updexar" 60 || hx_fail "UpdateG.exe showed no window"
 sleep 1
 kill -0 "$HX_BG_PID" 2>/dev/null || hx_fail "UpdateG.exe ended on its own"
 shot="$UPDEXAR_WINE_ROOT/screenshots/updateg-$kind.png"

@@ -1,0 +1,262 @@
+// ui_probe.exe: drives the windows of another process from a shell script, one action per run.
+//
+//   ui_probe.exe windows                          every visible top-level window: class, caption
+//   ui_probe.exe wait-window CAPTION [seconds]    waits for the window; prints its caption
+//   ui_probe.exe gone CAPTION [seconds]           waits until no such window is left
+//   ui_probe.exe texts [--all] CAPTION            class and text of each child, one a line
+//   ui_probe.exe wait-text CAPTION TEXT [seconds] waits for a visible child showing TEXT
+//   ui_probe.exe checked CAPTION TEXT             0, 1 or 2: the state of that check box
+//   ui_probe.exe click CAPTION TEXT               presses the button (or check box) with TEXT
+//   ui_probe.exe key CAPTION KEY                  ESC, ENTER, TAB, SPACE, F1..F12, arrows, a
+//                                                 letter or digit; ALT+ in front for Alt
+//
+// CAPTION matches a visible top-level window whose caption contains it; a caption equal to it
+// wins over one that only contains it, so "Updexar" finds the message box even while the main
+// window "Updexar -> ..." is open. "=CAPTION" asks for exactly that caption. Button texts match
+// with or without their "&" and without regard to case. Texts print in creation order, "\r" and
+// "\n" written as such, so that one control is one line. Exit code 0 when done, 1 when the window
+// or control did not come (or did not go) in time, 2 for a bad command line.
+#include <windows.h>
+
+#include <fcntl.h>
+#include <io.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cwchar>
+#include <string>
+#include <vector>
+
+#include "win32/wide.h"
+#include "wine/ui_driver.h"
+
+namespace drv = updexar::uidriver;
+using updexar::win32::Narrow;
+
+namespace {
+
+constexpr int kDefaultSeconds = 30;
+// How long a click or a key waits for its window and control to come up.
+constexpr int kActionWaitMs = 10000;
+
+std::string Upper(std::string s) {
+    for (char& c : s)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return s;
+}
+
+std::string WithoutAmpersands(const std::string& s) {
+    std::string out;
+    for (size_t i = 0; i < s.size(); ++i) {
+        if (s[i] == '&') {
+            // "&&" shows one ampersand.
+            if (i + 1 < s.size() && s[i + 1] == '&') out += s[++i];
+            continue;
+        }
+        out += s[i];
+    }
+    return out;
+}
+
+bool SameText(const std::string& shown, const std::string& wanted) {
+    return shown == wanted || Upper(WithoutAmpersands(shown)) == Upper(WithoutAmpersands(wanted));
+}
+
+std::string OneLine(const std::string& s) {
+    std::string out;
+    for (char c : s) {
+        if (c == '\r') out += "\\r";
+        else if (c == '\n') out += "\\n";
+        else out += c;
+    }
+    return out;
+}
+
+struct Candidates {
+    std::vector<HWND> windows;
+};
+
+BOOL CALLBACK CollectTop(HWND hwnd, LPARAM param) {
+    if (IsWindowVisible(hwnd)) reinterpret_cast<Candidates*>(param)->windows.push_back(hwnd);
+    return TRUE;
+}
+
+std::vector<HWND> VisibleTopWindows() {
+    Candidates c;
+    EnumWindows(CollectTop, reinterpret_cast<LPARAM>(&c));
+    return c.windows;
+}
+
+std::string CaptionOf(HWND hwnd) {
+    wchar_t text[1024];
+    const int n = GetWindowTextW(hwnd, text, 1024);
+    return Narrow(text, static_cast<size_t>(n > 0 ? n : 0));
+}
+
+// The window the pattern names right now; null when none.
+HWND MatchTop(const std::string& pattern) {
+    const bool exactOnly = !pattern.empty() && pattern[0] == '=';
+    const std::string wanted = exactOnly ? pattern.substr(1) : pattern;
+    HWND partial = nullptr;
+    for (HWND h : VisibleTopWindows()) {
+        const std::string caption = CaptionOf(h);
+        if (caption == wanted) return h;
+        if (!exactOnly && !partial && !wanted.empty() && caption.find(wanted) != std::string::npos) partial = h;
+    }
+    return partial;
+}
+
+HWND WaitTop(const std::string& pattern, int timeoutMs) {
+    HWND found = nullptr;
+    drv::WaitFor([&] { return (found = MatchTop(pattern)) != nullptr; }, timeoutMs);
+    return found;
+}
+
+HWND FindShown(HWND top, const std::string& text, bool buttonsOnly) {
+    for (const drv::WindowInfo& w : drv::ListChildren(top)) {
+        if (!w.visible) continue;
+        if (buttonsOnly && Upper(w.className) != "BUTTON") continue;
+        if (SameText(w.text, text)) return w.hwnd;
+    }
+    return nullptr;
+}
+
+// Waits for the window and then for a visible child showing the text.
+HWND WaitChild(const std::string& caption, const std::string& text, bool buttonsOnly, int timeoutMs, HWND* topOut) {
+    HWND child = nullptr;
+    drv::WaitFor(
+        [&] {
+            HWND top = MatchTop(caption);
+            if (!top) return false;
+            if (topOut) *topOut = top;
+            return (child = FindShown(top, text, buttonsOnly)) != nullptr;
+        },
+        timeoutMs);
+    return child;
+}
+
+int ParseSeconds(const std::vector<std::string>& args, size_t index) {
+    if (args.size() <= index) return kDefaultSeconds;
+    const int s = std::atoi(args[index].c_str());
+    return s > 0 ? s : kDefaultSeconds;
+}
+
+// A key name as a virtual-key code; 0 for an unknown name.
+int KeyCode(const std::string& name) {
+    const std::string n = Upper(name);
+    struct Named {
+        const char* name;
+        int vk;
+    };
+    static const Named kNames[] = {
+        {"ESC", VK_ESCAPE}, {"ESCAPE", VK_ESCAPE}, {"ENTER", VK_RETURN}, {"RETURN", VK_RETURN},
+        {"TAB", VK_TAB},    {"SPACE", VK_SPACE},   {"UP", VK_UP},        {"DOWN", VK_DOWN},
+        {"LEFT", VK_LEFT},  {"RIGHT", VK_RIGHT},   {"HOME", VK_HOME},    {"END", VK_END},
+        {"DEL", VK_DELETE}, {"DELETE", VK_DELETE}, {"BACK", VK_BACK},    {"BACKSPACE", VK_BACK},
+    };
+    for (const Named& k : kNames)
+        if (n == k.name) return k.vk;
+    if (n.size() >= 2 && n[0] == 'F') {
+        const int f = std::atoi(n.c_str() + 1);
+        if (f >= 1 && f <= 12) return VK_F1 + f - 1;
+    }
+    if (n.size() == 1 && ((n[0] >= 'A' && n[0] <= 'Z') || (n[0] >= '0' && n[0] <= '9'))) return n[0];
+    return 0;
+}
+
+int Usage() {
+    std::fputs(
+        "usage: ui_probe windows | wait-window CAPTION [s] | gone CAPTION [s] | texts [--all] CAPTION |\n"
+        "       wait-text CAPTION TEXT [s] | checked CAPTION TEXT | click CAPTION TEXT | key CAPTION KEY\n",
+        stderr);
+    return 2;
+}
+
+int Fail(const std::string& what) {
+    std::fprintf(stderr, "ui_probe: %s\n", what.c_str());
+    return 1;
+}
+
+int Run(const std::vector<std::string>& a) {
+    if (a.empty()) return Usage();
+    const std::string& verb = a[0];
+
+    if (verb == "windows" && a.size() == 1) {
+        for (HWND h : VisibleTopWindows())
+            std::printf("%s\t%s\n", drv::ClassOf(h).c_str(), OneLine(CaptionOf(h)).c_str());
+        return 0;
+    }
+    if (verb == "wait-window" && (a.size() == 2 || a.size() == 3)) {
+        HWND top = WaitTop(a[1], ParseSeconds(a, 2) * 1000);
+        if (!top) return Fail("no window \"" + a[1] + "\"");
+        std::printf("%s\n", OneLine(CaptionOf(top)).c_str());
+        return 0;
+    }
+    if (verb == "gone" && (a.size() == 2 || a.size() == 3)) {
+        if (!drv::WaitFor([&] { return MatchTop(a[1]) == nullptr; }, ParseSeconds(a, 2) * 1000))
+            return Fail("the window \"" + a[1] + "\" is still there");
+        return 0;
+    }
+    if (verb == "texts" && (a.size() == 2 || (a.size() == 3 && a[1] == "--all"))) {
+        const bool all = a.size() == 3;
+        HWND top = WaitTop(a.back(), kActionWaitMs);
+        if (!top) return Fail("no window \"" + a.back() + "\"");
+        for (const drv::WindowInfo& w : drv::ListChildren(top)) {
+            if (!all && !w.visible) continue;
+            std::printf("%s%s\t%s\n", all ? (w.visible ? "+" : "-") : "", w.className.c_str(), OneLine(w.text).c_str());
+        }
+        return 0;
+    }
+    if (verb == "wait-text" && (a.size() == 3 || a.size() == 4)) {
+        if (!WaitChild(a[1], a[2], false, ParseSeconds(a, 3) * 1000, nullptr))
+            return Fail("no \"" + a[2] + "\" in a window \"" + a[1] + "\"");
+        return 0;
+    }
+    if (verb == "checked" && a.size() == 3) {
+        HWND box = WaitChild(a[1], a[2], true, kActionWaitMs, nullptr);
+        if (!box) return Fail("no check box \"" + a[2] + "\" in a window \"" + a[1] + "\"");
+        DWORD_PTR state = 0;
+        if (!SendMessageTimeoutW(box, BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, 5000, &state))
+            return Fail("the check box did not answer");
+        std::printf("%u\n", static_cast<unsigned>(state));
+        return 0;
+    }
+    if (verb == "click" && a.size() == 3) {
+        HWND button = WaitChild(a[1], a[2], true, kActionWaitMs, nullptr);
+        if (!button) return Fail("no button \"" + a[2] + "\" in a window \"" + a[1] + "\"");
+        if (!drv::WaitFor([&] { return IsWindowEnabled(button) != FALSE; }, kActionWaitMs))
+            return Fail("the button \"" + a[2] + "\" stays disabled");
+        drv::Click(button);
+        return 0;
+    }
+    if (verb == "key" && a.size() == 3) {
+        std::string name = a[2];
+        int shift = 0;
+        if (Upper(name).rfind("ALT+", 0) == 0) {
+            shift = 4;
+            name = name.substr(4);
+        }
+        const int vk = KeyCode(name);
+        if (!vk) return Usage();
+        HWND top = WaitTop(a[1], kActionWaitMs);
+        if (!top) return Fail("no window \"" + a[1] + "\"");
+        // As a keyboard would: to the control that has the focus, else to the window itself.
+        HWND focus = drv::FocusedWindow(top);
+        if (focus && GetAncestor(focus, GA_ROOT) != top) focus = nullptr;
+        drv::PressKey(focus ? focus : top, vk, shift);
+        return 0;
+    }
+    return Usage();
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    // Plain "\n" line ends: the scripts read this output on Linux.
+    _setmode(_fileno(stdout), _O_BINARY);
+    std::vector<std::string> args;
+    for (int i = 1; i < argc; ++i) args.push_back(Narrow(argv[i], std::wcslen(argv[i])));
+    const int code = Run(args);
+    std::fflush(stdout);
+    return code;
+}
