@@ -208,7 +208,7 @@ void ComboBox::Clear() {
 }
 
 void ComboBox::SetListIndex(int i) {
-    if (i < -1 || i >= ListCount()) throw RuntimeError(ErrInvalidCall);
+    if (i < -1 || i >= ListCount()) throw RuntimeError(ErrInvalidPropertyValue);
     if (i == listIndex_) return;
     listIndex_ = i;
     Changed(Property::ListIndex);

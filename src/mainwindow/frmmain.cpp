@@ -234,26 +234,25 @@ void frmmain::Load() {
 
     if (!command.empty()) {
         const std::vector<std::string> f = CommandFields(command);
-        if (f.size() < 7) throw RuntimeError(ErrSubscript);
-        if (!os.files->FolderExists(f[1])) throw RuntimeError(ErrPathNotFound);
-        txtUpdDir.SetText(StripTrailingBackslash(PathParent(f[1])));
+        auto field = [&f](size_t i) -> const std::string& {
+            if (i >= f.size()) throw RuntimeError(ErrSubscript);
+            return f[i];
+        };
+        if (!os.files->FolderExists(field(1))) throw RuntimeError(ErrPathNotFound);
+        txtUpdDir.SetText(StripTrailingBackslash(PathParent(field(1))));
         if (ToUpper(txtUpdDir.Text()) != ToUpper(txtUpdDir.Tag)) {
             WriteRegValue(HKLM, kVekInfo, "SoftUpdPath", RegKindText, txtUpdDir.Text());
             txtUpdDir.Tag = txtUpdDir.Text();
         }
-        cboStartUpd.SetListIndex(static_cast<int>(Val(f[4])));
-        cboCloseApp.SetListIndex(static_cast<int>(Val(f[5])));
-        if (f[6] == "Y") optCloseApp1.SetValue(true);
+        cboStartUpd.SetListIndex(static_cast<int>(Val(field(4))));
+        cboCloseApp.SetListIndex(static_cast<int>(Val(field(5))));
+        if (field(6) == "Y") optCloseApp1.SetValue(true);
         else optCloseApp0.SetValue(true);
     } else {
         txtUpdDir.SetText(txtUpdDir.Tag);
         if (Handoffs().loadOptions) Handoffs().loadOptions(*this);
-        auto indexOf = [](const std::string& tag) {
-            const int i = static_cast<int>(Val(tag));
-            return i >= 0 && i < 4 ? i : 0;
-        };
-        cboStartUpd.SetListIndex(indexOf(cboStartUpd.Tag));
-        cboCloseApp.SetListIndex(indexOf(cboCloseApp.Tag));
+        cboStartUpd.SetListIndex(static_cast<int>(Val(cboStartUpd.Tag)));
+        cboCloseApp.SetListIndex(static_cast<int>(Val(cboCloseApp.Tag)));
         if (optCloseApp0.Tag == "N") optCloseApp0.SetValue(true);
         else if (optCloseApp0.Tag == "Y") optCloseApp1.SetValue(true);
     }

@@ -27,6 +27,7 @@ std::string ErrorDescription(int number) {
         case 75: return "Path/File access error";
         case 76: return "Path not found";
         case 91: return "Object variable or With block variable not set";
+        case 380: return "Invalid property value";
         case 424: return "Object required";
         case 429: return "ActiveX component can't create object";
         default: return "Application-defined or object-defined error";

@@ -28,6 +28,7 @@ enum ErrorNumber : int {
     ErrPathFileAccess = 75,
     ErrPathNotFound = 76,
     ErrObjectNotSet = 91,
+    ErrInvalidPropertyValue = 380,
     ErrCantCreateObject = 429,
 };
 

@@ -49,7 +49,7 @@ std::string ReportFilePath(const std::string& commandLine, const std::string& ex
 void LogErrorLAN(const std::string& text) {
     SharedState& s = Shared();
     try {
-        if (s.LogFileNo == 0) {
+        if (s.LogFileNo == 0 || !g_log) {
             const std::string path = ReportFilePath(platform::Os().system->CommandLine(), ".log");
             g_log = platform::Os().files->OpenTextWriter(path, false);
             s.LogFileNo = 1;
@@ -79,13 +79,17 @@ void LogErrorLAN(const std::string& text) {
 void WriteMarkerFile() {
     SharedState& s = Shared();
     const std::string path = ReportFilePath(platform::Os().system->CommandLine(), ".txt");
+    // The marker holds the file number only while it is written, also when writing fails.
+    struct Release {
+        SharedState& s;
+        ~Release() { s.LogFileNo = 0; }
+    } release{s};
     auto marker = platform::Os().files->OpenTextWriter(path, false);
     s.LogFileNo = 1;
     marker->WriteLine("[START]");
     marker->WriteLine("Connected");
     marker->WriteLine("[END]");
     marker->Close();
-    s.LogFileNo = 0;
 }
 
 void ResetUpdateLog() {

@@ -18,9 +18,8 @@ const wchar_t* OrNull(const std::wstring& s) { return s.empty() ? nullptr : s.c_
 std::string Win32Shell::BrowseForFolder(const platform::BrowseRequest& request) {
     ComScope com;
     PIDLIST_ABSOLUTE root = nullptr;
-    if (request.networkRoot && FAILED(SHGetSpecialFolderLocation(nullptr, CSIDL_NETWORK, &root))) {
-        root = nullptr;
-    }
+    // Without the network neighbourhood there is nothing to browse for a share.
+    if (request.networkRoot && FAILED(SHGetSpecialFolderLocation(nullptr, CSIDL_NETWORK, &root))) return {};
     const std::wstring title = Wide(request.title);
     wchar_t displayName[MAX_PATH] = {};
     BROWSEINFOW info{};
