@@ -140,11 +140,16 @@ void FakeFileSystem::AddDrive(const std::string& letter, int type, int32_t seria
     root->drive.ready = ready;
     root->drive.hasSerial = ready;
     root->drive.serial = serial;
-    root->node = std::make_shared<Node>();
-    root->node->folder = true;
-    root->node->attributes = AttrDirectory;
-    root->node->modified = clock_.Now();
+    root->node = NewRootFolder();
     roots_.push_back(std::move(root));
+}
+
+std::shared_ptr<FakeFileSystem::Node> FakeFileSystem::NewRootFolder() {
+    auto node = std::make_shared<Node>();
+    node->folder = true;
+    node->attributes = AttrDirectory;
+    node->modified = clock_.Now();
+    return node;
 }
 
 void FakeFileSystem::AddShare(const std::string& uncRoot) {
@@ -157,10 +162,7 @@ void FakeFileSystem::AddShare(const std::string& uncRoot) {
     root->share = true;
     root->drive.type = platform::DriveNetwork;
     root->drive.ready = true;
-    root->node = std::make_shared<Node>();
-    root->node->folder = true;
-    root->node->attributes = AttrDirectory;
-    root->node->modified = clock_.Now();
+    root->node = NewRootFolder();
     roots_.push_back(std::move(root));
 }
 
@@ -495,27 +497,20 @@ void FakeFileSystem::SetLastModified(const std::string& path, const DateTime& wh
     l.node->modified = when;
 }
 
-std::vector<std::string> FakeFileSystem::ListFiles(const std::string& folder) {
+std::vector<std::string> FakeFileSystem::ListChildren(const std::string& folder, bool folders) {
     const Lookup l = Find(folder);
     l.Guard();
     if (!l.Folder()) throw RuntimeError(ErrPathNotFound);
     CheckFault(l.key, FaultList);
     std::vector<std::string> names;
     for (const auto& c : l.node->children)
-        if (!c->folder) names.push_back(c->name);
+        if (c->folder == folders) names.push_back(c->name);
     return names;
 }
 
-std::vector<std::string> FakeFileSystem::ListFolders(const std::string& folder) {
-    const Lookup l = Find(folder);
-    l.Guard();
-    if (!l.Folder()) throw RuntimeError(ErrPathNotFound);
-    CheckFault(l.key, FaultList);
-    std::vector<std::string> names;
-    for (const auto& c : l.node->children)
-        if (c->folder) names.push_back(c->name);
-    return names;
-}
+std::vector<std::string> FakeFileSystem::ListFiles(const std::string& folder) { return ListChildren(folder, false); }
+
+std::vector<std::string> FakeFileSystem::ListFolders(const std::string& folder) { return ListChildren(folder, true); }
 
 std::vector<uint8_t> FakeFileSystem::ReadAllBytes(const std::string& path) {
     const Lookup l = Find(path);

@@ -106,6 +106,10 @@ private:
                   bool overwrite);
     void RemoveTree(Node& parent, const std::string& key, bool force);
     std::shared_ptr<Node> MakeChild(Node& parent, const std::string& name, bool folder);
+    // Names of the files (or the folders) directly in a folder, in creation order.
+    std::vector<std::string> ListChildren(const std::string& folder, bool folders);
+    // The empty top folder of a drive or share.
+    std::shared_ptr<Node> NewRootFolder();
 
     platform::Clock& clock_;
     platform::AnsiText& text_;
