@@ -8,10 +8,10 @@
 #include "platform/errors.h"
 #include "platform/platform.h"
 #include "platform/strings.h"
-#include "startup/config.h"
+#include "core/config.h"
 #include "startup/frmcheckcom.h"
-#include "startup/shared_state.h"
-#include "startup/update_log.h"
+#include "core/shared_state.h"
+#include "core/update_log.h"
 #include "ui/msgbox.h"
 #include "ui/scaling.h"
 

@@ -3,8 +3,8 @@
 #include <algorithm>
 
 #include "platform/strings.h"
-#include "startup/config.h"
-#include "startup/shared_state.h"
+#include "core/config.h"
+#include "core/shared_state.h"
 
 namespace updexar {
 namespace {

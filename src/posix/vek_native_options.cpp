@@ -4,7 +4,7 @@
 #include <fstream>
 
 #include "platform/strings.h"
-#include "startup/product_table.h"
+#include "core/product_table.h"
 
 namespace updexar::posix {
 namespace {

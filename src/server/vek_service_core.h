@@ -30,7 +30,7 @@
 #include <string_view>
 
 #include "platform/registry.h"
-#include "startup/product_table.h"
+#include "core/product_table.h"
 
 namespace updexar::vek {
 

@@ -4,10 +4,10 @@
 #include "platform/errors.h"
 #include "platform/platform.h"
 #include "platform/strings.h"
-#include "startup/config.h"
-#include "startup/product_table.h"
-#include "startup/shared_state.h"
-#include "startup/update_log.h"
+#include "core/config.h"
+#include "core/product_table.h"
+#include "core/shared_state.h"
+#include "core/update_log.h"
 #include "ui/msgbox.h"
 
 namespace updexar {

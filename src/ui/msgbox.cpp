@@ -5,7 +5,7 @@
 
 #include "forms/application.h"
 #include "platform/platform.h"
-#include "startup/shared_state.h"
+#include "core/shared_state.h"
 #include "ui/scaling.h"
 
 namespace updexar {

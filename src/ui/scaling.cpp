@@ -7,8 +7,8 @@
 #include "forms/form.h"
 #include "platform/platform.h"
 #include "platform/strings.h"
-#include "startup/config.h"
-#include "startup/shared_state.h"
+#include "core/config.h"
+#include "core/shared_state.h"
 
 namespace updexar {
 namespace {

@@ -8,8 +8,8 @@
 
 #include "platform/string_reader.h"
 #include "server/vek_protocol.h"
-#include "startup/config.h"
-#include "startup/update_log.h"
+#include "core/config.h"
+#include "core/update_log.h"
 
 namespace {
 

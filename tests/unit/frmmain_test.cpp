@@ -2,8 +2,8 @@
 
 #include "mainwindow/frmmain.h"
 #include "mainwindow/handoffs.h"
-#include "startup/config.h"
-#include "startup/product_table.h"
+#include "core/config.h"
+#include "core/product_table.h"
 #include "ui_fixture.h"
 
 using namespace updexar;

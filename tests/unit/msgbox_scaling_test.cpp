@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "startup/config.h"
+#include "core/config.h"
 #include "ui/msgbox.h"
 #include "ui/scaling.h"
 #include "ui_fixture.h"

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "mainwindow/product_paths.h"
-#include "startup/config.h"
-#include "startup/product_table.h"
+#include "core/config.h"
+#include "core/product_table.h"
 #include "ui_fixture.h"
 
 using namespace updexar;

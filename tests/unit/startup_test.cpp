@@ -1,8 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "startup/config.h"
+#include "core/config.h"
 #include "startup/frmcheckcom.h"
-#include "startup/update_log.h"
+#include "core/exit_codes.h"
+#include "core/update_log.h"
 #include "ui_fixture.h"
 
 using namespace updexar;
@@ -89,10 +90,11 @@ TEST(Startup, AutomaticModeWritesTheMarkerAndLeavesForceguestAlone) {
     EXPECT_EQ(ReadRegValue(platform::RegRoot::LocalMachine, lsa, "forceguest", RegKindDword, ""), "0");
 }
 
-TEST(Startup, ACommandLineTooShortForALogEndsThroughTheLogWritersErrorPath) {
+TEST(Startup, ACommandLineTooShortForALogEndsWithItsExitCodeAndNoMessage) {
     Start s;
     EXPECT_TRUE(s.Run("C:\\Upd\\UpdateG.exe", "AUTOUPD-Galvano:\\\\SERVER\\share\\Upd1"));
-    EXPECT_EQ(s.messages, (std::vector<std::string>{"LogErrorLAN|Subscript out of range"}));
+    EXPECT_TRUE(s.messages.empty());
+    EXPECT_EQ(s.system.endedWith, ExitBadCommandLine);
     EXPECT_FALSE(s.mainShown);
 }
 
@@ -134,12 +136,12 @@ TEST(UpdateLog, LinesAreFlattenedAndEndEndsTheProcess) {
               "[START]\r\nProcess:Update:To->C:\\Apps\\Galvano\r\nA;B  C\r\nx [END] y\r\n[END]\r\n");
     EXPECT_EQ(Shared().LogFileNo, 0);
 
-    // A report folder that does not exist: the message box, then the end.
+    // A report folder that does not exist: no message box, only the exit code.
     Start missing;
     missing.system.commandLine = "AUTOUPD-Galvano:C\\Nowhere:3:Log1";
     EXPECT_THROW(LogErrorLAN("Error:Update:Cancelled"), ProcessEnded);
-    ASSERT_EQ(missing.messages.size(), 1u);
-    EXPECT_EQ(missing.messages[0].substr(0, 12), "LogErrorLAN|");
+    EXPECT_TRUE(missing.messages.empty());
+    EXPECT_EQ(missing.system.endedWith, ExitLogUnwritable);
 }
 
 TEST(UpdateLog, AMarkerThatCannotBeWrittenStillLeadsToALoggedEnd) {

@@ -6,8 +6,8 @@
 #include "fakes/fake_platform.h"
 #include "fakes/headless_backend.h"
 #include "forms/application.h"
-#include "startup/shared_state.h"
-#include "startup/update_log.h"
+#include "core/shared_state.h"
+#include "core/update_log.h"
 #include "ui/msgbox.h"
 
 namespace updexar::uitest {

@@ -6,10 +6,10 @@ target_include_directories(updexar_ui_driver PUBLIC ${CMAKE_SOURCE_DIR}/tests)
 target_link_libraries(updexar_ui_driver PUBLIC updexar_win32)
 
 # forms_wine_test.cpp is part of platform_wine_tests through its glob.
-target_link_libraries(platform_wine_tests PRIVATE updexar_ui_driver updexar_ui updexar_forms updexar_startup)
+target_link_libraries(platform_wine_tests PRIVATE updexar_ui_driver updexar_ui updexar_forms updexar_core)
 
 add_executable(msgbox_demo ${CMAKE_CURRENT_LIST_DIR}/msgbox_demo.cpp)
-target_link_libraries(msgbox_demo PRIVATE updexar_ui_driver updexar_ui updexar_forms updexar_startup updexar_win32)
+target_link_libraries(msgbox_demo PRIVATE updexar_ui_driver updexar_ui updexar_forms updexar_core updexar_win32)
 
 if(COMMAND updexar_add_wine_test)
   foreach(size 800x600 1024x768)

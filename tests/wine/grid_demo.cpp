@@ -17,7 +17,7 @@
 #include "forms/application.h"
 #include "forms/grid.h"
 #include "platform/platform.h"
-#include "startup/shared_state.h"
+#include "core/shared_state.h"
 #include "ui/scaling.h"
 #include "win32/win32_forms_app.h"
 #include "win32/win32_forms_peers.h"

@@ -4,7 +4,7 @@
 
 add_executable(grid_demo ${CMAKE_CURRENT_LIST_DIR}/grid_demo.cpp)
 target_include_directories(grid_demo PRIVATE ${CMAKE_SOURCE_DIR}/tests)
-target_link_libraries(grid_demo PRIVATE updexar_ui_driver updexar_ui updexar_startup updexar_forms updexar_win32)
+target_link_libraries(grid_demo PRIVATE updexar_ui_driver updexar_ui updexar_core updexar_forms updexar_win32)
 
 if(COMMAND updexar_add_wine_test)
   foreach(size 800x600 1024x768)

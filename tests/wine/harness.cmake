@@ -9,10 +9,7 @@
 # ${UPDEXAR_WINE_HARNESS}/harness.sh and find their prefix in UPDEXAR_WINE_PREFIX.
 
 find_program(UPDEXAR_BASH bash REQUIRED)
-find_program(UPDEXAR_WINE wine)
-if(NOT UPDEXAR_WINE)
-  message(WARNING "wine not found: the wine tests are registered but will fail (run .ci/install-deps)")
-endif()
+find_program(UPDEXAR_WINE wine REQUIRED)
 
 set(UPDEXAR_WINE_HARNESS ${CMAKE_CURRENT_LIST_DIR}/harness)
 set(UPDEXAR_WINE_ROOT ${CMAKE_BINARY_DIR}/wine)
@@ -59,42 +56,36 @@ function(updexar_add_wine_test name)
 endfunction()
 
 # The harness the other tests lean on.
-if(TARGET dummy_program)
-  set(harness_sleeper $<TARGET_FILE:dummy_program>)
-endif()
 updexar_add_wine_test(wine_harness_selftest PREFIX win32 TIMEOUT 300
-  COMMAND ${UPDEXAR_BASH} ${UPDEXAR_WINE_HARNESS}/selftest.sh ${harness_sleeper})
+  COMMAND ${UPDEXAR_BASH} ${UPDEXAR_WINE_HARNESS}/selftest.sh $<TARGET_FILE:dummy_program>)
 
 # The Windows implementations, for real, in both kinds of Windows.
-if(TARGET platform_wine_tests)
-  foreach(kind IN LISTS UPDEXAR_WINE_KINDS)
-    updexar_add_wine_test(platform_wine_tests_${kind} PREFIX ${kind} TIMEOUT 1200
-      COMMAND ${UPDEXAR_BASH} ${UPDEXAR_WINE_HARNESS}/run-gtests.sh $<TARGET_FILE:platform_wine_tests>)
-  endforeach()
-endif()
+foreach(kind IN LISTS UPDEXAR_WINE_KINDS)
+  updexar_add_wine_test(platform_wine_tests_${kind} PREFIX ${kind} TIMEOUT 1200
+    COMMAND ${UPDEXAR_BASH} ${UPDEXAR_WINE_HARNESS}/run-gtests.sh $<TARGET_FILE:platform_wine_tests>)
+endforeach()
 
 # The shipped utility starts and shows its window.
-if(TARGET UpdateG)
-  foreach(kind IN LISTS UPDEXAR_WINE_KINDS)
-    updexar_add_wine_test(updateg_smoke_${kind} PREFIX ${kind} TIMEOUT 180 SCREEN
-      COMMAND ${UPDEXAR_BASH} ${UPDEXAR_WINE_HARNESS}/smoke-updateg.sh $<TARGET_FILE:UpdateG>)
-  endforeach()
-endif()
+foreach(kind IN LISTS UPDEXAR_WINE_KINDS)
+  updexar_add_wine_test(updateg_smoke_${kind} PREFIX ${kind} TIMEOUT 180 SCREEN
+    COMMAND ${UPDEXAR_BASH} ${UPDEXAR_WINE_HARNESS}/smoke-updateg.sh $<TARGET_FILE:UpdateG>)
+endforeach()
 
 # Every shipped program is a 32-bit PE that needs no DLL of ours or of the compiler.
 get_property(shipped GLOBAL PROPERTY UPDEXAR_SHIPPED_PROGRAMS)
-if(shipped)
-  set(files "")
-  foreach(t IN LISTS shipped)
-    list(APPEND files $<TARGET_FILE:${t}>)
-  endforeach()
-  if(CMAKE_SIZEOF_VOID_P EQUAL 4)
-    set(format pei-i386)
-  else()
-    set(format pei-x86-64)
-  endif()
-  find_program(UPDEXAR_OBJDUMP NAMES ${CMAKE_OBJDUMP} i686-w64-mingw32-objdump objdump)
-  add_test(NAME shipped_programs_imports
-    COMMAND ${UPDEXAR_BASH} ${UPDEXAR_WINE_HARNESS}/check-imports.sh ${UPDEXAR_OBJDUMP} ${format} ${files})
-  set_tests_properties(shipped_programs_imports PROPERTIES LABELS wine TIMEOUT 60)
+if(NOT shipped)
+  message(FATAL_ERROR "no shipped programs registered: the import check would test nothing")
 endif()
+set(files "")
+foreach(t IN LISTS shipped)
+  list(APPEND files $<TARGET_FILE:${t}>)
+endforeach()
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  set(format pei-i386)
+else()
+  set(format pei-x86-64)
+endif()
+find_program(UPDEXAR_OBJDUMP NAMES ${CMAKE_OBJDUMP} i686-w64-mingw32-objdump objdump)
+add_test(NAME shipped_programs_imports
+  COMMAND ${UPDEXAR_BASH} ${UPDEXAR_WINE_HARNESS}/check-imports.sh ${UPDEXAR_OBJDUMP} ${format} ${files})
+set_tests_properties(shipped_programs_imports PROPERTIES LABELS wine TIMEOUT 60)

@@ -18,7 +18,7 @@ std::string ReportFilePath(const std::string& commandLine, const std::string& ex
 
 // Appends one entry: "[START]" first when the log is not open yet; CR LF pairs become ";" and
 // tabs two blanks. "[END]" closes the log and ends the process at once. When the log cannot be
-// written, a message box says why and the process ends.
+// written the process ends with ExitLogUnwritable: an unattended run shows no message box.
 void LogErrorLAN(const std::string& text);
 
 // Writes the marker file ("[START]", "Connected", "[END]") that tells the LAN run this machine

@@ -1,11 +1,11 @@
-#include "startup/update_log.h"
+#include "core/update_log.h"
 
 #include <memory>
 
 #include "platform/errors.h"
 #include "platform/platform.h"
-#include "startup/shared_state.h"
-#include "ui/msgbox.h"
+#include "core/exit_codes.h"
+#include "core/shared_state.h"
 
 namespace updexar {
 namespace {
@@ -22,7 +22,6 @@ std::string ReplaceAll(std::string text, const std::string& from, const std::str
     return text;
 }
 
-[[noreturn]] void EndNow() { platform::EndProcessNow(0); }
 
 }  // namespace
 
@@ -62,17 +61,19 @@ void LogErrorLAN(const std::string& text) {
             g_log->Close();
             g_log.reset();
             s.LogFileNo = 0;
-            EndNow();
+            platform::EndProcessNow(ExitOk);
         }
     } catch (const RuntimeError& e) {
-        ShowMessage(nullptr, e.Description(), 48, "LogErrorLAN");
+        // Nobody is there to read a message box, and there is no log to write it to: the exit
+        // code is the only word left.
+        const ExitCode code = e.Number() == ErrSubscript ? ExitBadCommandLine : ExitLogUnwritable;
         try {
             if (g_log) g_log->Close();
         } catch (...) {
         }
         g_log.reset();
         s.LogFileNo = 0;
-        EndNow();
+        platform::EndProcessNow(code);
     }
 }
 

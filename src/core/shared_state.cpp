@@ -1,4 +1,4 @@
-#include "startup/shared_state.h"
+#include "core/shared_state.h"
 
 namespace updexar {
 namespace {

@@ -1,4 +1,4 @@
-#include "startup/product_table.h"
+#include "core/product_table.h"
 
 namespace updexar {
 namespace {

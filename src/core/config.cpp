@@ -1,4 +1,4 @@
-#include "startup/config.h"
+#include "core/config.h"
 
 #include <cmath>
 #include <cstdint>
@@ -6,7 +6,7 @@
 #include <limits>
 
 #include "platform/platform.h"
-#include "startup/shared_state.h"
+#include "core/shared_state.h"
 
 namespace updexar {
 

@@ -1,0 +1,22 @@
+// How an unattended run ends, for a remote-execution tool or a script that does not read the log.
+// Zero only after "Process:Update:OK"; every kind of failure has its own code.
+#pragma once
+
+#include <cstdint>
+
+namespace updexar {
+
+enum ExitCode : uint32_t {
+    ExitOk = 0,
+    ExitBadCommandLine = 2,
+    ExitCancelled = 3,
+    ExitProgramsRunning = 4,
+    ExitServerCheck = 5,
+    ExitDataDirectory = 6,
+    ExitUpdateStep = 7,
+    ExitAlreadyUpdating = 8,
+    // The update log itself could not be written; nothing else can tell what happened.
+    ExitLogUnwritable = 9,
+};
+
+}  // namespace updexar
