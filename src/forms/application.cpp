@@ -87,7 +87,7 @@ void Application::RequestClose(Form& form, UnloadMode mode) { Unload(form, mode)
 void Application::Show(Form& form, bool modal, Form* owner) {
     if (!form.Loaded()) Load(form);
     if (!form.Loaded()) return;  // Form_Load unloaded it
-    if (modal && form.Visible() && !form.Modal()) throw RuntimeError(400, "Form already displayed; can't show modally");
+    if (modal && form.Visible() && !form.Modal()) throw RuntimeError(ErrFormAlreadyDisplayed);
     Form* before = active_;
     backend_.ShowForm(form, modal, owner);
     form.MarkVisible(true, modal, owner);

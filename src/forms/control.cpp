@@ -132,6 +132,26 @@ void TextBox::SetText(const std::string& text) {
     if (Change) Change();
 }
 
+void TextBox::SetLocked(bool on) {
+    locked_ = on;
+    Changed(Property::Appearance);
+}
+
+void TextBox::SetPasswordChar(char c) {
+    passwordChar_ = c;
+    Changed(Property::Appearance);
+}
+
+void TextBox::SetMaxLength(int n) {
+    maxLength_ = n < 0 ? 0 : n;
+    Changed(Property::Appearance);
+}
+
+void TextBox::SetMultiLine(bool on) {
+    multiLine_ = on;
+    Changed(Property::Appearance);
+}
+
 // ---- CommandButton
 
 CommandButton::CommandButton(Form& form, std::string name, int index)
@@ -224,6 +244,11 @@ Frame::Frame(Form& form, std::string name, int index) : Control(form, std::move(
 void Frame::SetCaption(const std::string& text) {
     caption_ = text;
     Changed(Property::Caption);
+}
+
+void Frame::SetBorderVisible(bool on) {
+    borderVisible_ = on;
+    Changed(Property::Appearance);
 }
 
 PictureBox::PictureBox(Form& form, std::string name, int index)

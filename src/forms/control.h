@@ -127,14 +127,24 @@ public:
     // Raises Change when the text differs.
     void SetText(const std::string& text);
     bool CanFocus() const override { return true; }
-    bool Locked = false;
-    char PasswordChar = 0;
-    int MaxLength = 0;
-    bool MultiLine = false;
+    // These reach a window that is already shown; a change of MultiLine makes the window anew.
+    bool Locked() const { return locked_; }
+    void SetLocked(bool on);
+    char PasswordChar() const { return passwordChar_; }
+    void SetPasswordChar(char c);
+    // 0: no limit beyond the system's.
+    int MaxLength() const { return maxLength_; }
+    void SetMaxLength(int n);
+    bool MultiLine() const { return multiLine_; }
+    void SetMultiLine(bool on);
     std::function<void()> Change;
 
 private:
     std::string text_;
+    bool locked_ = false;
+    char passwordChar_ = 0;
+    int maxLength_ = 0;
+    bool multiLine_ = false;
 };
 
 class CommandButton : public Control {
@@ -207,10 +217,12 @@ public:
     Frame(Form& form, std::string name, int index = -1);
     const std::string& Caption() const { return caption_; }
     void SetCaption(const std::string& text);
-    bool BorderVisible = true;
+    bool BorderVisible() const { return borderVisible_; }
+    void SetBorderVisible(bool on);
 
 private:
     std::string caption_;
+    bool borderVisible_ = true;
 };
 
 class PictureBox : public Control {

@@ -63,7 +63,7 @@ int Form::UBound(const std::string& name) const {
 }
 
 void Form::Adopt(std::unique_ptr<Control> control, bool atRunTime) {
-    if (control->Index() >= 0 && Find(control->Name(), control->Index())) throw RuntimeError(360, "Object already loaded");
+    if (control->Index() >= 0 && Find(control->Name(), control->Index())) throw RuntimeError(ErrObjectAlreadyLoaded);
     Control* raw = control.get();
     // New controls go last in the tab order, as a designer adds them.
     int maxTab = -1;
@@ -88,7 +88,7 @@ void Form::CopyFromFirstMember(Control& member) {
 }
 
 void Form::UnloadMember(const std::string& name, int index) {
-    if (index == 0) throw RuntimeError(362, "Can't unload controls created at design time");
+    if (index == 0) throw RuntimeError(ErrCantUnloadDesignControl);
     auto it = std::find_if(controls_.begin(), controls_.end(),
                            [&](const std::unique_ptr<Control>& c) { return c->Name() == name && c->Index() == index; });
     if (it == controls_.end()) throw RuntimeError(ErrSubscript);

@@ -9,8 +9,8 @@
 namespace updexar::forms {
 namespace {
 
-RuntimeError BadIndex() { return RuntimeError(381, "Invalid property array index"); }
-RuntimeError BadValue() { return RuntimeError(380, "Invalid property value"); }
+RuntimeError BadIndex() { return RuntimeError(ErrInvalidPropertyArrayIndex); }
+RuntimeError BadValue() { return RuntimeError(ErrInvalidPropertyValue); }
 
 std::string Utf8(int cp) {
     std::string s;

@@ -9,6 +9,7 @@
 #include "platform/platform.h"
 #include "platform/strings.h"
 #include "core/config.h"
+#include "core/product_table.h"
 #include "startup/frmcheckcom.h"
 #include "core/shared_state.h"
 #include "core/update_log.h"
@@ -145,10 +146,10 @@ void frmmain::Design() {
     Place(Captioned(cmdFill0, "&Fill"), &famLAN, 5160, 2025, 855, 315);
     Place(Captioned(lblPass, "Common/Admin:Password"), &famLAN, 120, 2445, 2520, 255);
     Place(txtPass, &famLAN, 2700, 2385, 2400, 315);
-    txtPass.PasswordChar = '*';
+    txtPass.SetPasswordChar('*');
     Place(Captioned(cmdFill1, "&Fill"), &famLAN, 5160, 2385, 855, 315);
     Place(txtPassU, &famLAN, 0, 0, 1000, 255);
-    txtPassU.PasswordChar = '*';
+    txtPassU.SetPasswordChar('*');
     txtPassU.SetVisible(false);
     lnSep0.SetContainer(&famLAN);
     lnSep0.SetEnds(120, 2760, 8640, 2760);
@@ -205,7 +206,7 @@ void frmmain::Form_Load() {
         Load();
     } catch (const RuntimeError& e) {
         if (!IsAutomatic()) {
-            ShowMessage(nullptr, e.Description(), 48, "Form_Load");
+            ShowMessage(nullptr, e.Description(), MsgStyleError, "Form_Load");
             platform::EndProcessNow(0);
         }
         LogErrorLAN("Error:Load:" + e.Description());
@@ -238,8 +239,7 @@ void frmmain::Load() {
             if (i >= f.size()) throw RuntimeError(ErrSubscript);
             return f[i];
         };
-        if (!os.files->FolderExists(field(1))) throw RuntimeError(ErrPathNotFound);
-        txtUpdDir.SetText(StripTrailingBackslash(PathParent(field(1))));
+        txtUpdDir.SetText(StripTrailingBackslash(os.files->ParentFolder(field(1))));
         if (ToUpper(txtUpdDir.Text()) != ToUpper(txtUpdDir.Tag)) {
             WriteRegValue(HKLM, kVekInfo, "SoftUpdPath", RegKindText, txtUpdDir.Text());
             txtUpdDir.Tag = txtUpdDir.Text();
@@ -261,7 +261,7 @@ void frmmain::Load() {
     cboSaveUPL.SetListIndex(-1);
 
     std::string caption = "Updexar";
-    if (s.ProductKey != "O") caption += " -> " + s.ProductName;
+    if (s.ProductKey != kNoProductKey) caption += " -> " + s.ProductName;
     caption += " -> " + PathFileName(s.ProgramDir);
     SetCaption(caption);
 
@@ -300,7 +300,7 @@ void frmmain::ArrangeLayout() {
     chkUpdateOn1.SetVisible(!automatic);
     lnSep0.SetVisible(!automatic);
     lnSep1.SetVisible(!automatic);
-    famLocal.SetVisible(chkUpdateOn0.Value() == 1 && (automatic || s.ProductKey != "O"));
+    famLocal.SetVisible(chkUpdateOn0.Value() == 1 && (automatic || s.ProductKey != kNoProductKey));
     famLAN.SetVisible(chkUpdateOn1.Value() == 1 && !automatic);
     cmdDataDir.SetVisible(s.ProductKey != "Xelmor");
 
@@ -372,7 +372,7 @@ void frmmain::Form_KeyDown(int& keyCode, int /*shift*/) {
         LogErrorLAN("[END]");
         return;
     }
-    if (ShowMessage(this, "Do you really want to Exit?", 292) == MsgYes) platform::EndProcessNow(0);
+    if (ShowMessage(this, "Do you really want to Exit?", MsgStyleQuestionNo) == MsgYes) platform::EndProcessNow(0);
 }
 
 void frmmain::cmdexit_Click() {
@@ -383,7 +383,7 @@ void frmmain::cmdexit_Click() {
 void frmmain::cmdUpdate_Click() {
     if (IsAutomatic()) return;
     if (chkUpdateOn0.Value() == 1) {
-        if (ShowMessage(this, "Do you really want to Update software on Local Machine ?", 292) == MsgYes) {
+        if (ShowMessage(this, "Do you really want to Update software on Local Machine ?", MsgStyleQuestionNo) == MsgYes) {
             if (Handoffs().updateSoftwareOnLocal) Handoffs().updateSoftwareOnLocal();
             if (chkUpdateOn0.Value() != 1) {
                 chkUpdateOn0.Tag = "-1";
@@ -392,7 +392,7 @@ void frmmain::cmdUpdate_Click() {
         }
     }
     if (chkUpdateOn1.Value() == 1) {
-        if (ShowMessage(this, "Do you really want to Update software on selected LAN Machines ?", 292) == MsgYes)
+        if (ShowMessage(this, "Do you really want to Update software on selected LAN Machines ?", MsgStyleQuestionNo) == MsgYes)
             UpdateSoftwareOnLAN();
     }
 }
@@ -424,7 +424,7 @@ bool frmmain::EnsureFolder(const std::string& folder) {
     } catch (const RuntimeError&) {
     }
     if (files.FolderExists(folder)) return true;
-    ShowMessage(this, "Failed to Create Folder [" + folder + "].", 64);
+    ShowMessage(this, "Failed to Create Folder [" + folder + "].", MsgStyleInfo);
     return false;
 }
 
@@ -439,24 +439,24 @@ void frmmain::UpdateSoftwareOnLAN() {
             }
         }
         if (first < 0) {
-            ShowMessage(this, "Please select atlease 1 LAN Machine to Update.", 64);
+            ShowMessage(this, "Please select atlease 1 LAN Machine to Update.", MsgStyleInfo);
             vs.SetFocus();
             return;
         }
         if (vs.TextMatrix(first, 3).empty() &&
-            ShowMessage(this, "Do you want to connect without 'User Name'?", 292) == MsgNo) {
+            ShowMessage(this, "Do you want to connect without 'User Name'?", MsgStyleQuestionNo) == MsgNo) {
             FocusCell(first, 3);
             return;
         }
         if (vs.TextMatrix(first, 4).empty() &&
-            ShowMessage(this, "Do you want to connect without 'Password'?", 292) == MsgNo) {
+            ShowMessage(this, "Do you want to connect without 'Password'?", MsgStyleQuestionNo) == MsgNo) {
             FocusCell(first, 4);
             return;
         }
 
         const std::string shared = txtUpdDir.Text();
         auto refuse = [&](const std::string& message) {
-            ShowMessage(this, message, 64);
+            ShowMessage(this, message, MsgStyleInfo);
             txtUpdDir.SetFocus();
         };
         if (shared.empty()) return refuse("Please specify 'Shared Directory for Storing Updates'.");
@@ -468,7 +468,7 @@ void frmmain::UpdateSoftwareOnLAN() {
             return refuse("'Shared Directory for Storing Updates' [" + shared + "] does not exist.");
 
         auto pick = [&](Control& c) {
-            ShowMessage(this, "Please select an option.", 64);
+            ShowMessage(this, "Please select an option.", MsgStyleInfo);
             c.SetFocus();
         };
         if (cboSaveUPL.ListIndex() < 0) return pick(cboSaveUPL);
@@ -490,7 +490,7 @@ void frmmain::UpdateSoftwareOnLAN() {
         if (Handoffs().saveMachineList) Handoffs().saveMachineList(*this);
         if (Handoffs().showUpdateWindow) Handoffs().showUpdateWindow("LAN");
     } catch (const RuntimeError& e) {
-        ShowMessage(this, e.Description(), 48, "UpdateSoftwareOnLAN");
+        ShowMessage(this, e.Description(), MsgStyleError, "UpdateSoftwareOnLAN");
     }
 }
 

@@ -4,6 +4,7 @@
 
 #include "platform/strings.h"
 #include "core/config.h"
+#include "core/product_table.h"
 #include "core/shared_state.h"
 
 namespace updexar {
@@ -24,7 +25,7 @@ InstallPathValue InstallPathValueOf(const std::string& productKey) {
 ProductPaths ResolveProductPaths() {
     const SharedState& s = Shared();
     ProductPaths p;
-    if (s.ProductKey == "O") return p;
+    if (s.ProductKey == kNoProductKey) return p;
 
     p.dataDir = StripTrailingBackslash(
         ReadRegValue(HKLM, "Software\\VEKInfo\\" + s.ProductKey, "AppPath", RegKindText, ""));

@@ -27,7 +27,11 @@ std::string ErrorDescription(int number) {
         case 75: return "Path/File access error";
         case 76: return "Path not found";
         case 91: return "Object variable or With block variable not set";
+        case 360: return "Object already loaded";
+        case 362: return "Can't unload controls created at design time";
         case 380: return "Invalid property value";
+        case 381: return "Invalid property array index";
+        case 400: return "Form already displayed; can't show modally";
         case 424: return "Object required";
         case 429: return "ActiveX component can't create object";
         default: return "Application-defined or object-defined error";

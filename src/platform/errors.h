@@ -28,7 +28,11 @@ enum ErrorNumber : int {
     ErrPathFileAccess = 75,
     ErrPathNotFound = 76,
     ErrObjectNotSet = 91,
+    ErrObjectAlreadyLoaded = 360,
+    ErrCantUnloadDesignControl = 362,
     ErrInvalidPropertyValue = 380,
+    ErrInvalidPropertyArrayIndex = 381,
+    ErrFormAlreadyDisplayed = 400,
     ErrCantCreateObject = 429,
 };
 

@@ -68,6 +68,10 @@ public:
 
     virtual bool FileExists(const std::string& path) = 0;
     virtual bool FolderExists(const std::string& path) = 0;
+    // The folder that really holds an existing folder, looked up rather than cut from the text
+    // (a trailing backslash, "." and ".." and a relative path all resolve); empty for a drive or
+    // share root. 76 when the folder does not exist.
+    virtual std::string ParentFolder(const std::string& folder) = 0;
     virtual std::vector<DriveInfo> Drives() = 0;
 
     // Copies over an existing file when overwrite is set, else 58; a read-only target gives 70.

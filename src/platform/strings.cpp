@@ -1,6 +1,7 @@
 #include "platform/strings.h"
 
 #include <algorithm>
+#include <vector>
 
 namespace updexar {
 namespace {
@@ -79,6 +80,56 @@ std::string PathJoin(std::string_view folder, std::string_view name) {
 std::string StripTrailingBackslash(std::string_view path) {
     if (!path.empty() && path.back() == '\\') path.remove_suffix(1);
     return std::string(path);
+}
+
+namespace {
+
+// Where the parts below the root begin: after "C:" or after "\\SERVER\share"; npos when the
+// path has neither.
+size_t RootLength(std::string_view p) {
+    if (p.size() >= 2 && p[1] == ':') return 2;
+    if (p.size() >= 2 && IsSeparator(p[0]) && IsSeparator(p[1])) {
+        const size_t server = p.find_first_of("\\/", 2);
+        if (server == std::string_view::npos) return std::string_view::npos;
+        const size_t share = p.find_first_of("\\/", server + 1);
+        return share == std::string_view::npos ? p.size() : share;
+    }
+    return std::string_view::npos;
+}
+
+}  // namespace
+
+std::string NormalizePath(std::string_view path) {
+    const size_t root = RootLength(path);
+    if (root == std::string_view::npos) return std::string(path);
+    std::string out(path.substr(0, root));
+    for (char& c : out)
+        if (c == '/') c = '\\';
+    std::vector<std::string_view> parts;
+    size_t i = root;
+    while (i < path.size()) {
+        size_t j = i;
+        while (j < path.size() && !IsSeparator(path[j])) ++j;
+        const std::string_view part = path.substr(i, j - i);
+        if (part == "..") {
+            if (!parts.empty()) parts.pop_back();
+        } else if (!part.empty() && part != ".") {
+            parts.push_back(part);
+        }
+        i = j + 1;
+    }
+    if (parts.empty() && out.size() == 2) return out + "\\";
+    for (const auto& part : parts) {
+        out += '\\';
+        out += part;
+    }
+    return out;
+}
+
+std::string ParentOfNormalized(std::string_view path) {
+    const size_t root = RootLength(path);
+    if (root == std::string_view::npos || path.size() <= root + 1) return "";
+    return PathParent(path);
 }
 
 }  // namespace updexar

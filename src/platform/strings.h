@@ -21,5 +21,10 @@ std::string PathParent(std::string_view path);
 std::string PathJoin(std::string_view folder, std::string_view name);
 // One trailing backslash removed, as paths are held.
 std::string StripTrailingBackslash(std::string_view path);
+// An absolute path with "." and ".." resolved, "/" turned into "\" and no empty or trailing
+// parts; a root keeps its own form ("C:\", "\\SERVER\share").
+std::string NormalizePath(std::string_view absolutePath);
+// The folder that holds a normalized path; empty for a root, which has none.
+std::string ParentOfNormalized(std::string_view normalizedPath);
 
 }  // namespace updexar

@@ -55,7 +55,7 @@ void frmcheckCOM::Form_Load() {
         Start();
     } catch (const RuntimeError& e) {
         if (!IsAutomaticMode()) {
-            ShowMessage(nullptr, e.Description(), 48, "Form_Load");
+            ShowMessage(nullptr, e.Description(), MsgStyleError, "Form_Load");
             EndProgram();
         }
         LogErrorLAN("Error:Load:" + e.Description());
@@ -77,13 +77,13 @@ void frmcheckCOM::Start() {
         product = ProductByLetter(letter);
     } else {
         if (command.rfind(kAutoPrefix, 0) != 0) {
-            ShowMessage(nullptr, "Invalid Parameters !", 64);
+            ShowMessage(nullptr, "Invalid Parameters !", MsgStyleInfo);
             EndProgram();
         }
         product = ProductByKey(CommandFields(command)[0].substr(std::string(kAutoPrefix).size()));
     }
     if (!product) {
-        ShowMessage(nullptr, "Unknown Product !", 64);
+        ShowMessage(nullptr, "Unknown Product !", MsgStyleInfo);
         EndProgram();
     }
     s.ProductKey = std::string(product->key);

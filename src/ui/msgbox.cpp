@@ -40,7 +40,9 @@ std::string TabsToSpaces(const std::string& text) {
     return out;
 }
 
-// Lays out a loaded dialog for the prompt and style (steps 3 to 13 of building it).
+// Lays out a loaded dialog for the prompt and style: the icon, the buttons with the default one
+// focused, the text wrapped at half the screen's width and never narrower than a fifth of it or
+// than the row of buttons, and the window sized around them and centred on the screen.
 void Build(frmMsgBox& f, const std::string& prompt, const MsgStyle& ms, const std::optional<std::string>& title,
            double captionH, double frameH) {
     const SharedState& s = Shared();

@@ -12,8 +12,17 @@ namespace updexar {
 
 enum MsgResult : int16_t { MsgOk = 1, MsgCancel = 2, MsgAbort = 3, MsgRetry = 4, MsgIgnore = 5, MsgYes = 6, MsgNo = 7 };
 
-// Style 0 OK; 64 information; 18 Abort/Retry/Ignore critical; 36 Yes/No question; 292 the same
-// with No as default; 547 Yes/No/Cancel with Cancel as default.
+// The styles the program uses: the system message box's numbers, icon + buttons + default button.
+enum MsgStyleCode : int {
+    MsgStyleOk = 0,
+    MsgStyleAbortRetryIgnore = 18,  // critical icon
+    MsgStyleQuestion = 36,          // Yes/No
+    MsgStyleError = 48,             // exclamation icon, OK
+    MsgStyleInfo = 64,              // information icon, OK
+    MsgStyleQuestionNo = 292,       // Yes/No with No as default
+    MsgStyleYesNoCancel = 547,      // question icon, Cancel as default
+};
+
 int16_t ShowMessage(forms::Form* owner, const std::string& prompt, int style = 0,
                     const std::optional<std::string>& title = std::nullopt);
 

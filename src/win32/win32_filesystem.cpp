@@ -281,6 +281,11 @@ bool Win32FileSystem::FolderExists(const std::string& path) {
     return !path.empty() && IsFolder(Attributes(path));
 }
 
+std::string Win32FileSystem::ParentFolder(const std::string& folder) {
+    if (!FolderExists(folder)) throw RuntimeError(ErrPathNotFound);
+    return ParentOfNormalized(NormalizePath(Narrow(FullPath(folder))));
+}
+
 std::vector<platform::DriveInfo> Win32FileSystem::Drives() {
     std::vector<platform::DriveInfo> drives;
     const DWORD needed = GetLogicalDriveStringsW(0, nullptr);

@@ -28,6 +28,7 @@ public:
 
     bool FileExists(const std::string& path) override;
     bool FolderExists(const std::string& path) override;
+    std::string ParentFolder(const std::string& folder) override;
     std::vector<platform::DriveInfo> Drives() override;
 
     void CopyFile(const std::string& source, const std::string& target, bool overwrite = true) override;

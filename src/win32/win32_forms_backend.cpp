@@ -551,9 +551,9 @@ struct Win32FormsBackend::Impl {
                 cls = L"EDIT";
                 ex = WS_EX_CLIENTEDGE;
                 style |= WS_TABSTOP | ES_AUTOHSCROLL;
-                if (box.MultiLine) style |= ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN;
-                if (box.Locked) style |= ES_READONLY;
-                if (box.PasswordChar && !box.MultiLine) style |= ES_PASSWORD;
+                if (box.MultiLine()) style |= ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN;
+                if (box.Locked()) style |= ES_READONLY;
+                if (box.PasswordChar() && !box.MultiLine()) style |= ES_PASSWORD;
                 break;
             }
             case Kind::Button:
@@ -605,7 +605,7 @@ struct Win32FormsBackend::Impl {
         if (p.kind == Kind::Frame) {
             const auto& frame = static_cast<forms::Frame&>(c);
             p.groupBox = CreateWindowExW(0, L"BUTTON", L"",
-                                         WS_CHILD | WS_CLIPSIBLINGS | BS_GROUPBOX | (frame.BorderVisible ? WS_VISIBLE : 0),
+                                         WS_CHILD | WS_CLIPSIBLINGS | BS_GROUPBOX | (frame.BorderVisible() ? WS_VISIBLE : 0),
                                          0, 0, w, h, hwnd, nullptr, instance, nullptr);
             if (p.groupBox) SetWindowSubclass(p.groupBox, GroupBoxProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
         }
@@ -730,7 +730,7 @@ struct Win32FormsBackend::Impl {
             InvalidateRect(h, nullptr, TRUE);
         } else if (auto* box = dynamic_cast<forms::TextBox*>(&c)) {
             const bool multi = (GetWindowLongPtrW(h, GWL_STYLE) & ES_MULTILINE) != 0;
-            if (multi != box->MultiLine) {
+            if (multi != box->MultiLine()) {
                 // Windows fixes that style at creation: make the window again.
                 Forget(p);
                 DestroyWindow(h);
@@ -739,9 +739,9 @@ struct Win32FormsBackend::Impl {
                 if (p.hwnd) controlById[p.id] = &p;
                 return;
             }
-            SendMessageW(h, EM_SETREADONLY, box->Locked ? TRUE : FALSE, 0);
-            if (!multi) SendMessageW(h, EM_SETPASSWORDCHAR, static_cast<WPARAM>(static_cast<unsigned char>(box->PasswordChar)), 0);
-            SendMessageW(h, EM_SETLIMITTEXT, static_cast<WPARAM>(std::max(0, box->MaxLength)), 0);
+            SendMessageW(h, EM_SETREADONLY, box->Locked() ? TRUE : FALSE, 0);
+            if (!multi) SendMessageW(h, EM_SETPASSWORDCHAR, static_cast<WPARAM>(static_cast<unsigned char>(box->PasswordChar())), 0);
+            SendMessageW(h, EM_SETLIMITTEXT, static_cast<WPARAM>(std::max(0, box->MaxLength())), 0);
             InvalidateRect(h, nullptr, TRUE);
         } else if (auto* picture = dynamic_cast<forms::PictureBox*>(&c)) {
             if (p.back) DeleteObject(p.back);
@@ -756,7 +756,7 @@ struct Win32FormsBackend::Impl {
         } else if (auto* image = dynamic_cast<forms::Image*>(&c)) {
             SetIcon(p, *image);
         } else if (auto* frame = dynamic_cast<forms::Frame*>(&c)) {
-            if (p.groupBox) ShowWindow(p.groupBox, frame->BorderVisible ? SW_SHOWNA : SW_HIDE);
+            if (p.groupBox) ShowWindow(p.groupBox, frame->BorderVisible() ? SW_SHOWNA : SW_HIDE);
         }
     }
 

@@ -215,5 +215,16 @@ TEST(FileSystemContract, NamesIgnoreCaseKeepItAndListAsCreated) {
     }
 }
 
+TEST(FileSystemContract, ParentFolderIsLookedUpNotCutFromTheText) {
+    platform::FileSystem& fs = *Env().files;
+    fs.CreateFolder(At("pkg"));
+    fs.CreateFolder(At("pkg\\sub"));
+    const std::string scratch = Env().scratchFolder;
+    EXPECT_TRUE(EqualsNoCase(fs.ParentFolder(At("pkg\\")), scratch));
+    EXPECT_TRUE(EqualsNoCase(fs.ParentFolder(At("pkg\\sub\\..\\sub\\.")), At("pkg")));
+    EXPECT_EQ(fs.ParentFolder(scratch.substr(0, 3)), "");  // the drive's root has no parent
+    EXPECT_EQ(ErrPathNotFound, ErrorOf([&] { fs.ParentFolder(At("none\\")); }));
+}
+
 }  // namespace
 }  // namespace updexar::contract

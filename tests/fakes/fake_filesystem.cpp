@@ -316,6 +316,15 @@ bool FakeFileSystem::FileExists(const std::string& path) { return Find(path).Fil
 
 bool FakeFileSystem::FolderExists(const std::string& path) { return Find(path).Folder() != nullptr; }
 
+std::string FakeFileSystem::ParentFolder(const std::string& folder) {
+    if (!FolderExists(folder)) throw RuntimeError(ErrPathNotFound);
+    std::string absolute = folder;
+    if (absolute.size() < 2 || (absolute[1] != ':' && absolute.rfind("\\\\", 0) != 0)) {
+        absolute = absolute[0] == '\\' ? currentFolder_.substr(0, 2) + absolute : PathJoin(currentFolder_, absolute);
+    }
+    return ParentOfNormalized(NormalizePath(absolute));
+}
+
 std::vector<platform::DriveInfo> FakeFileSystem::Drives() {
     std::vector<platform::DriveInfo> out;
     for (const auto& r : roots_)
