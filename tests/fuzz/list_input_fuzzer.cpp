@@ -1,0 +1,44 @@
+// The package files' list-input reader on any bytes: it ends, never reads past the text, and
+// every field it hands out is one a caller can use as it is.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "core/list_input.h"
+#include "platform/errors.h"
+
+namespace {
+
+void Check(bool ok) {
+    if (!ok) std::abort();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const std::string text(reinterpret_cast<const char*>(data), size);
+    size_t delimiters = 1;
+    for (char c : text) delimiters += (c == ',' || c == '\r' || c == '\n');
+
+    updexar::ListInput in(text);
+    std::vector<std::string> fields;
+    size_t total = 0;
+    while (in.NextRecord(4, fields)) {
+        total += fields.size();
+        Check(total <= delimiters);
+        for (const std::string& f : fields) Check(f.size() <= size);
+    }
+    total += fields.size();
+    Check(total <= delimiters);
+    Check(in.AtEnd());
+    Check(in.Truncated() == !fields.empty());
+    try {
+        in.NextField();
+        std::abort();
+    } catch (const updexar::RuntimeError& e) {
+        Check(e.Number() == updexar::ErrInputPastEnd);
+    }
+    return 0;
+}
