@@ -17,6 +17,8 @@ enum ExitCode : uint32_t {
     ExitAlreadyUpdating = 8,
     // The update log itself could not be written; nothing else can tell what happened.
     ExitLogUnwritable = 9,
+    // The program could not prepare its windows (a folder of the command line missing, ...).
+    ExitStartFailed = 10,
 };
 
 }  // namespace updexar

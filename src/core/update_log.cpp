@@ -12,6 +12,8 @@ namespace {
 
 // The open log; LogFileNo in the shared record says whether there is one.
 std::unique_ptr<platform::TextWriter> g_log;
+bool g_updateOk = false;
+ExitCode g_outcome = ExitUpdateStep;
 
 std::string ReplaceAll(std::string text, const std::string& from, const std::string& to) {
     size_t pos = 0;
@@ -57,11 +59,12 @@ void LogErrorLAN(const std::string& text) {
         std::string line = ReplaceAll(text, "\r\n", ";");
         line = ReplaceAll(line, "\t", "  ");
         g_log->WriteLine(line);
+        if (text == "Process:Update:OK") g_updateOk = true;
         if (text == "[END]") {
             g_log->Close();
             g_log.reset();
             s.LogFileNo = 0;
-            platform::EndProcessNow(ExitOk);
+            platform::EndProcessNow(g_updateOk ? ExitOk : g_outcome);
         }
     } catch (const RuntimeError& e) {
         // Nobody is there to read a message box, and there is no log to write it to: the exit
@@ -93,7 +96,21 @@ void WriteMarkerFile() {
     marker->Close();
 }
 
+void NoteRunOutcome(ExitCode code) {
+    g_updateOk = false;
+    g_outcome = code;
+}
+
+void EndAutomaticRun(ExitCode code) {
+    NoteRunOutcome(code);
+    LogErrorLAN("[END]");
+    // LogErrorLAN ends the process at "[END]" whatever happens; this is never reached.
+    platform::EndProcessNow(code);
+}
+
 void ResetUpdateLog() {
+    g_updateOk = false;
+    g_outcome = ExitUpdateStep;
     g_log.reset();
     Shared().LogFileNo = 0;
 }

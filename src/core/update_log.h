@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "core/exit_codes.h"
+
 namespace updexar {
 
 // The command line split at every ":" (fields counted from 0).
@@ -20,6 +22,12 @@ std::string ReportFilePath(const std::string& commandLine, const std::string& ex
 // tabs two blanks. "[END]" closes the log and ends the process at once. When the log cannot be
 // written the process ends with ExitLogUnwritable: an unattended run shows no message box.
 void LogErrorLAN(const std::string& text);
+
+// What the process ends with at "[END]": ExitOk once "Process:Update:OK" has been logged, else
+// the outcome a failing step noted last (ExitUpdateStep when none did).
+void NoteRunOutcome(ExitCode code);
+// Notes the outcome, then logs "[END]": the end of an unattended run that gives up.
+[[noreturn]] void EndAutomaticRun(ExitCode code);
 
 // Writes the marker file ("[START]", "Connected", "[END]") that tells the LAN run this machine
 // has started.

@@ -210,7 +210,7 @@ void frmmain::Form_Load() {
             platform::EndProcessNow(0);
         }
         LogErrorLAN("Error:Load:" + e.Description());
-        LogErrorLAN("[END]");
+        EndAutomaticRun(ExitStartFailed);
     }
 }
 
@@ -369,7 +369,7 @@ void frmmain::Form_KeyDown(int& keyCode, int /*shift*/) {
     keyCode = 0;
     if (IsAutomatic()) {
         LogErrorLAN("Error:Update:Cancelled");
-        LogErrorLAN("[END]");
+        EndAutomaticRun(ExitCancelled);
         return;
     }
     if (ShowMessage(this, "Do you really want to Exit?", MsgStyleQuestionNo) == MsgYes) platform::EndProcessNow(0);

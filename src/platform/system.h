@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 namespace updexar::platform {
@@ -9,6 +10,13 @@ namespace updexar::platform {
 struct ScreenSize {
     int width = 0;
     int height = 0;
+};
+
+// Held while it lives; another holder of the same name cannot take it, in this process or any
+// other on the computer.
+class ExclusiveLock {
+public:
+    virtual ~ExclusiveLock() = default;
 };
 
 class System {
@@ -22,6 +30,10 @@ public:
     virtual std::string AllUsersProfileDirectory() = 0;
     virtual std::string DefaultUserProfileDirectory() = 0;
     virtual std::string UserProfileDirectory() = 0;
+    // Where the system folder really is for 64-bit programs such as the service manager, when
+    // this 32-bit program runs on 64-bit Windows and sees SystemDirectory() redirected; empty on
+    // 32-bit Windows.
+    virtual std::string Wow64SystemDirectory() = 0;
 
     virtual std::string ComputerName() = 0;
     // Platform id 2 from the version query (with the 148-byte ANSI record); false when it fails.
@@ -43,6 +55,9 @@ public:
     virtual std::string ReadProfileString(const std::string& file, const std::string& section,
                                           const std::string& key, const std::string& fallback,
                                           uint32_t bufferChars = 255) = 0;
+
+    // Null when another holder has the name.
+    virtual std::unique_ptr<ExclusiveLock> TryExclusiveLock(const std::string& name) = 0;
 
     // The program's own file path and its command line without the program name.
     virtual std::string ProgramPath() = 0;

@@ -59,7 +59,7 @@ void frmcheckCOM::Form_Load() {
             EndProgram();
         }
         LogErrorLAN("Error:Load:" + e.Description());
-        LogErrorLAN("[END]");
+        EndAutomaticRun(ExitStartFailed);
     }
 }
 

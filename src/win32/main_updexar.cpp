@@ -6,6 +6,7 @@
 #include <exception>
 
 #include "forms/application.h"
+#include "lan/running_apps.h"
 #include "mainwindow/frmmain.h"
 #include "platform/platform.h"
 #include "startup/frmcheckcom.h"
@@ -19,6 +20,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         auto windows = updexar::win32::InstallWin32Forms();
         windows->app.Title = "Updexar";
         updexar::InstallMainWindow();
+        updexar::InstallLocalUpdate();
         updexar::forms::Window<updexar::frmcheckCOM>();
         updexar::win32::RunMessageLoop();
     } catch (const std::exception& e) {

@@ -149,4 +149,43 @@ std::string Win32System::CommandLine() {
 
 void Win32System::EndProcess(uint32_t exitCode) { ExitProcess(exitCode); }
 
+std::string Win32System::Wow64SystemDirectory() {
+    BOOL wow64 = FALSE;
+    if (!IsWow64Process(GetCurrentProcess(), &wow64) || !wow64) return "";
+    wchar_t buffer[MAX_PATH + 1] = {};
+    const UINT n = GetSystemWow64DirectoryW(buffer, MAX_PATH);
+    if (n == 0 || n > MAX_PATH) return "";
+    return Narrow(std::wstring(buffer, n));
+}
+
+std::unique_ptr<platform::ExclusiveLock> Win32System::TryExclusiveLock(const std::string& name) {
+    struct Held : platform::ExclusiveLock {
+        HANDLE mutex;
+        explicit Held(HANDLE m) : mutex(m) {}
+        ~Held() override {
+            ReleaseMutex(mutex);
+            CloseHandle(mutex);
+        }
+    };
+    // Global, so that an unattended run in the service session and a user's run meet; a user
+    // without the right to make global names still meets the other runs of the session.
+    for (const char* scope : {"Global\\", "Local\\"}) {
+        HANDLE mutex = CreateMutexW(nullptr, TRUE, Wide(std::string(scope) + name).c_str());
+        if (!mutex) {
+            if (GetLastError() == ERROR_ACCESS_DENIED) continue;
+            return nullptr;
+        }
+        if (GetLastError() == ERROR_ALREADY_EXISTS) {
+            // Someone else made it first; owning it now would only mean they have gone.
+            const DWORD got = WaitForSingleObject(mutex, 0);
+            if (got != WAIT_OBJECT_0 && got != WAIT_ABANDONED) {
+                CloseHandle(mutex);
+                return nullptr;
+            }
+        }
+        return std::make_unique<Held>(mutex);
+    }
+    return nullptr;
+}
+
 }  // namespace updexar::win32

@@ -119,4 +119,15 @@ void FakeSystem::EndProcess(uint32_t exitCode) {
     throw ProcessEnded{exitCode};
 }
 
+std::unique_ptr<platform::ExclusiveLock> FakeSystem::TryExclusiveLock(const std::string& name) {
+    struct Held : platform::ExclusiveLock {
+        std::set<std::string>& held;
+        std::string name;
+        Held(std::set<std::string>& h, std::string n) : held(h), name(std::move(n)) {}
+        ~Held() override { held.erase(name); }
+    };
+    if (!heldLocks.insert(name).second) return nullptr;
+    return std::make_unique<Held>(heldLocks, name);
+}
+
 }  // namespace updexar::fakes

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <map>
+#include <set>
 #include <optional>
 #include <string>
 
@@ -30,6 +31,10 @@ public:
     std::string defaultUserProfileDirectory = "C:\\Documents and Settings\\Default User";
     std::string userProfileDirectory = "C:\\Documents and Settings\\Administrator";
     std::string computerName = "WS01";
+    // Set to a folder to play 64-bit Windows.
+    std::string wow64SystemDirectory;
+    // Names held by locks, also by "other processes" a test adds.
+    std::set<std::string> heldLocks;
     bool winNT = true;
     std::string programPath = "C:\\Updexar\\UpdateG.exe";
     std::string commandLine;
@@ -47,6 +52,8 @@ public:
     std::string AllUsersProfileDirectory() override { return allUsersProfileDirectory; }
     std::string DefaultUserProfileDirectory() override { return defaultUserProfileDirectory; }
     std::string UserProfileDirectory() override { return userProfileDirectory; }
+    std::string Wow64SystemDirectory() override { return wow64SystemDirectory; }
+    std::unique_ptr<platform::ExclusiveLock> TryExclusiveLock(const std::string& name) override;
     std::string ComputerName() override { return computerName; }
     bool IsWinNTPlatform() override { return winNT; }
 

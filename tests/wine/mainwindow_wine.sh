@@ -202,6 +202,7 @@ case_automatic() {
 
   probe key "=$caption" ESC || fail "could not press Esc"
   app_ends 30 || { fail "the program did not end after Esc"; return; }
+  [ "$APP_CODE" = 3 ] || fail "exit code $APP_CODE after a cancelled run, not 3"
   file_is "$share/Upd1/Log1/3.log" '[START]\r\nError:Update:Cancelled\r\n[END]\r\n' \
     || fail "update log: $(od -c "$share/Upd1/Log1/3.log" 2>&1 | head -4)"
 }

@@ -1,0 +1,19 @@
+// Before an update replaces program files: the product's running programs are found, the user
+// (or the countdown of an unattended run) decides, and they are ended; then the update runs.
+#pragma once
+
+#include <string>
+
+namespace updexar {
+
+// Walks the running processes: server programs are always ended; each product program adds
+// CR LF, a tab and its name to list, and is ended when terminate is set.
+void GetRunningApps(bool terminate, std::string& list);
+
+// The start of an update of this computer, from the update button or the unattended start.
+void UpdateSoftwareOnLocal();
+
+// Hooks the update and wait windows in behind the main window.
+void InstallLocalUpdate();
+
+}  // namespace updexar

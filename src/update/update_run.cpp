@@ -1,0 +1,439 @@
+// The update of this computer: checks, the server and data-directory steps, clean-up, the
+// system components, the index entries, fonts and the VEK service, in that order.
+#include <cmath>
+#include <vector>
+
+#include "core/config.h"
+#include "core/list_input.h"
+#include "core/product_table.h"
+#include "core/shared_state.h"
+#include "core/update_log.h"
+#include "forms/application.h"
+#include "mainwindow/frmmain.h"
+#include "mainwindow/product_paths.h"
+#include "platform/platform.h"
+#include "platform/strings.h"
+#include "ui/msgbox.h"
+#include "update/frmupdate.h"
+#include "update/system_integration.h"
+
+namespace updexar {
+namespace {
+
+// Leaves the run; the window then closes.
+struct StopUpdate {};
+
+struct IndexEntry {
+    std::string type;  // empty once the entry is to be skipped
+    std::string source;
+    std::string destination;
+    std::string rule;
+    uint64_t size = 0;
+};
+
+std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
+
+bool IsComponent(const std::string& path) { return EndsWithNoCase(path, ".OCX") || EndsWithNoCase(path, ".DLL"); }
+
+// Sources whose failures the product has always shrugged off: shared components that another
+// program may hold open.
+bool FailureIsIgnored(const std::string& source) {
+    const std::string s = ToUpper(source);
+    auto has = [&s](const char* part) { return s.find(part) != std::string::npos; };
+    return (has("MSXML4") && has(".DLL")) || (has("VSFLEX8") && has(".OCX")) || has("VEKOLSUPPORT.EXE") ||
+           has("VEKLIVESUPPORT.EXE");
+}
+
+class UpdateRun {
+public:
+    explicit UpdateRun(frmUpdate& window)
+        : w_(window), main_(forms::Window<frmmain>()), s_(Shared()), fs_(*platform::Os().files),
+          automatic_(IsAutomaticMode()) {}
+
+    void Run();
+
+private:
+    // Interactive: the text in an information box; automatic: the "Error:Update:" line and the end.
+    [[noreturn]] void Stop(const std::string& text) {
+        if (automatic_) {
+            LogErrorLAN("Error:Update:" + text.substr(0, text.size() - (text.back() == '.' ? 1 : 0)));
+            EndAutomaticRun(ExitUpdateStep);
+        }
+        ShowMessage(&w_, text, MsgStyleInfo);
+        throw StopUpdate{};
+    }
+
+    // One statement under the run's failure rule of the current stage.
+    void Do(const std::function<void()>& statement) {
+        if (!RunStep(statement, [this](const RuntimeError& e) { return OnError(e); })) throw StopUpdate{};
+    }
+
+    StepAnswer OnError(const RuntimeError& e) {
+        if (stage_ != 0) {
+            if (FailureIsIgnored(source_)) return StepAnswer::Ignore;
+            return OccuredWhileUpdating(e, source_);
+        }
+        if (automatic_) {
+            LogErrorLAN("Error:Update:" + e.Description());
+            return StepAnswer::Ignore;
+        }
+        return StepAnswerOf(ShowMessage(&w_, e.Description(), MsgStyleAbortRetryIgnore, std::string("Contact Your Vendor")));
+    }
+
+    void Status(const std::string& text) {
+        w_.lblPG.SetCaption(text);
+        forms::DoEvents();
+    }
+
+    bool CheckRegSvr();
+    void CopySystemFilesAsTheyAre();
+    void CopyAndRegisterForDotNet(const std::string& folder, const std::string& regAsmName);
+    std::vector<IndexEntry> ReadIndex();
+    void Validate(std::vector<IndexEntry>& entries);
+    void Copy(const std::vector<IndexEntry>& entries);
+    void CopyEntry(const IndexEntry& entry);
+    void FinishSystem();
+
+    frmUpdate& w_;
+    frmmain& main_;
+    SharedState& s_;
+    platform::FileSystem& fs_;
+    const bool automatic_;
+    int stage_ = 0;
+    std::string source_;
+    // Bytes; 64-bit, so packages beyond 2 GiB keep a sane bar.
+    uint64_t total_ = 0;
+    uint64_t copied_ = 0;
+    std::string rightsScript_;
+};
+
+bool UpdateRun::CheckRegSvr() {
+    const std::string& path = s_.RegSvr32Path;
+    try {
+        if (!path.empty() && fs_.FileExists(path)) return true;
+        const std::string what = path.empty() ? "RegSvr32 File is Mising" : "RegSvr32 File [" + path + "] is Mising";
+        if (automatic_) {
+            LogErrorLAN("Error:CheckRegSvr:" + what);
+            EndAutomaticRun(ExitUpdateStep);
+        }
+        ShowMessage(&w_, what + ".", MsgStyleInfo);
+    } catch (const RuntimeError& e) {
+        if (automatic_) {
+            LogErrorLAN("Error:CheckRegSvr:" + e.Description());
+            EndAutomaticRun(ExitUpdateStep);
+        }
+        ShowMessage(&w_, "Error occured while copying RegSvr : " + e.Description(), 16);
+    }
+    return false;
+}
+
+void UpdateRun::CopySystemFilesAsTheyAre() {
+    const std::string folder = s_.ProgramDir + "\\DLLs\\SigFlsNR";
+    if (!fs_.FolderExists(folder)) return;
+    std::vector<std::string> names;
+    Do([&] { names = fs_.ListFiles(folder); });
+    for (const std::string& name : names) {
+        source_ = folder + "\\" + name;
+        const std::string target = s_.SysDir + "\\" + name;
+        if (fs_.FileExists(target)) {
+            try {
+                ClearReadOnly(target, "");
+                fs_.CopyFile(source_, target, true);
+                ClearReadOnly(target, "");
+            } catch (const RuntimeError&) {
+            }
+        } else {
+            Do([&] { fs_.CopyFile(source_, target, true); });
+        }
+    }
+}
+
+// SigFlsN and SigFlsN45: .NET assemblies into the system folder, each registered with RegAsm.
+void UpdateRun::CopyAndRegisterForDotNet(const std::string& folderName, const std::string& regAsmName) {
+    const std::string folder = s_.ProgramDir + "\\DLLs\\" + folderName;
+    if (!fs_.FolderExists(folder)) return;
+    const bool classic = regAsmName == "Regasm.exe";
+    std::string regAsm;
+
+    const std::string packaged = folder + "\\" + regAsmName;
+    if (classic) {
+        if (fs_.FileExists(packaged)) {
+            regAsm = s_.SysDir + "\\Regasm.exe";
+            if (fs_.FileExists(regAsm)) {
+                try {
+                    // Another framework's RegAsm is already there: ours goes beside it.
+                    if (fs_.FileSize(regAsm) != fs_.FileSize(packaged)) regAsm = s_.SysDir + "\\Regasm20.exe";
+                } catch (const RuntimeError&) {
+                }
+            }
+            if (!fs_.FileExists(regAsm)) {
+                source_ = packaged;
+                Do([&] { fs_.CopyFile(packaged, regAsm, true); });
+                ClearReadOnly(regAsm, "");
+            }
+        }
+        const std::string itext = folder + "\\itextsharp.dll";
+        if (fs_.FileExists(itext)) {
+            source_ = itext;
+            const std::string target = s_.SysDir + "\\itextsharp.dll";
+            ClearReadOnly(target, "");
+            Do([&] { fs_.CopyFile(itext, target, true); });
+            ClearReadOnly(target, "");
+        }
+        if (regAsm.empty()) {
+            if (fs_.FileExists(s_.SysDir + "\\Regasm20.exe")) regAsm = s_.SysDir + "\\Regasm20.exe";
+            else if (fs_.FileExists(s_.SysDir + "\\Regasm.exe")) regAsm = s_.SysDir + "\\Regasm.exe";
+        }
+    } else {
+        regAsm = s_.SysDir + "\\" + regAsmName;
+        if (!fs_.FileExists(regAsm)) {
+            if (fs_.FileExists(packaged)) {
+                source_ = packaged;
+                Do([&] { fs_.CopyFile(packaged, regAsm, true); });
+                ClearReadOnly(regAsm, "");
+                if (!fs_.FileExists(regAsm)) regAsm.clear();
+            } else {
+                regAsm.clear();
+            }
+        }
+    }
+
+    std::vector<std::string> names;
+    Do([&] { names = fs_.ListFiles(folder); });
+    for (const std::string& name : names) {
+        const std::string upper = ToUpper(name);
+        if (upper == ToUpper(regAsmName) || (classic && upper == "ITEXTSHARP.DLL")) continue;
+        source_ = folder + "\\" + name;
+        const std::string target = s_.SysDir + "\\" + name;
+        ClearReadOnly(target, "");
+        Do([&] { fs_.CopyFile(source_, target, true); });
+        ClearReadOnly(target, "");
+        if (!regAsm.empty())
+            platform::Os().processes->StartHidden(Quoted(regAsm) + " " + Quoted(target) + " /codebase /silent");
+    }
+}
+
+std::vector<IndexEntry> UpdateRun::ReadIndex() {
+    std::vector<IndexEntry> entries;
+    const std::string index = s_.ProgramDir + "\\DLLs\\NewUpFls\\INDEX.UPD";
+    if (!fs_.FileExists(index)) return entries;
+    source_ = index;
+    Do([&] {
+        entries.clear();
+        ListInput in(fs_.ReadAllText(index));
+        std::vector<std::string> f;
+        while (in.NextRecord(4, f)) {
+            if (f[0].empty() || f[1].empty() || f[2].empty() || f[3].empty()) continue;
+            entries.push_back(IndexEntry{f[0], f[1], f[2], f[3]});
+        }
+        // A record cut off by the end of the file: said once; the whole records stand.
+        if (in.Truncated()) throw RuntimeError(ErrInputPastEnd);
+    });
+    return entries;
+}
+
+void UpdateRun::Validate(std::vector<IndexEntry>& entries) {
+    const std::string base = s_.ProgramDir + "\\DLLs\\NewUpFls\\";
+    const std::string installDir = main_.txtInstDir.Text();
+    const std::string dataDir = main_.txtDataDir.Text();
+    for (IndexEntry& e : entries) {
+        forms::DoEvents();
+        e.source = base + e.source;
+        source_ = e.source;
+        while (true) {
+            const std::string type = ToUpper(e.type);
+            std::string problem;
+            if (type == "FOLDER") {
+                if (!fs_.FolderExists(e.source)) problem = "Folder missing (";
+            } else if (type == "FILE") {
+                if (!fs_.FileExists(e.source)) problem = "File missing (";
+            } else {
+                problem = "Invalid Type (";
+            }
+            if (problem.empty()) break;
+            problem += e.source + ")";
+            if (automatic_) {
+                LogErrorLAN("Error:Update:" + problem);
+                e.type.clear();
+                break;
+            }
+            const int answer = ShowMessage(&w_, problem, MsgStyleAbortRetryIgnore, std::string("Updation"));
+            if (answer == MsgAbort) throw StopUpdate{};
+            if (answer == MsgRetry) continue;
+            if (answer == MsgIgnore) e.type.clear();
+            break;
+        }
+        if (e.type.empty()) continue;
+
+        Do([&] {
+            e.size = ToUpper(e.type) == "FOLDER" ? fs_.FolderSize(e.source) : fs_.FileSize(e.source);
+            total_ += e.size;
+        });
+
+        if (StartsWithNoCase(e.destination, "SYSDIR\\")) {
+            e.destination = s_.SysDir + "\\" + e.destination.substr(7);
+        } else if (s_.ProductKey == kNoProductKey) {
+            Stop("Some files required to be copied in Installation Path.");
+        } else if (StartsWithNoCase(e.destination, "SOFTDATADIR\\")) {
+            e.destination = dataDir + "\\" + e.destination.substr(12);
+        } else {
+            e.destination = installDir + "\\" + e.destination;
+        }
+    }
+}
+
+void UpdateRun::Copy(const std::vector<IndexEntry>& entries) {
+    for (const IndexEntry& e : entries) {
+        if (e.type.empty()) continue;
+        forms::DoEvents();
+        source_ = e.source;
+        copied_ += e.size;
+        if (copied_ <= total_ && total_ > 0)
+            w_.SetProgress(static_cast<int64_t>(std::floor(static_cast<double>(copied_) / static_cast<double>(total_) * 100)));
+        CopyEntry(e);
+    }
+}
+
+void UpdateRun::CopyEntry(const IndexEntry& e) {
+    const bool folder = ToUpper(e.type) == "FOLDER";
+    const std::string& from = e.source;
+    const std::string& to = e.destination;
+    Status(std::string(folder ? "Copying Folder (" : "Copying File (") + PathFileName(from) + ") ...");
+
+    const bool exists = folder ? fs_.FolderExists(to) : fs_.FileExists(to);
+    if (exists) {
+        if (e.rule == "No") return;
+        if (e.rule == "Last Modified Date") {
+            bool older = false;
+            Do([&] { older = fs_.LastModified(from).DayNumber() < fs_.LastModified(to).DayNumber(); });
+            if (older) return;
+        }
+        if (folder) {
+            ClearReadOnly("", to);
+            Do([&] { fs_.DeleteFolder(to, true); });
+        } else {
+            if (IsComponent(to)) RegUnRegCOM(to, false);
+            ClearReadOnly(to, "");
+            Do([&] { fs_.DeleteFile(to, true); });
+        }
+    }
+
+    EnsureParentFolder(to);
+    if (folder) {
+        Do([&] { fs_.CopyFolder(from, to, true); });
+        ClearReadOnly("", to);
+        return;
+    }
+    Do([&] { fs_.CopyFile(from, to, true); });
+    ClearReadOnly(to, "");
+    if (!IsComponent(from)) return;
+    while (!RegUnRegCOM(to, true)) {
+        if (automatic_) {
+            LogErrorLAN("Error:Update:Dll Register (" + to + ") Failed");
+            return;
+        }
+        const int answer =
+            ShowMessage(&w_, "Dll Register (" + to + ") Failed.", MsgStyleAbortRetryIgnore, std::string("Contact Your Vendor"));
+        if (answer == MsgAbort) throw StopUpdate{};
+        if (answer != MsgRetry) return;
+    }
+}
+
+// The end of the run touches shared parts of the system; none of it may stop the update now.
+void UpdateRun::FinishSystem() {
+    Status("Please Wait ...");
+    platform::Platform& os = platform::Os();
+    const std::string service = s_.SysDir + "\\VEKSvrReg.exe";
+    try {
+        if (fs_.FileExists(s_.SysDir + "\\MSXML4.DLL")) RegUnRegCOM(s_.SysDir + "\\MSXML4.DLL", true);
+    } catch (const RuntimeError&) {
+    }
+    RemoveOldStartupEntries();
+    try {
+        if (s_.ServiceList.empty() && s_.IsWinNT && fs_.FileExists(service)) CreateRegService(service);
+        if (!s_.ServiceList.empty()) {
+            StartListedServices();
+            s_.ServiceList.clear();
+        } else if (fs_.FileExists(service)) {
+            os.processes->StartHidden(Quoted(service));
+        }
+    } catch (const RuntimeError&) {
+    }
+    if (!rightsScript_.empty()) {
+        try {
+            fs_.DeleteFile(rightsScript_, true);
+        } catch (const RuntimeError&) {
+        }
+        rightsScript_.clear();
+    }
+}
+
+void UpdateRun::Run() {
+    stage_ = 0;
+    if (!fs_.FolderExists(s_.ProgramDir + "\\DLLs")) Stop("Source Folder [" + s_.ProgramDir + "\\DLLs] not Found.");
+
+    if (s_.ProductKey != kNoProductKey) {
+        const std::string installDir = main_.txtInstDir.Text();
+        if (!EndsWithNoCase(installDir, "\\" + s_.ProductDirName))
+            Stop("Installation Path [" + installDir + "] is not Correct.");
+        if (!fs_.FolderExists(installDir)) Stop("Installation Path [" + installDir + "] Not Found.");
+        const InstallPathValue where = InstallPathValueOf(s_.ProductKey);
+        WriteRegValue(platform::RegRoot::LocalMachine, where.key, where.name, RegKindText, installDir);
+
+        if (s_.ProductKey != "Xelmor") {
+            s_.SvrCheckOk = false;
+            UpdateHooks().checkServer(w_);
+            if (!s_.SvrCheckOk) {
+                NoteRunOutcome(ExitServerCheck);
+                throw StopUpdate{};
+            }
+            if (!UpdateHooks().copyUpdateToDataPath()) {
+                NoteRunOutcome(ExitDataDirectory);
+                throw StopUpdate{};
+            }
+        }
+    }
+
+    if (!CheckRegSvr()) throw StopUpdate{};
+
+    Status("Running Cleanup ...");
+    w_.picPG.Tag = "100";
+    w_.SetProgress(0);
+    forms::DoEvents();
+    ZapOldInstallations();
+    rightsScript_ = SetRegistryRights();
+    if (!InstallMiscFiles()) throw StopUpdate{};
+
+    stage_ = 1;
+    CopySystemFilesAsTheyAre();
+    CopyAndRegisterForDotNet("SigFlsN", "Regasm.exe");
+    CopyAndRegisterForDotNet("SigFlsN45", "Regasm45.exe");
+    std::vector<IndexEntry> entries = ReadIndex();
+    Validate(entries);
+
+    stage_ = 2;
+    Copy(entries);
+
+    stage_ = 0;
+    InstallFonts([this](const std::string& text) { w_.lblPG.SetCaption(text); });
+    FinishSystem();
+
+    if (automatic_) {
+        LogErrorLAN("Process:Update:OK");
+        return;
+    }
+    ShowMessage(&w_, "Updated Successfully.", MsgStyleInfo);
+    main_.chkUpdateOn0.Tag = "0";
+    main_.chkUpdateOn0.SetValue(0);
+}
+
+}  // namespace
+
+void Update(frmUpdate& window) {
+    try {
+        UpdateRun(window).Run();
+    } catch (const StopUpdate&) {
+    }
+}
+
+}  // namespace updexar

@@ -1,0 +1,250 @@
+// The update of this computer on a pretend machine: what lands where, what outside tools are
+// asked to do, what the log and the exit code say, and the ways a run stops.
+#include <gtest/gtest.h>
+
+#include "core/config.h"
+#include "core/exit_codes.h"
+#include "core/product_table.h"
+#include "lan/frmwait.h"
+#include "lan/running_apps.h"
+#include "mainwindow/frmmain.h"
+#include "mainwindow/handoffs.h"
+#include "ui_fixture.h"
+#include "update/frmupdate.h"
+#include "update/system_integration.h"
+
+using namespace updexar;
+using updexar::fakes::ProcessEnded;
+
+namespace {
+
+constexpr auto HKLM = platform::RegRoot::LocalMachine;
+const std::string kPkg = "\\\\SERVER\\share\\Upd1";
+const std::string kSys = "C:\\WINDOWS\\system32";
+const std::string kApp = "C:\\Apps\\Galvano";
+const std::string kLog = kPkg + "\\Log1\\3.log";
+
+struct Machine : uitest::UiFixture {
+    explicit Machine(const std::string& commandLine = "AUTOUPD-Galvano:" + kPkg + ":3:Log1:0:0:N",
+                     const std::string& key = "Galvano") {
+        AnswerMessages();
+        const ProductRow* row = ProductByKey(key);
+        SharedState& s = Shared();
+        s.ProductKey = std::string(row->key);
+        s.ProductName = std::string(row->name);
+        s.ProductDirName = std::string(row->dirName);
+        s.ProgramDir = commandLine.empty() ? "C:\\Upd\\GalvanoUpd" : kPkg;
+        s.IsWinNT = true;
+        s.RegSvr32Path = s.ProgramDir + "\\MiscFls\\RegSvr32.exe";
+        system.commandLine = commandLine;
+        files.AddShare("\\\\SERVER\\share");
+        files.MakeFolders(kPkg + "\\Log1");
+        files.MakeFolders(kApp);
+        files.MakeFolders("C:\\TEMP");
+        files.PutFile(s.RegSvr32Path, "tool");
+        files.MakeFolders(s.ProgramDir + "\\DLLs\\NewUpFls");
+        WriteRegValue(HKLM, "Software\\VEKInfo\\Galvano", "InstallPath", RegKindText, kApp + "\\");
+        WriteRegValue(HKLM, "Software\\VEKInfo\\Galvano", "AppPath", RegKindText, "\\\\SERVER\\share\\Data");
+        Handoffs() = MainWindowHandoffs{};
+        InstallLocalUpdate();
+    }
+    ~Machine() { Handoffs() = MainWindowHandoffs{}; }
+
+    void Package(const std::string& relative, const std::string& text) { files.PutFile(Shared().ProgramDir + "\\" + relative, text); }
+    // Runs the local update as the update button or the unattended start would; the exit code
+    // when the process ended.
+    std::optional<uint32_t> Run() {
+        forms::Window<frmmain>();
+        try {
+            UpdateSoftwareOnLocal();
+        } catch (const ProcessEnded& e) {
+            return e.exitCode;
+        }
+        return std::nullopt;
+    }
+    std::vector<std::string> Commands() const {
+        std::vector<std::string> out;
+        for (const auto& start : fake.processes.starts) out.push_back(start.commandLine);
+        return out;
+    }
+};
+
+bool Has(const std::vector<std::string>& lines, const std::string& line) {
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
+
+}  // namespace
+
+TEST(UpdateRun, AnUnattendedRunInstallsByTheIndexRulesAndLogsWhatItSkipped) {
+    Machine m;
+    const DateTime today = m.clock.Now();
+    DateTime yesterday = today;
+    yesterday.day -= 1;
+    const std::string src = kPkg + "\\DLLs\\NewUpFls\\";
+    m.files.PutFile(src + "keep.txt", "new");
+    m.files.PutFile(kApp + "\\keep.txt", "old");
+    m.files.PutFile(src + "fresh.txt", "new");  // rule No, nothing there yet
+    m.files.PutFile(src + "same-day.txt", "new");
+    m.files.PutFile(kApp + "\\same-day.txt", "old");
+    m.files.PutFile(src + "older.txt", "new");
+    m.files.SetLastModified(src + "older.txt", yesterday);
+    m.files.PutFile(kApp + "\\older.txt", "old");
+    m.files.PutFile(src + "always.txt", "new");
+    m.files.PutFile(kApp + "\\always.txt", "old");
+    m.files.SetAttributes(kApp + "\\always.txt", platform::AttrReadOnly);
+    m.files.PutFile(src + "Comp.dll", "dll");
+    m.files.PutFile(src + "Grid.ocx", "ocx");
+    m.files.PutFile(src + "Reports\\r1.rpt", "r1");
+    m.files.PutFile(src + "data.mdb", "db");
+    m.Package("DLLs\\NewUpFls\\INDEX.UPD",
+              "FILE,keep.txt,keep.txt,No\r\n"
+              "FILE,fresh.txt,deep\\new\\fresh.txt,No\r\n"
+              "FILE,same-day.txt,same-day.txt,Last Modified Date\r\n"
+              "FILE,older.txt,older.txt,Last Modified Date\r\n"
+              "FILE,always.txt,always.txt,Always\r\n"
+              "file,Comp.dll,sysdir\\Comp.dll,Always\r\n"
+              "FILE,Grid.ocx,System\\SYSDIR\\Grid.ocx,Always\r\n"
+              "FOLDER,Reports,Reports,Always\r\n"
+              "FILE,data.mdb,SOFTDATADIR\\data.mdb,Always\r\n"
+              "FILE,gone.dll,gone.dll,Always\r\n"
+              "DRIVER,keep.txt,x,Always\r\n"
+              "FILE,keep.txt,,Always\r\n");
+    m.files.MakeFolders("\\\\SERVER\\share\\Data");
+    m.Package("DLLs\\SigFlsN\\Regasm.exe", "regasm-2");
+    m.Package("DLLs\\SigFlsN\\Net.dll", "net");
+    m.files.PutFile(kSys + "\\Regasm.exe", "regasm-1-longer");
+    m.Package("MiscFls\\RegIni.exe", "regini");
+    m.Package("MiscFls\\VEKSvrReg.Exe", "service");
+    std::string script;
+    m.fake.processes.onStart = [&](const fakes::StartRecord& r) {
+        if (r.commandLine.find("RegIni.exe") != std::string::npos) script = m.files.ReadAllText("C:\\TEMP\\04122026171942.INI");
+    };
+    m.system.wow64SystemDirectory = "C:\\WINDOWS\\SysWOW64";
+
+    EXPECT_EQ(m.Run(), ExitOk);
+
+    EXPECT_EQ(m.files.ReadAllText(kApp + "\\keep.txt"), "old");
+    EXPECT_EQ(m.files.ReadAllText(kApp + "\\deep\\new\\fresh.txt"), "new");
+    EXPECT_EQ(m.files.ReadAllText(kApp + "\\same-day.txt"), "new");
+    EXPECT_EQ(m.files.ReadAllText(kApp + "\\older.txt"), "old");
+    EXPECT_EQ(m.files.ReadAllText(kApp + "\\always.txt"), "new");
+    EXPECT_EQ(m.files.GetAttributes(kApp + "\\always.txt") & platform::AttrReadOnly, 0u);
+    EXPECT_EQ(m.files.ReadAllText(kSys + "\\Comp.dll"), "dll");
+    EXPECT_EQ(m.files.ReadAllText(kApp + "\\System\\SYSDIR\\Grid.ocx"), "ocx");
+    EXPECT_EQ(m.files.ReadAllText(kApp + "\\Reports\\r1.rpt"), "r1");
+    EXPECT_EQ(m.files.ReadAllText("\\\\SERVER\\share\\Data\\data.mdb"), "db");
+    EXPECT_EQ(m.files.ReadAllText(kSys + "\\VEKSvrReg.Exe"), "service");
+
+    ASSERT_EQ(m.fake.com.calls.size(), 1u);  // the .dll through its own entry point
+    EXPECT_EQ(m.fake.com.calls[0].path, kSys + "\\Comp.dll");
+    const std::vector<std::string> commands = m.Commands();
+    const std::string regsvr = "\"" + kPkg + "\\MiscFls\\RegSvr32.exe\" /s ";
+    EXPECT_TRUE(Has(commands, regsvr + "\"" + kApp + "\\System\\SYSDIR\\Grid.ocx\""));
+    // Another RegAsm of another size is there: ours goes beside it under its own name.
+    EXPECT_EQ(m.files.ReadAllText(kSys + "\\Regasm20.exe"), "regasm-2");
+    EXPECT_TRUE(Has(commands, "\"" + kSys + "\\Regasm20.exe\" \"" + kSys + "\\Net.dll\" /codebase /silent"));
+    EXPECT_TRUE(Has(commands, "\"" + kPkg + "\\MiscFls\\RegIni.exe\" \"C:\\TEMP\\04122026171942.INI\""));
+    EXPECT_EQ(script, RegistryRightsScript("Galvano"));
+    EXPECT_FALSE(m.files.FileExists("C:\\TEMP\\04122026171942.INI"));
+
+    // On 64-bit Windows the service manager must find the program where it really is.
+    const fakes::FakeServiceInfo* service = m.fake.services.Find("VEKSvrReg");
+    ASSERT_NE(service, nullptr);
+    EXPECT_EQ(service->programPath, "C:\\WINDOWS\\SysWOW64\\VEKSvrReg.exe");
+
+    EXPECT_EQ(m.files.ReadAllText(kLog),
+              "[START]\r\nProcess:Update:To->" + kApp + "\r\n"
+              "Error:Update:File missing (" + src + "gone.dll)\r\n"
+              "Error:Update:Invalid Type (" + src + "keep.txt)\r\n"
+              "Process:Update:OK\r\n[END]\r\n");
+    EXPECT_EQ(ReadRegValue(HKLM, "Software\\VEKInfo\\Galvano", "InstallPath", RegKindText, ""), kApp);
+}
+
+TEST(UpdateRun, StopsEndTheLogWithTheirReasonAndExitCode) {
+    {
+        Machine m;
+        m.files.DeleteFolder(kPkg + "\\DLLs", true);
+        EXPECT_EQ(m.Run(), ExitUpdateStep);
+        EXPECT_EQ(m.files.ReadAllText(kLog), "[START]\r\nProcess:Update:To->" + kApp + "\r\nError:Update:Source Folder [" + kPkg +
+                                                 "\\DLLs] not Found\r\n[END]\r\n");
+    }
+    {
+        Machine m;
+        WriteRegValue(HKLM, "Software\\VEKInfo\\Galvano", "InstallPath", RegKindText, "C:\\Apps\\Missing\\Galvano");
+        EXPECT_EQ(m.Run(), ExitUpdateStep);
+        EXPECT_NE(m.files.ReadAllText(kLog).find("Error:Update:Installation Path [C:\\Apps\\Missing\\Galvano] Not Found\r\n[END]"),
+                  std::string::npos);
+    }
+    {
+        Machine m;
+        m.files.DeleteFile(kPkg + "\\MiscFls\\RegSvr32.exe");
+        EXPECT_EQ(m.Run(), ExitUpdateStep);
+        EXPECT_NE(m.files.ReadAllText(kLog).find("Error:CheckRegSvr:RegSvr32 File [" + kPkg + "\\MiscFls\\RegSvr32.exe] is Mising\r\n[END]"),
+                  std::string::npos);
+    }
+    {
+        // Product "O" may only write below the system folder.
+        Machine m("AUTOUPD-O:" + kPkg + ":3:Log1:0:0:N", "O");
+        m.files.PutFile(kPkg + "\\DLLs\\NewUpFls\\a.txt", "a");
+        m.Package("DLLs\\NewUpFls\\INDEX.UPD", "FILE,a.txt,SYSDIR\\a.txt,Always\r\nFILE,a.txt,a.txt,Always\r\n");
+        EXPECT_EQ(m.Run(), ExitUpdateStep);
+        EXPECT_NE(m.files.ReadAllText(kLog).find("Error:Update:Some files required to be copied in Installation Path\r\n[END]"),
+                  std::string::npos);
+    }
+    {
+        // Interactive: the reason in a box, the window closes, nothing ends.
+        Machine m("");
+        WriteRegValue(HKLM, "Software\\VEKInfo\\Galvano", "InstallPath", RegKindText, "C:\\Apps\\Other");
+        EXPECT_EQ(m.Run(), std::nullopt);
+        EXPECT_EQ(m.messages, (std::vector<std::string>{"Updexar|Installation Path [] is not Correct."}));
+        EXPECT_FALSE(m.app.IsLoaded<frmUpdate>());
+    }
+}
+
+TEST(UpdateRun, RunningProgramsAreClosedOnlyWhenTheUserOrTheCountdownSaysSo) {
+    {
+        // Unattended, no waiting time: the programs stay and the run says which.
+        Machine m;
+        m.fake.processes.AddProcess("galvano.exe");
+        m.fake.processes.AddProcess("C:\\Apps\\Galvano\\Tarsel.exe");
+        EXPECT_EQ(m.Run(), ExitProgramsRunning);
+        EXPECT_EQ(m.files.ReadAllText(kLog),
+                  "[START]\r\nError:Update:VEK Applications Running:;  Galvano.exe;  Tarsel.exe\r\n[END]\r\n");
+    }
+    {
+        // Unattended, 30 seconds and "close": the countdown runs out and the update goes on.
+        Machine m("AUTOUPD-Galvano:" + kPkg + ":3:Log1:0:2:Y");
+        const uint32_t pid = m.fake.processes.AddProcess("GALVANO.EXE");
+        const uint32_t server = m.fake.processes.AddProcess("VEKServer.exe");
+        std::string label;
+        m.backend.Always("frmwait", [&](forms::Form& f) { label = static_cast<frmwait&>(f).lblAuto.Caption(); });
+        EXPECT_EQ(m.Run(), ExitOk);
+        EXPECT_EQ(label, "Auto Close Apps and Update in 30 Second(s)");
+        EXPECT_FALSE(m.fake.processes.IsRunning(pid));
+        EXPECT_FALSE(m.fake.processes.IsRunning(server));
+    }
+    {
+        // Unattended, 60 seconds and "don't close": time out means no update.
+        Machine m("AUTOUPD-Galvano:" + kPkg + ":3:Log1:0:3:N");
+        const uint32_t pid = m.fake.processes.AddProcess("Galvano.exe");
+        EXPECT_EQ(m.Run(), ExitProgramsRunning);
+        EXPECT_TRUE(m.fake.processes.IsRunning(pid));
+    }
+    {
+        // Interactive, No: the programs keep running and the update does not start.
+        Machine m("");
+        m.fake.processes.AddProcess("Galvano.exe");
+        m.answers = {"&No"};
+        m.Run();
+        ASSERT_EQ(m.messages.size(), 2u);
+        EXPECT_EQ(m.messages[1], "Updexar|First close the running VEK Applications :\r\n    Galvano.exe");  // tabs shown as blanks
+    }
+    {
+        // A second run for the same product on this computer refuses; another product may go.
+        Machine m;
+        m.system.heldLocks.insert("Updexar.Update.Galvano");
+        EXPECT_EQ(m.Run(), ExitAlreadyUpdating);
+        EXPECT_EQ(m.files.ReadAllText(kLog),
+                  "[START]\r\nError:Update:Another update of Galvano is running on this computer\r\n[END]\r\n");
+    }
+}
