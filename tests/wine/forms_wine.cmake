@@ -11,10 +11,8 @@ target_link_libraries(platform_wine_tests PRIVATE updexar_ui_driver updexar_ui u
 add_executable(msgbox_demo ${CMAKE_CURRENT_LIST_DIR}/msgbox_demo.cpp)
 target_link_libraries(msgbox_demo PRIVATE updexar_ui_driver updexar_ui updexar_forms updexar_core updexar_win32)
 
-if(COMMAND updexar_add_wine_test)
-  foreach(size 800x600 1024x768)
-    updexar_add_wine_test(msgbox_screenshot_${size} PREFIX win32 TIMEOUT 180 SCREEN
-      COMMAND ${UPDEXAR_BASH} ${CMAKE_CURRENT_LIST_DIR}/msgbox_shots.sh $<TARGET_FILE:msgbox_demo> ${size}
-              ${CMAKE_BINARY_DIR}/screenshots)
-  endforeach()
-endif()
+foreach(size 800x600 1024x768)
+  updexar_add_wine_test(msgbox_screenshot_${size} PREFIX win32 TIMEOUT 180 SCREEN
+    COMMAND ${UPDEXAR_BASH} ${CMAKE_CURRENT_LIST_DIR}/msgbox_shots.sh $<TARGET_FILE:msgbox_demo> ${size}
+            ${CMAKE_BINARY_DIR}/screenshots)
+endforeach()
