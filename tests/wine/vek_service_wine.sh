@@ -12,11 +12,12 @@ service_exe="$1" client_exe="$2" ctl_exe="$3"
 
 hx_use_prefix "$UPDEXAR_WINE_PREFIX"
 kind="$(hx_prefix_kind)"
-# The two kinds of prefix may run side by side on this one host, so each has its own port.
+# The two kinds of prefix may run side by side on this one host, and so may other runs.
+port="$(hx_free_port)"
 if [ "$kind" = wow64 ]; then
-  sysdir='C:\windows\syswow64'; port=7272; regview=/reg:32
+  sysdir='C:\windows\syswow64'; regview=/reg:32
 else
-  sysdir='C:\windows\system32'; port=7171; regview=
+  sysdir='C:\windows\system32'; regview=
 fi
 hx_log "VEK service in a $kind prefix: $sysdir, port $port"
 
