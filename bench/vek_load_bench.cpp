@@ -1,15 +1,20 @@
-// Load on the native VEK service over loopback: checks per second and latency with 1, 16 and 64
+// Load on the VEK service over loopback: checks per second and latency with 1, 16 and 64
 // concurrent clients, then 64 clients again while 1,000 silent connections are held open.
 // Prints figures; nothing here passes or fails on a time.
 //
-//   vek_load_bench [--seconds N] [--threads N]
+//   vek_load_bench [--seconds N] [--threads N]     the native service, started here
+//   vek_load_bench --port N [--seconds N]          a service already listening on 127.0.0.1:N
+//                                                  whose Galvano folder holds T1234.txt (what
+//                                                  vek_wine_bench.sh sets up for VEKSvrReg.exe)
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -37,15 +42,56 @@ void Report(const char* label, const posix::LoadResult& r) {
     std::fflush(stdout);
 }
 
+void RunTable(uint16_t port, int seconds, const std::string& request, const std::string& expected) {
+    for (int clients : {1, 16, 64}) {
+        const std::string label = std::to_string(clients) + " client" + (clients > 1 ? "s" : "");
+        Report(label.c_str(), posix::RunLoad(port, clients, seconds * 1000, request, expected));
+    }
+    posix::IdleConnections idle;
+    const size_t held = idle.Open(port, 1000);
+    const posix::LoadResult withIdle = posix::RunLoad(port, 64, seconds * 1000, request, expected);
+    const std::string label = "64 clients + " + std::to_string(held) + " idle";
+    Report(label.c_str(), withIdle);
+    std::printf("idle connections still open after the run: %zu of %zu\n", held - idle.ClosedByPeer(), held);
+    idle.CloseAll();
+}
+
+// A service started elsewhere (under Wine, say) takes a while to listen.
+bool WaitForService(uint16_t port, const std::string& request, const std::string& expected) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (std::chrono::steady_clock::now() < until) {
+        std::string answer;
+        if (posix::ExchangeOnce(port, {request}, 0, false, 5000, answer) && answer == expected) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    }
+    return false;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     int seconds = 3;
     // One core for the service, one for the clients driving it.
     int threads = 1;
+    int outside = 0;
     for (int i = 1; i + 1 < argc; i += 2) {
         if (std::strcmp(argv[i], "--seconds") == 0) seconds = std::clamp(std::atoi(argv[i + 1]), 1, 30);
         if (std::strcmp(argv[i], "--threads") == 0) threads = std::clamp(std::atoi(argv[i + 1]), 1, 16);
+        if (std::strcmp(argv[i], "--port") == 0) outside = std::clamp(std::atoi(argv[i + 1]), 0, 65535);
+    }
+    const std::string key = vek::MachineKeyFromSeed(vek::kFallbackSeed);
+    const std::string request = vek::BuildRequest("T1234", "GLV", key);
+    const std::string expected = vek::BuildAnswer("GLV", true, key);
+
+    if (outside > 0) {
+        const auto port = static_cast<uint16_t>(outside);
+        if (!WaitForService(port, request, expected)) {
+            std::fprintf(stderr, "no VEK service answers on 127.0.0.1:%d\n", outside);
+            return 1;
+        }
+        std::printf("VEK service on 127.0.0.1:%d, %d s per run\n", outside, seconds);
+        RunTable(port, seconds, request, expected);
+        return 0;
     }
 
     const auto dir = std::filesystem::temp_directory_path() / ("vek_load_bench_" + std::to_string(getpid()));
@@ -71,24 +117,10 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "%s\n", error.c_str());
         return 1;
     }
-    const std::string key = vek::MachineKeyFromSeed(vek::kFallbackSeed);
-    const std::string request = vek::BuildRequest("T1234", "GLV", key);
-    const std::string expected = vek::BuildAnswer("GLV", true, key);
     std::printf("native VEK service on 127.0.0.1:%u, %d s per run, %d server thread(s)\n",
                 static_cast<unsigned>(host.Port()), seconds, threads);
 
-    for (int clients : {1, 16, 64}) {
-        const std::string label = std::to_string(clients) + " client" + (clients > 1 ? "s" : "");
-        Report(label.c_str(), posix::RunLoad(host.Port(), clients, seconds * 1000, request, expected));
-    }
-
-    posix::IdleConnections idle;
-    const size_t held = idle.Open(host.Port(), 1000);
-    const posix::LoadResult withIdle = posix::RunLoad(host.Port(), 64, seconds * 1000, request, expected);
-    const std::string label = "64 clients + " + std::to_string(held) + " idle";
-    Report(label.c_str(), withIdle);
-    std::printf("idle connections still open after the run: %zu of %zu\n", held - idle.ClosedByPeer(), held);
-    idle.CloseAll();
+    RunTable(host.Port(), seconds, request, expected);
 
     host.Stop();
     std::filesystem::remove_all(dir);

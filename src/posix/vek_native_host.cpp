@@ -15,46 +15,64 @@
 #include <unordered_map>
 
 #include "platform/clock.h"
+#include "server/vek_connection.h"
 
 namespace updexar::posix {
 namespace {
 
-// Bytes read for one connection per wake-up, so a client pouring data in cannot hold a worker.
-constexpr size_t kReadBudget = 64 * 1024;
 constexpr int kAcceptBudget = 64;
 // When the process is out of descriptors, accepting pauses this long instead of spinning.
 constexpr int64_t kAcceptPauseMs = 50;
 
 struct Connection {
-    Connection(int f, uint64_t g, const vek::ServiceCore& core, int64_t now) : fd(f), gen(g), session(core, now) {}
+    Connection(int f, uint64_t ticket, const vek::ServiceCore& core, int64_t now) : fd(f), vek(core, ticket, now) {}
     int fd;
-    uint64_t gen;
-    vek::Session session;
-    size_t sent = 0;
-    bool peerClosed = false;
+    vek::Connection vek;
     uint32_t interest = EPOLLIN;
     int64_t scheduled = -1;
 };
 
+vek::IoResult FromErrno(ssize_t n) {
+    if (n > 0) return {vek::IoResult::Moved, static_cast<size_t>(n)};
+    if (n == 0) return {vek::IoResult::End};
+    if (errno == EINTR) return {vek::IoResult::Interrupted};
+    if (errno == EAGAIN || errno == EWOULDBLOCK) return {vek::IoResult::WouldBlock};
+    return {vek::IoResult::Failed};
+}
+
 struct Timer {
     int64_t at;
     int fd;
-    uint64_t gen;
+    uint64_t ticket;
     bool operator>(const Timer& other) const { return at > other.at; }
 };
 
 class Worker {
 public:
-    Worker(const vek::ServiceCore& core, int listener, int stopEvent, size_t maxConnections, std::atomic<size_t>& open)
-        : core_(core), listener_(listener), stopEvent_(stopEvent), max_(maxConnections), open_(open) {}
+    Worker(const vek::ServiceCore& core, vek::CheckPool& pool, int listener, int stopEvent, size_t maxConnections,
+           std::atomic<size_t>& open)
+        : core_(core), pool_(pool), listener_(listener), stopEvent_(stopEvent), max_(maxConnections), open_(open) {}
+
+    ~Worker() {
+        mailbox_->Close();
+        if (checked_ >= 0) close(checked_);
+    }
 
     void Run() {
         epoll_ = epoll_create1(EPOLL_CLOEXEC);
-        if (epoll_ < 0) return;
+        checked_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+        if (epoll_ < 0 || checked_ < 0) return;
+        // Lookup threads wake this loop through the eventfd; the loop never waits on a lookup.
+        mailbox_ = std::make_shared<vek::CheckMailbox>([fd = checked_] {
+            const uint64_t one = 1;
+            [[maybe_unused]] const ssize_t put = write(fd, &one, sizeof one);
+        });
         epoll_event ev{};
         ev.events = EPOLLIN;
         ev.data.fd = stopEvent_;
         epoll_ctl(epoll_, EPOLL_CTL_ADD, stopEvent_, &ev);
+        ev.data.fd = checked_;
+        epoll_ctl(epoll_, EPOLL_CTL_ADD, checked_, &ev);
         WatchListener(true);
 
         epoll_event events[256];
@@ -71,6 +89,8 @@ public:
                 const int fd = events[i].data.fd;
                 if (fd == stopEvent_) {
                     stop = true;
+                } else if (fd == checked_) {
+                    TakeResults(now);
                 } else if (fd == listener_) {
                     Accept(now);
                 } else {
@@ -119,9 +139,11 @@ private:
                 continue;
             }
             ++open_;
-            auto made = std::make_unique<Connection>(fd, ++generation_, core_, now);
+            const uint64_t ticket = ++tickets_;
+            auto made = std::make_unique<Connection>(fd, ticket, core_, now);
             Connection& c = *made;
             connections_[fd] = std::move(made);
+            byTicket_[ticket] = fd;
             epoll_event ev{};
             ev.events = c.interest;
             ev.data.fd = fd;
@@ -135,37 +157,20 @@ private:
         }
     }
 
-    // Everything readable now is one arrival. False when the connection failed.
     bool Read(Connection& c, int64_t now) {
-        char buffer[4096];
-        std::string arrival;
-        size_t total = 0;
-        bool eof = false;
-        while (total < kReadBudget) {
-            const ssize_t got = recv(c.fd, buffer, sizeof buffer, 0);
-            if (got > 0) {
-                total += static_cast<size_t>(got);
-                // More than a request can hold is refused anyway; no need to keep it.
-                if (c.session.CurrentPhase() == vek::Session::Phase::Reading && arrival.size() <= vek::kMaxRequestBytes)
-                    arrival.append(buffer, static_cast<size_t>(got));
-                // A short read emptied the socket: that is the whole arrival, no need to ask again.
-                if (static_cast<size_t>(got) < sizeof buffer) break;
-                continue;
-            }
-            if (got == 0) {
-                eof = true;
-                break;
-            }
-            if (errno == EINTR) continue;
-            if (errno == EAGAIN || errno == EWOULDBLOCK) break;
-            return false;
+        return c.vek.Read([fd = c.fd](char* buffer, size_t size) { return FromErrno(recv(fd, buffer, size, 0)); }, now);
+    }
+
+    void TakeResults(int64_t now) {
+        uint64_t count = 0;
+        [[maybe_unused]] const ssize_t got = read(checked_, &count, sizeof count);
+        for (auto& result : mailbox_->Take()) {
+            auto found = byTicket_.find(result.ticket);
+            if (found == byTicket_.end()) continue;  // the connection went meanwhile
+            Connection& c = *connections_.at(found->second);
+            c.vek.OnChecked(std::move(result.answer), now);
+            Progress(c, now);
         }
-        if (!arrival.empty()) c.session.OnArrival(arrival, now);
-        if (eof && !c.peerClosed) {
-            c.peerClosed = true;
-            c.session.OnPeerClosed(now);
-        }
-        return true;
     }
 
     void SetInterest(Connection& c, uint32_t interest) {
@@ -178,38 +183,20 @@ private:
     }
 
     void Progress(Connection& c, int64_t now) {
-        using Phase = vek::Session::Phase;
-        if (c.session.CurrentPhase() == Phase::Replying) {
-            const std::string& reply = c.session.Reply();
-            while (c.sent < reply.size()) {
-                const ssize_t put = send(c.fd, reply.data() + c.sent, reply.size() - c.sent, MSG_NOSIGNAL);
-                if (put > 0) {
-                    c.sent += static_cast<size_t>(put);
-                } else if (put < 0 && errno == EINTR) {
-                    continue;
-                } else if (put < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-                    break;
-                } else {
-                    Close(c);
-                    return;
-                }
-            }
-            if (c.sent == reply.size()) {
-                shutdown(c.fd, SHUT_WR);
-                c.session.OnReplySent(now);
-            }
-        }
-        if (c.session.CurrentPhase() == Phase::Done) {
+        const int fd = c.fd;
+        if (!c.vek.Write([fd](const char* data, size_t size) { return FromErrno(send(fd, data, size, MSG_NOSIGNAL)); },
+                         [fd] { shutdown(fd, SHUT_WR); }, now) ||
+            c.vek.Finished()) {
             Close(c);
             return;
         }
-        // An end of stream stays readable; once seen, listening for it again would spin.
-        uint32_t interest = c.peerClosed ? 0u : static_cast<uint32_t>(EPOLLIN);
-        if (c.session.CurrentPhase() == Phase::Replying) interest |= EPOLLOUT;
+        c.vek.SyncCheck(pool_, mailbox_);
+        uint32_t interest = c.vek.WantsRead() ? static_cast<uint32_t>(EPOLLIN) : 0u;
+        if (c.vek.WantsWrite()) interest |= EPOLLOUT;
         SetInterest(c, interest);
-        const int64_t deadline = c.session.Deadline();
+        const int64_t deadline = c.vek.Deadline();
         if (deadline != c.scheduled) {
-            timers_.push({deadline, c.fd, c.gen});
+            timers_.push({deadline, c.fd, c.vek.Ticket()});
             c.scheduled = deadline;
         }
     }
@@ -219,17 +206,19 @@ private:
             const Timer t = timers_.top();
             timers_.pop();
             auto it = connections_.find(t.fd);
-            if (it == connections_.end() || it->second->gen != t.gen) continue;
+            if (it == connections_.end() || it->second->vek.Ticket() != t.ticket) continue;
             Connection& c = *it->second;
             if (c.scheduled != t.at) continue;  // superseded by a later deadline
             c.scheduled = -1;
-            c.session.OnTime(now);
+            c.vek.OnTime(now);
             Progress(c, now);
         }
     }
 
     void Close(Connection& c) {
         const int fd = c.fd;
+        c.vek.Abandon(pool_, mailbox_.get());
+        byTicket_.erase(c.vek.Ticket());
         epoll_ctl(epoll_, EPOLL_CTL_DEL, fd, nullptr);
         --open_;
         close(fd);
@@ -237,6 +226,9 @@ private:
     }
 
     const vek::ServiceCore& core_;
+    vek::CheckPool& pool_;
+    std::shared_ptr<vek::CheckMailbox> mailbox_ = std::make_shared<vek::CheckMailbox>(nullptr);
+    int checked_ = -1;
     int listener_;
     int stopEvent_;
     size_t max_;
@@ -244,9 +236,10 @@ private:
     int epoll_ = -1;
     bool listening_ = false;
     int64_t resumeAcceptAt_ = 0;
-    uint64_t generation_ = 0;
+    uint64_t tickets_ = 0;
     platform::StdClock clock_;
     std::unordered_map<int, std::unique_ptr<Connection>> connections_;
+    std::unordered_map<uint64_t, int> byTicket_;
     std::priority_queue<Timer, std::vector<Timer>, std::greater<Timer>> timers_;
 };
 
@@ -290,12 +283,13 @@ bool NativeHost::Start(std::string& error) {
     }
     int threads = options_.threads > 0 ? options_.threads : static_cast<int>(std::thread::hardware_concurrency());
     threads = std::clamp(threads, 1, 64);
+    pool_ = std::make_unique<vek::CheckPool>(core_);
     for (int i = 0; i < threads; ++i) workers_.emplace_back([this] { Work(); });
     return true;
 }
 
 void NativeHost::Work() {
-    Worker worker(core_, listener_, stopEvent_, options_.maxConnections, open_);
+    Worker worker(core_, *pool_, listener_, stopEvent_, options_.maxConnections, open_);
     worker.Run();
 }
 
@@ -307,6 +301,7 @@ void NativeHost::Stop() {
     }
     for (auto& t : workers_) t.join();
     workers_.clear();
+    pool_.reset();
     if (listener_ >= 0) close(listener_);
     if (stopEvent_ >= 0) close(stopEvent_);
     listener_ = stopEvent_ = -1;

@@ -1,6 +1,7 @@
 // The VEK service on Linux: the same conversation as the Windows service, over epoll, for load
 // tests and fuzzing. One listening socket shared by a few worker threads; each worker owns the
-// connections it accepted, so no connection is ever touched by two threads.
+// connections it accepted, so no connection is ever touched by two threads. Lookups go to the
+// check pool, as on Windows, so a slow data directory holds no worker.
 #pragma once
 
 #include <atomic>
@@ -10,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "server/vek_check_pool.h"
 #include "server/vek_service_core.h"
 
 namespace updexar::posix {
@@ -43,6 +45,7 @@ private:
     int stopEvent_ = -1;
     uint16_t port_ = 0;
     std::atomic<size_t> open_{0};
+    std::unique_ptr<vek::CheckPool> pool_;
     std::vector<std::thread> workers_;
 };
 

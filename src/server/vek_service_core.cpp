@@ -122,6 +122,10 @@ std::string ServiceCore::Answer(const ServiceRequest& request) const {
     return BuildAnswer(request.product->code, exists, request.machineKey);
 }
 
+std::string ServiceCore::FailedAnswer(const ServiceRequest& request) {
+    return BuildAnswer(request.product->code, false, request.machineKey);
+}
+
 Session::Session(const ServiceCore& core, int64_t nowMs)
     : core_(core), readDeadline_(nowMs + core.Limits().readTimeoutMs), deadline_(readDeadline_) {}
 
@@ -134,7 +138,10 @@ void Session::Reply(std::string text, int64_t nowMs) {
 
 void Session::AnswerScan(const RequestScan& scan, int64_t nowMs) {
     if (scan.status == ScanStatus::Complete) {
-        Reply(core_.Answer(scan.request), nowMs);
+        request_ = scan.request;
+        received_.clear();
+        phase_ = Phase::Checking;
+        deadline_ = nowMs + core_.Limits().checkTimeoutMs;
     } else {
         Reply(std::string(kInvalidCommand), nowMs);
     }
@@ -199,6 +206,9 @@ void Session::OnTime(int64_t nowMs) {
                 }
             }
             return;
+        case Phase::Checking:
+            Reply(ServiceCore::FailedAnswer(request_), nowMs);
+            return;
         case Phase::Replying:  // a client that does not take a few dozen bytes is let go
         case Phase::Draining:
             phase_ = Phase::Done;
@@ -216,6 +226,10 @@ void Session::OnReplySent(int64_t nowMs) {
     }
     phase_ = Phase::Draining;
     deadline_ = nowMs + core_.Limits().drainMs;
+}
+
+void Session::OnChecked(std::string answer, int64_t nowMs) {
+    if (phase_ == Phase::Checking) Reply(std::move(answer), nowMs);
 }
 
 uint16_t ServicePortFromText(std::string_view text) {
@@ -262,6 +276,7 @@ std::string AnswerBytes(const ServiceCore& core, std::string_view bytes) {
     Session session(core, 0);
     session.OnArrival(bytes, 0);
     session.OnPeerClosed(0);
+    if (session.CurrentPhase() == Session::Phase::Checking) session.OnChecked(core.Answer(session.Request()), 0);
     return session.CurrentPhase() == Session::Phase::Replying ? session.Reply() : std::string();
 }
 

@@ -21,6 +21,11 @@
 //      incomplete when the read time-out ends the wait; a connection that sent nothing is closed.
 // After the answer the service closes its sending side and discards what still comes until the
 // client closes or `drainMs` passes, so the answer is never lost to a reset.
+//
+// The lookup behind a whole request (registry, then the data directory, perhaps on a share) may
+// take any time, so a session only asks for it (phase Checking) and the socket loop has it done
+// elsewhere. A lookup that has not come back within `checkTimeoutMs` is answered as a failed one:
+// the directory cannot be confirmed.
 #pragma once
 
 #include <cstdint>
@@ -57,6 +62,7 @@ struct ServiceLimits {
     int64_t readTimeoutMs = 10000;  // from accepting to a whole request, however it trickles in
     int64_t settleMs = 100;         // rule 4
     int64_t drainMs = 1000;         // after the answer
+    int64_t checkTimeoutMs = 3000;  // from a whole request to its lookup's result
 };
 
 class ServiceCore {
@@ -68,8 +74,11 @@ public:
 
     ServiceCore(DataDirectoryFn dataDirectory, FileExistsFn fileExists, ServiceLimits limits = {});
 
-    // The enciphered answer to a whole request. A lookup that fails counts as "not there".
+    // The enciphered answer to a whole request. A lookup that fails counts as "not there". Reads
+    // the registry and the file system: may block for as long as they do.
     std::string Answer(const ServiceRequest& request) const;
+    // The answer of a lookup that failed or took too long.
+    static std::string FailedAnswer(const ServiceRequest& request);
     const ServiceLimits& Limits() const { return limits_; }
 
 private:
@@ -83,6 +92,7 @@ class Session {
 public:
     enum class Phase {
         Reading,   // waiting for the request
+        Checking,  // Request() is to be looked up; then OnChecked, or OnTime gives up on it
         Replying,  // Reply() is to be sent; then OnReplySent
         Draining,  // answer sent, sending side to be shut; reading and discarding
         Done,      // to be closed
@@ -96,8 +106,12 @@ public:
     // Called when nowMs has reached Deadline().
     void OnTime(int64_t nowMs);
     void OnReplySent(int64_t nowMs);
+    // The lookup's answer, from ServiceCore::Answer. Ignored unless Checking.
+    void OnChecked(std::string answer, int64_t nowMs);
 
     Phase CurrentPhase() const { return phase_; }
+    // The whole request; valid while Checking.
+    const ServiceRequest& Request() const { return request_; }
     const std::string& Reply() const { return reply_; }
     // When OnTime is next due.
     int64_t Deadline() const { return deadline_; }
@@ -109,6 +123,7 @@ private:
     const ServiceCore& core_;
     Phase phase_ = Phase::Reading;
     std::string received_;
+    ServiceRequest request_;
     int arrivals_ = 0;
     bool settling_ = false;
     bool peerClosed_ = false;
@@ -125,8 +140,8 @@ uint16_t ReadServicePort(platform::Registry& registry);
 // product has none here.
 std::optional<std::string> ReadDataDirectory(platform::Registry& registry, const ProductRow& product);
 
-// A whole conversation in one go: the bytes as one arrival, then the client's half-close. What
-// the fuzzer and the tests use.
+// A whole conversation in one go: the bytes as one arrival, then the client's half-close, the
+// lookup done on the spot. What the fuzzer and the tests use.
 std::string AnswerBytes(const ServiceCore& core, std::string_view bytes);
 
 }  // namespace updexar::vek

@@ -5,11 +5,14 @@
 #include <windows.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <exception>
+#include <string>
 
 #include "platform/strings.h"
 #include "server/vek_service_core.h"
 #include "win32/vek_server.h"
+#include "win32/wide.h"
 #include "win32/win32_platform.h"
 
 namespace {
@@ -21,11 +24,36 @@ wchar_t kServiceName[] = L"VEKSvrReg";
 SERVICE_STATUS_HANDLE g_statusHandle = nullptr;
 std::atomic<bool> g_stop{false};
 
+std::string Environment(const wchar_t* name) {
+    wchar_t buffer[1024];
+    const DWORD length = GetEnvironmentVariableW(name, buffer, 1024);
+    return length > 0 && length < 1024 ? win32::Narrow(buffer, length) : std::string();
+}
+
+// For the tests only, which set both variables: every check in the folder UPDEXAR_VEK_SLOW_DIR
+// first waits UPDEXAR_VEK_SLOW_MS, as a data directory on a share that answers late would make
+// it wait. Wine cannot make a share slow (a UNC path there is a local folder, and an unreachable
+// one fails at once), so the delay is put where a slow share would be felt: in this program's
+// own check, under its own socket loop and check pool.
+struct SlowFolder {
+    std::string path;
+    DWORD ms = 0;
+};
+
+SlowFolder SlowFolderForTests() {
+    SlowFolder slow{Environment(L"UPDEXAR_VEK_SLOW_DIR"), 0};
+    const std::string ms = Environment(L"UPDEXAR_VEK_SLOW_MS");
+    if (!slow.path.empty() && !ms.empty()) slow.ms = static_cast<DWORD>(std::strtoul(ms.c_str(), nullptr, 10));
+    slow.path = StripTrailingBackslash(slow.path);
+    return slow;
+}
+
 vek::ServiceCore MakeCore() {
     platform::Platform& os = win32::Win32Platform();
     return vek::ServiceCore(
         [&os](const ProductRow& product) { return vek::ReadDataDirectory(*os.registry, product); },
-        [&os](const std::string& directory, const std::string& fileName) {
+        [&os, slow = SlowFolderForTests()](const std::string& directory, const std::string& fileName) {
+            if (slow.ms > 0 && EqualsNoCase(directory, slow.path)) Sleep(slow.ms);
             return os.files->FileExists(PathJoin(directory, fileName));
         });
 }

@@ -10,7 +10,6 @@ namespace updexar::win32 {
 
 namespace {
 
-constexpr size_t kReadBudget = 64 * 1024;
 constexpr int64_t kStopCheckMs = 250;
 
 bool SetNonBlocking(SOCKET s) {
@@ -18,28 +17,77 @@ bool SetNonBlocking(SOCKET s) {
     return ioctlsocket(s, FIONBIO, &on) == 0;
 }
 
+vek::IoResult FromWinsock(int n) {
+    if (n > 0) return {vek::IoResult::Moved, static_cast<size_t>(n)};
+    if (n == 0) return {vek::IoResult::End};
+    const int error = WSAGetLastError();
+    if (error == WSAEWOULDBLOCK) return {vek::IoResult::WouldBlock};
+    if (error == WSAEINTR) return {vek::IoResult::Interrupted};
+    return {vek::IoResult::Failed};
+}
+
 }  // namespace
 
 struct VekServer::Connection {
-    Connection(SOCKET sock, const vek::ServiceCore& core, int64_t now) : s(sock), session(core, now) {}
+    Connection(SOCKET sock, const vek::ServiceCore& core, uint64_t ticket, int64_t now)
+        : s(sock), vek(core, ticket, now) {}
     SOCKET s;
-    vek::Session session;
-    size_t sent = 0;
-    bool peerClosed = false;
-    bool failed = false;
+    vek::Connection vek;
 };
 
 VekServer::VekServer(const vek::ServiceCore& core, platform::Clock& clock, size_t maxConnections)
-    : core_(core), clock_(clock), max_(maxConnections) {
+    : core_(core), clock_(clock), max_(maxConnections), pool_(core) {
     WSADATA data;
     started_ = WSAStartup(MAKEWORD(2, 2), &data) == 0;
+    if (started_ && !MakeWakePair()) {
+        WSACleanup();
+        started_ = false;
+    }
+    mailbox_ = std::make_shared<vek::CheckMailbox>([s = wakeSend_] {
+        // One byte is enough; when the pair is full the loop is awake already.
+        send(s, "w", 1, 0);
+    });
 }
 
 VekServer::~VekServer() {
-    for (auto& entry : connections_) closesocket(entry.first);
+    mailbox_->Close();
+    for (auto& entry : connections_) closesocket(entry.second->s);
     connections_.clear();
     if (listener_ != INVALID_SOCKET) closesocket(listener_);
+    if (wakeSend_ != INVALID_SOCKET) closesocket(wakeSend_);
+    if (wakeReceive_ != INVALID_SOCKET) closesocket(wakeReceive_);
     if (started_) WSACleanup();
+}
+
+// Windows has no socketpair; a connection over loopback is the nearest thing WSAPoll can watch.
+bool VekServer::MakeWakePair() {
+    const SOCKET server = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    if (server == INVALID_SOCKET) return false;
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    int length = sizeof address;
+    bool made = bind(server, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 &&
+                listen(server, 1) == 0 && getsockname(server, reinterpret_cast<sockaddr*>(&address), &length) == 0;
+    if (made) {
+        wakeSend_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+        made = wakeSend_ != INVALID_SOCKET &&
+               connect(wakeSend_, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+    }
+    if (made) {
+        wakeReceive_ = accept(server, nullptr, nullptr);
+        made = wakeReceive_ != INVALID_SOCKET && SetNonBlocking(wakeReceive_) && SetNonBlocking(wakeSend_);
+    }
+    closesocket(server);
+    if (made) {
+        BOOL noDelay = TRUE;
+        setsockopt(wakeSend_, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&noDelay), sizeof noDelay);
+        return true;
+    }
+    if (wakeSend_ != INVALID_SOCKET) closesocket(wakeSend_);
+    if (wakeReceive_ != INVALID_SOCKET) closesocket(wakeReceive_);
+    wakeSend_ = wakeReceive_ = INVALID_SOCKET;
+    return false;
 }
 
 bool VekServer::Listen(uint16_t port, int& error) {
@@ -72,25 +120,22 @@ bool VekServer::Listen(uint16_t port, int& error) {
 
 void VekServer::Run(const std::atomic<bool>& stop) {
     std::vector<WSAPOLLFD> polled;
-    std::vector<SOCKET> order;
+    std::vector<uint64_t> order;
     while (!stop.load()) {
         int64_t now = clock_.MonotonicMs();
         int64_t wait = kStopCheckMs;
         polled.clear();
         order.clear();
-        WSAPOLLFD listen{};
-        listen.fd = listener_;
-        listen.events = POLLRDNORM;
-        polled.push_back(listen);
-        for (auto& [s, c] : connections_) {
-            wait = std::min(wait, std::max<int64_t>(0, c->session.Deadline() - now));
+        polled.push_back({listener_, POLLRDNORM, 0});
+        polled.push_back({wakeReceive_, POLLRDNORM, 0});
+        for (auto& [ticket, c] : connections_) {
+            wait = std::min(wait, std::max<int64_t>(0, c->vek.Deadline() - now));
             WSAPOLLFD p{};
-            p.fd = s;
-            p.events = 0;
-            if (!c->peerClosed) p.events |= POLLRDNORM;
-            if (c->session.CurrentPhase() == vek::Session::Phase::Replying) p.events |= POLLWRNORM;
+            p.fd = c->s;
+            if (c->vek.WantsRead()) p.events |= POLLRDNORM;
+            if (c->vek.WantsWrite()) p.events |= POLLWRNORM;
             polled.push_back(p);
-            order.push_back(s);
+            order.push_back(ticket);
         }
         const int ready = WSAPoll(polled.data(), static_cast<ULONG>(polled.size()), static_cast<INT>(wait));
         if (ready == SOCKET_ERROR) {
@@ -99,32 +144,44 @@ void VekServer::Run(const std::atomic<bool>& stop) {
             continue;
         }
         now = clock_.MonotonicMs();
-        for (size_t i = 1; i < polled.size(); ++i) {
-            const SOCKET s = order[i - 1];
-            auto it = connections_.find(s);
+        if (polled[1].revents & POLLRDNORM) TakeResults(now);
+        for (size_t i = 2; i < polled.size(); ++i) {
+            const uint64_t ticket = order[i - 2];
+            auto it = connections_.find(ticket);
             if (it == connections_.end()) continue;
             Connection& c = *it->second;
-            const SHORT got = polled[i].revents;
-            if (got & (POLLRDNORM | POLLHUP | POLLERR | POLLNVAL)) {
+            if (polled[i].revents & (POLLRDNORM | POLLHUP | POLLERR | POLLNVAL)) {
                 if (!Read(c, now)) {
-                    CloseConnection(s);
+                    CloseConnection(ticket);
                     continue;
                 }
             }
             Progress(c, now);
         }
         // Connections that were not ready may still have reached their deadline.
-        std::vector<SOCKET> due;
-        for (auto& [s, c] : connections_) {
-            if (c->session.Deadline() <= now) due.push_back(s);
+        std::vector<uint64_t> due;
+        for (auto& [ticket, c] : connections_) {
+            if (c->vek.Deadline() <= now) due.push_back(ticket);
         }
-        for (SOCKET s : due) {
-            auto it = connections_.find(s);
+        for (uint64_t ticket : due) {
+            auto it = connections_.find(ticket);
             if (it == connections_.end()) continue;
-            it->second->session.OnTime(now);
+            it->second->vek.OnTime(now);
             Progress(*it->second, now);
         }
         if (polled[0].revents & POLLRDNORM) Accept(now);
+    }
+}
+
+void VekServer::TakeResults(int64_t now) {
+    char drain[256];
+    while (recv(wakeReceive_, drain, sizeof drain, 0) > 0) {
+    }
+    for (auto& result : mailbox_->Take()) {
+        auto it = connections_.find(result.ticket);
+        if (it == connections_.end()) continue;  // the connection went meanwhile
+        it->second->vek.OnChecked(std::move(result.answer), now);
+        Progress(*it->second, now);
     }
 }
 
@@ -138,12 +195,13 @@ void VekServer::Accept(int64_t now) {
         }
         BOOL noDelay = TRUE;
         setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&noDelay), sizeof noDelay);
-        auto made = std::make_unique<Connection>(s, core_, now);
+        const uint64_t ticket = ++tickets_;
+        auto made = std::make_unique<Connection>(s, core_, ticket, now);
         Connection& c = *made;
-        connections_[s] = std::move(made);
+        connections_[ticket] = std::move(made);
         // The request often came with the connection.
         if (!Read(c, now)) {
-            CloseConnection(s);
+            CloseConnection(ticket);
             continue;
         }
         Progress(c, now);
@@ -151,60 +209,29 @@ void VekServer::Accept(int64_t now) {
 }
 
 bool VekServer::Read(Connection& c, int64_t now) {
-    if (c.peerClosed) return true;
-    char buffer[4096];
-    std::string arrival;
-    size_t total = 0;
-    bool eof = false;
-    while (total < kReadBudget) {
-        const int got = recv(c.s, buffer, sizeof buffer, 0);
-        if (got > 0) {
-            total += static_cast<size_t>(got);
-            if (c.session.CurrentPhase() == vek::Session::Phase::Reading && arrival.size() <= vek::kMaxRequestBytes)
-                arrival.append(buffer, static_cast<size_t>(got));
-            continue;
-        }
-        if (got == 0) {
-            eof = true;
-            break;
-        }
-        if (WSAGetLastError() == WSAEWOULDBLOCK) break;
-        return false;
-    }
-    if (!arrival.empty()) c.session.OnArrival(arrival, now);
-    if (eof) {
-        c.peerClosed = true;
-        c.session.OnPeerClosed(now);
-    }
-    return true;
+    const SOCKET s = c.s;
+    return c.vek.Read(
+        [s](char* buffer, size_t size) { return FromWinsock(recv(s, buffer, static_cast<int>(size), 0)); }, now);
 }
 
 void VekServer::Progress(Connection& c, int64_t now) {
-    using Phase = vek::Session::Phase;
-    if (c.session.CurrentPhase() == Phase::Replying) {
-        const std::string& reply = c.session.Reply();
-        while (c.sent < reply.size()) {
-            const int put = send(c.s, reply.data() + c.sent, static_cast<int>(reply.size() - c.sent), 0);
-            if (put > 0) {
-                c.sent += static_cast<size_t>(put);
-            } else if (WSAGetLastError() == WSAEWOULDBLOCK) {
-                break;
-            } else {
-                CloseConnection(c.s);
-                return;
-            }
-        }
-        if (c.sent == reply.size()) {
-            shutdown(c.s, SD_SEND);
-            c.session.OnReplySent(now);
-        }
+    const SOCKET s = c.s;
+    if (!c.vek.Write([s](const char* data,
+                         size_t size) { return FromWinsock(send(s, data, static_cast<int>(size), 0)); },
+                     [s] { shutdown(s, SD_SEND); }, now) ||
+        c.vek.Finished()) {
+        CloseConnection(c.vek.Ticket());
+        return;
     }
-    if (c.session.CurrentPhase() == Phase::Done) CloseConnection(c.s);
+    c.vek.SyncCheck(pool_, mailbox_);
 }
 
-void VekServer::CloseConnection(SOCKET s) {
-    closesocket(s);
-    connections_.erase(s);
+void VekServer::CloseConnection(uint64_t ticket) {
+    auto it = connections_.find(ticket);
+    if (it == connections_.end()) return;
+    it->second->vek.Abandon(pool_, mailbox_.get());
+    closesocket(it->second->s);
+    connections_.erase(it);
 }
 
 }  // namespace updexar::win32

@@ -4,6 +4,8 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -44,6 +46,11 @@ const std::string kKey30 = MachineKeyFromSeed("2147483648");
 
 std::string RawRequest(const std::string& plain, const std::string& key) { return Cipher(plain, key) + Cipher(key, ""); }
 
+// The lookup done on the spot, where the hosts hand it to the check pool.
+void LookUp(Session& session, const ServiceCore& core, int64_t now) {
+    if (session.CurrentPhase() == Phase::Checking) session.OnChecked(core.Answer(session.Request()), now);
+}
+
 TEST(VekService, ProductLookupsByLetterKeyAndCode) {
     std::string letters;
     for (const auto& row : ProductTable()) letters += row.letter;
@@ -63,7 +70,11 @@ TEST(VekService, AnswersAWholeRequestAtOnce) {
     FakeServer server;
     for (const std::string& key : {kKey24, kKey30, MachineKeyFromSeed("7")}) {
         Session session(server.core, 0);
+        const size_t asked = server.asked.size();
         session.OnArrival(BuildRequest("T1234", "GLV", key), 0);
+        ASSERT_EQ(session.CurrentPhase(), Phase::Checking) << key;
+        EXPECT_EQ(server.asked.size(), asked);  // the lookup is the host's to run, off its loop
+        LookUp(session, server.core, 0);
         ASSERT_EQ(session.CurrentPhase(), Phase::Replying) << key;
         EXPECT_EQ(ParseAnswer(session.Reply(), key, "GLV"), "EXIST");
         session.OnReplySent(0);
@@ -89,7 +100,7 @@ TEST(VekService, SplitRequestIsUnderstoodWhereverItIsCut) {
             Session session(server.core, 0);
             session.OnArrival(request.substr(0, cut), 0);
             // The first piece alone may look whole only when it is cut between key pieces.
-            if (session.CurrentPhase() == Phase::Replying) {
+            if (session.CurrentPhase() == Phase::Checking) {
                 EXPECT_GT(cut, 20u);
                 EXPECT_EQ((cut - 20) % 3, 0u);
                 continue;
@@ -103,6 +114,7 @@ TEST(VekService, SplitRequestIsUnderstoodWhereverItIsCut) {
                 EXPECT_EQ(session.CurrentPhase(), Phase::Reading) << cut;
                 session.OnTime(150);
             }
+            LookUp(session, server.core, 150);
             ASSERT_EQ(session.CurrentPhase(), Phase::Replying) << cut;
             EXPECT_EQ(ParseAnswer(session.Reply(), key, "GLV"), "EXIST") << cut;
         }
@@ -121,6 +133,7 @@ TEST(VekService, ByteByByteAndHalfClose) {
     }
     EXPECT_EQ(trickle.CurrentPhase(), Phase::Reading);
     trickle.OnTime(trickle.Deadline());
+    LookUp(trickle, server.core, trickle.Deadline());
     ASSERT_EQ(trickle.CurrentPhase(), Phase::Replying);
     EXPECT_EQ(ParseAnswer(trickle.Reply(), kKey24, "GLV"), "EXIST");
 
@@ -129,6 +142,7 @@ TEST(VekService, ByteByByteAndHalfClose) {
     halfClosed.OnArrival(request.substr(0, 30), 0);
     halfClosed.OnArrival(request.substr(30), 1);
     halfClosed.OnPeerClosed(2);
+    LookUp(halfClosed, server.core, 2);
     ASSERT_EQ(halfClosed.CurrentPhase(), Phase::Replying);
     EXPECT_EQ(ParseAnswer(halfClosed.Reply(), kKey24, "GLV"), "EXIST");
     // Once the answer is out there is nothing to wait for.
@@ -209,6 +223,18 @@ TEST(VekService, TimeOutsBoundEveryConnection) {
     Session idle(server.core, 0);
     idle.OnTime(10000);
     EXPECT_EQ(idle.CurrentPhase(), Phase::Done);
+
+    // A lookup that does not come back in time answers as a failed one, however the file
+    // stands; its late result changes nothing.
+    Session hung(server.core, 0);
+    hung.OnArrival(request, 0);
+    ASSERT_EQ(hung.CurrentPhase(), Phase::Checking);
+    EXPECT_EQ(hung.Deadline(), 3000);
+    hung.OnTime(3000);
+    ASSERT_EQ(hung.CurrentPhase(), Phase::Replying);
+    EXPECT_EQ(ParseAnswer(hung.Reply(), kKey24, "GLV"), "NOTEXIST");
+    hung.OnChecked(BuildAnswer("GLV", true, kKey24), 3001);
+    EXPECT_EQ(ParseAnswer(hung.Reply(), kKey24, "GLV"), "NOTEXIST");
 }
 
 // Just enough registry for the service's two settings.
@@ -322,15 +348,127 @@ TEST(VekNativeHost, AnswersOverLoopback) {
     ASSERT_TRUE(posix::ExchangeOnce(port, {std::string(200, 'A')}, 0, true, 3000, answer));
     EXPECT_EQ(answer, kInvalidCommand);
 
-    const posix::LoadResult load = posix::RunLoad(port, 16, 300, request, BuildAnswer("GLV", true, kKey24));
-    EXPECT_GT(load.checks, 100u);
-    EXPECT_EQ(load.failures, 0u);
+    // Clients at once, on both workers.
+    std::vector<std::thread> clients;
+    std::atomic<int> right{0};
+    for (int i = 0; i < 8; ++i) {
+        clients.emplace_back([&] {
+            for (int j = 0; j < 10; ++j) {
+                std::string got;
+                if (posix::ExchangeOnce(port, {request}, 0, false, 3000, got) && ParseAnswer(got, kKey24, "GLV") == "EXIST")
+                    ++right;
+            }
+        });
+    }
+    for (auto& t : clients) t.join();
+    EXPECT_EQ(right.load(), 80);
 
     // The silent ones are cut off by the read time-out, not kept for ever.
     for (int i = 0; i < 100 && idle.ClosedByPeer() < 50; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(30));
     EXPECT_EQ(idle.ClosedByPeer(), 50u);
     EXPECT_EQ(host.OpenConnections(), 0u);
     host.Stop();
+    std::filesystem::remove_all(dir);
+}
+
+// A data directory whose lookups hang until the test lets them go, as on a share that does not
+// answer.
+struct HangingShare {
+    std::mutex mutex;
+    std::condition_variable changed;
+    int entered = 0;
+    bool released = false;
+
+    void Enter() {
+        std::unique_lock<std::mutex> lock(mutex);
+        ++entered;
+        changed.notify_all();
+        changed.wait(lock, [&] { return released; });
+    }
+    void WaitForEntered(int count) {
+        std::unique_lock<std::mutex> lock(mutex);
+        changed.wait(lock, [&] { return entered >= count; });
+    }
+    void Release() {
+        std::lock_guard<std::mutex> lock(mutex);
+        released = true;
+        changed.notify_all();
+    }
+};
+
+// A request sent from a thread of its own; its answer is looked at later.
+struct PendingCheck {
+    std::string answer;
+    std::atomic<bool> done{false};
+    std::thread thread;
+    PendingCheck(uint16_t port, const std::string& request) {
+        thread = std::thread([this, port, request] {
+            posix::ExchangeOnce(port, {request}, 0, false, 60000, answer);
+            done = true;
+        });
+    }
+    std::string Wait() {
+        if (thread.joinable()) thread.join();
+        return answer;
+    }
+    ~PendingCheck() { Wait(); }
+};
+
+// Lookups of Tarsel's folder hang; Galvano's are answered meanwhile, by every worker of the
+// host; and a lookup that hangs past the check time answers as a failed one while it still hangs.
+TEST(VekNativeHost, AHangingDataDirectoryHoldsNoOtherCheck) {
+    const auto dir = std::filesystem::temp_directory_path() / ("vek_hang_test_" + std::to_string(::getpid()));
+    for (const char* product : {"Galvano", "Tarsel"}) {
+        std::filesystem::create_directories(dir / product);
+        std::ofstream(dir / product / "T1234.txt") << "Test\r\n";
+    }
+    HangingShare share;
+    auto makeCore = [&](int64_t checkTimeoutMs) {
+        return ServiceCore(
+            [&](const ProductRow& p) -> std::optional<std::string> { return (dir / std::string(p.key)).string(); },
+            [&](const std::string& d, const std::string& name) {
+                if (d.find("Tarsel") != std::string::npos) share.Enter();
+                return std::filesystem::exists(std::filesystem::path(d) / name);
+            },
+            ServiceLimits{10000, 50, 500, checkTimeoutMs});
+    };
+    posix::NativeHostOptions options;
+    options.address = "127.0.0.1";
+    options.port = 0;
+    options.threads = 2;
+    const std::string slowRequest = BuildRequest("T1234", "TRS", kKey24);
+    const std::string fastRequest = BuildRequest("T1234", "GLV", kKey24);
+    std::string error;
+    {
+        const ServiceCore core = makeCore(60000);
+        posix::NativeHost host(core, options);
+        ASSERT_TRUE(host.Start(error)) << error;
+        // More hanging checks than one product may have under way.
+        std::vector<std::unique_ptr<PendingCheck>> slow;
+        for (int i = 0; i < 8; ++i) slow.push_back(std::make_unique<PendingCheck>(host.Port(), slowRequest));
+        share.WaitForEntered(1);
+        for (int i = 0; i < 6; ++i) {
+            std::string answer;
+            ASSERT_TRUE(posix::ExchangeOnce(host.Port(), {fastRequest}, 0, false, 60000, answer));
+            EXPECT_EQ(ParseAnswer(answer, kKey24, "GLV"), "EXIST");
+        }
+        for (const auto& check : slow) EXPECT_FALSE(check->done);
+        share.Release();
+        for (const auto& check : slow) EXPECT_EQ(ParseAnswer(check->Wait(), kKey24, "TRS"), "EXIST");
+        host.Stop();
+    }
+    {
+        share.released = false;
+        const ServiceCore core = makeCore(100);
+        posix::NativeHost host(core, options);
+        ASSERT_TRUE(host.Start(error)) << error;
+        // Answered while the lookup still hangs: the share is let go only afterwards.
+        std::string answer;
+        ASSERT_TRUE(posix::ExchangeOnce(host.Port(), {slowRequest}, 0, false, 60000, answer));
+        EXPECT_EQ(ParseAnswer(answer, kKey24, "TRS"), "NOTEXIST");
+        share.Release();
+        host.Stop();
+    }
     std::filesystem::remove_all(dir);
 }
 

@@ -1,15 +1,19 @@
 // vek_check_client.exe HOST PORT CODE TOKEN [SPLIT_MS [IDLE]]
+// vek_check_client.exe HOST PORT CODE TOKEN --meanwhile CODE TOKEN [CODE TOKEN]...
 // One data-directory check against a VEK service, as the client window makes it: the machine key
 // from this computer's drives, the request for TOKEN and product CODE, one connection. Prints
 // "state: <EXIST|NOTEXIST|NOUPD|-1|>" and, for an answer that is not enciphered, "raw: <answer>".
 // With SPLIT_MS (-1: none) the request goes out in two pieces that far apart; with IDLE, that many
-// other connections are opened first and say nothing while the check runs. Exit code 0 when an
-// answer came.
+// other connections are opened first and say nothing while the check runs. With --meanwhile, the
+// other checks are made one after the other once the first request is out, and each prints
+// "meanwhile CODE TOKEN: <state>, first <waiting|answered>": whether the first had its answer
+// by the time this one had. Exit code 0 when an answer came.
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -18,17 +22,55 @@
 
 using namespace updexar;
 
+namespace {
+
+SOCKET Connect(const addrinfo& to) {
+    const SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    DWORD timeout = 15000;
+    setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout), sizeof timeout);
+    if (connect(s, to.ai_addr, static_cast<int>(to.ai_addrlen)) != 0) {
+        std::printf("error: connect %d\n", WSAGetLastError());
+        std::exit(5);
+    }
+    return s;
+}
+
+// Everything until the service closes.
+std::string ReadAnswer(SOCKET s) {
+    std::string answer;
+    char buffer[512];
+    for (;;) {
+        const int got = recv(s, buffer, sizeof buffer, 0);
+        if (got <= 0) break;
+        answer.append(buffer, static_cast<size_t>(got));
+    }
+    closesocket(s);
+    return answer;
+}
+
+// Whether anything (an answer or the close) has come on the socket, without waiting.
+bool Answered(SOCKET s) {
+    fd_set readable;
+    FD_ZERO(&readable);
+    FD_SET(s, &readable);
+    timeval now{0, 0};
+    return select(0, &readable, nullptr, nullptr, &now) > 0;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
     if (argc < 5) {
-        std::printf("usage: vek_check_client HOST PORT CODE TOKEN [SPLIT_MS [IDLE]]\n");
+        std::printf("usage: vek_check_client HOST PORT CODE TOKEN [SPLIT_MS [IDLE] | --meanwhile CODE TOKEN...]\n");
         return 2;
     }
     const std::string host = argv[1];
     const std::string port = argv[2];
     const std::string code = argv[3];
     const std::string token = argv[4];
-    const int splitMs = argc > 5 ? std::atoi(argv[5]) : -1;
-    const int idleCount = argc > 6 ? std::atoi(argv[6]) : 0;
+    const bool meanwhile = argc > 5 && std::strcmp(argv[5], "--meanwhile") == 0;
+    const int splitMs = argc > 5 && !meanwhile ? std::atoi(argv[5]) : -1;
+    const int idleCount = argc > 6 && !meanwhile ? std::atoi(argv[6]) : 0;
 
     platform::Platform& os = win32::Win32Platform();
     const std::string key = vek::MachineKey(os.files->Drives());
@@ -54,14 +96,7 @@ int main(int argc, char** argv) {
         idle.push_back(quiet);
     }
     if (idleCount > 0) std::printf("idle connections: %u\n", static_cast<unsigned>(idle.size()));
-    const SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    DWORD timeout = 15000;
-    setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout), sizeof timeout);
-    if (connect(s, found->ai_addr, static_cast<int>(found->ai_addrlen)) != 0) {
-        std::printf("error: connect %d\n", WSAGetLastError());
-        return 5;
-    }
-    freeaddrinfo(found);
+    const SOCKET s = Connect(*found);
     if (splitMs >= 0) {
         send(s, request.data(), 9, 0);
         Sleep(static_cast<DWORD>(splitMs));
@@ -69,14 +104,17 @@ int main(int argc, char** argv) {
     } else {
         send(s, request.data(), static_cast<int>(request.size()), 0);
     }
-    std::string answer;
-    char buffer[512];
-    for (;;) {
-        const int got = recv(s, buffer, sizeof buffer, 0);
-        if (got <= 0) break;
-        answer.append(buffer, static_cast<size_t>(got));
+    for (int i = 6; meanwhile && i + 1 < argc; i += 2) {
+        const SOCKET other = Connect(*found);
+        const std::string otherRequest = vek::BuildRequest(argv[i + 1], argv[i], key);
+        send(other, otherRequest.data(), static_cast<int>(otherRequest.size()), 0);
+        const std::string state = vek::ParseAnswer(ReadAnswer(other), key, argv[i]);
+        std::printf("meanwhile %s %s: %s, first %s\n", argv[i], argv[i + 1], state.c_str(),
+                    Answered(s) ? "answered" : "waiting");
+        std::fflush(stdout);
     }
-    closesocket(s);
+    const std::string answer = ReadAnswer(s);
+    freeaddrinfo(found);
     for (SOCKET quiet : idle) closesocket(quiet);
     WSACleanup();
     std::printf("key length: %u\n", static_cast<unsigned>(key.size()));

@@ -3,7 +3,8 @@
 # The VEK service installed the way the update run installs it, in the prefix named by
 # UPDEXAR_WINE_PREFIX: the program in the system folder the 32-bit program really sees, the
 # service created for that path and started, checked over TCP by a Windows client, stopped.
-# Then the same program started directly, as the update run starts it when the service exists.
+# Then the same program started directly, as the update run starts it when the service exists,
+# with one product's data directory answering late: the other products' checks go on meanwhile.
 set -u
 . "${UPDEXAR_WINE_HARNESS:-$(dirname "$0")/harness}/harness.sh"
 [ $# -eq 3 ] || hx_fail "usage: vek_service_wine.sh VEKSvrReg.exe vek_check_client.exe vek_service_ctl.exe"
@@ -12,11 +13,12 @@ service_exe="$1" client_exe="$2" ctl_exe="$3"
 
 hx_use_prefix "$UPDEXAR_WINE_PREFIX"
 kind="$(hx_prefix_kind)"
-# The two kinds of prefix may run side by side on this one host, so each has its own port.
+# The two kinds of prefix may run side by side on this one host, and so may other runs.
+port="$(hx_free_port)"
 if [ "$kind" = wow64 ]; then
-  sysdir='C:\windows\syswow64'; port=7272; regview=/reg:32
+  sysdir='C:\windows\syswow64'; regview=/reg:32
 else
-  sysdir='C:\windows\system32'; port=7171; regview=
+  sysdir='C:\windows\system32'; regview=
 fi
 hx_log "VEK service in a $kind prefix: $sysdir, port $port"
 
@@ -39,15 +41,19 @@ hx_run 60 "$work/cleanup.txt" 'C:\vektest\vek_service_ctl.exe' delete >/dev/null
 hx_copy_in "$service_exe" "$sysdir"
 hx_copy_in "$client_exe" 'C:\vektest'
 hx_copy_in "$ctl_exe" 'C:\vektest'
-data="$(hx_unix_path 'C:\VekData\Galvano')"
-rm -rf "$data"; mkdir -p "$data"
-printf 'Test\r\n' > "$data/T1234.txt"
+for product in Galvano Tarsel; do
+  data="$(hx_unix_path "C:\\VekData\\$product")"
+  rm -rf "$data"; mkdir -p "$data"
+  printf 'Test\r\n' > "$data/T1234.txt"
+done
 
 # Settings in the registry view of a 32-bit program, which is where the utility writes them.
 timeout 60 wine reg add 'HKLM\Software\VEKInfo' /v SvrPort /t REG_SZ /d "$port" /f $regview >/dev/null 2>&1 \
   || hx_fail "could not seed SvrPort"
-timeout 60 wine reg add 'HKLM\Software\VEKInfo\Galvano' /v AppPath /t REG_SZ /d 'C:\VekData\Galvano\' /f $regview \
-  >/dev/null 2>&1 || hx_fail "could not seed AppPath"
+for product in Galvano Tarsel; do
+  timeout 60 wine reg add "HKLM\\Software\\VEKInfo\\$product" /v AppPath /t REG_SZ /d "C:\\VekData\\$product\\" /f \
+    $regview >/dev/null 2>&1 || hx_fail "could not seed AppPath of $product"
+done
 
 # Installed and started as a service.
 ctl install "$sysdir\\VEKSvrReg.exe"
@@ -93,20 +99,29 @@ for i in $(seq 1 50); do
 done
 check "no VEKSvrReg.exe process left" "processes: 0" "$work/ctl-processes.txt"
 
-# Started directly, as a plain process, it serves the same way.
-hx_start "$sysdir\\VEKSvrReg.exe"
+# Started directly, as a plain process, it serves the same way. Tarsel's checks are made to take
+# 5 s, as on a share that answers late (see SlowFolderForTests in the service's main).
+UPDEXAR_VEK_SLOW_DIR='C:\VekData\Tarsel' UPDEXAR_VEK_SLOW_MS=5000 hx_start "$sysdir\\VEKSvrReg.exe"
 for i in $(seq 1 50); do
   client direct GLV T1234
   grep -qxF "state: EXIST" "$work/client-direct.txt" && break
   sleep 0.2
 done
 check "started directly" "state: EXIST" "$work/client-direct.txt"
+# While Tarsel's check hangs, Galvano's are answered as usual; Tarsel's own is given up after the
+# service's check time, shorter than the 5 s, and answers as a failed check though the file is there.
+client stall TRS T1234 --meanwhile GLV T1234 GLV T9999
+check "a file found while another check hangs" "meanwhile GLV T1234: EXIST, first waiting" "$work/client-stall.txt"
+check "a file missed while another check hangs" "meanwhile GLV T9999: NOTEXIST, first waiting" "$work/client-stall.txt"
+check "a check that hangs too long fails" "state: NOTEXIST" "$work/client-stall.txt"
 timeout 30 wine taskkill /f /im VEKSvrReg.exe >/dev/null 2>&1 || true
 
 # The prefix is shared with other tests: leave it as it was found.
 ctl delete
 timeout 60 wine reg delete 'HKLM\Software\VEKInfo' /v SvrPort /f $regview >/dev/null 2>&1 || true
-timeout 60 wine reg delete 'HKLM\Software\VEKInfo\Galvano' /v AppPath /f $regview >/dev/null 2>&1 || true
+for product in Galvano Tarsel; do
+  timeout 60 wine reg delete "HKLM\\Software\\VEKInfo\\$product" /v AppPath /f $regview >/dev/null 2>&1 || true
+done
 hx_stop_prefix
 rm -f "$(hx_unix_path "$sysdir")/VEKSvrReg.exe"
 rm -rf "$(hx_unix_path 'C:\VekData')" "$(hx_unix_path 'C:\vektest')"

@@ -275,6 +275,16 @@ hx_wait_window() {
   return 1
 }
 
+# --- network ------------------------------------------------------------------------------------
+
+# hx_free_port: a TCP port that nothing listens on now, as the kernel hands one out for port 0.
+# Picked at run time like the display numbers, so tests and runs side by side never meet on a
+# fixed number. Wine's sockets are the host's, so the port is free for Windows programs too.
+hx_free_port() {
+  python3 -c 'import socket; s = socket.socket(); s.bind(("", 0)); print(s.getsockname()[1]); s.close()' \
+    || hx_fail "no free TCP port"
+}
+
 # --- programs -----------------------------------------------------------------------------------
 
 # hx_run SECONDS OUTFILE PROGRAM [ARGS...]: runs a Windows program (a Windows path or a Unix
