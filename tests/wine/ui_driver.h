@@ -42,8 +42,6 @@ std::string ClassOf(HWND window);
 
 // BM_CLICK, posted: the program's thread presses the button when it next looks at its messages.
 void Click(HWND button);
-// A left mouse click in the middle of the window, as button messages.
-void ClickMouse(HWND window);
 // Each character as WM_CHAR to the window.
 void TypeText(HWND target, const std::string& text);
 // WM_KEYDOWN/WM_KEYUP posted to the window (WM_SYSKEYDOWN with Alt in shift: 4).
