@@ -222,17 +222,15 @@ std::string Text(int row, int col) {
     return OnUi<std::string>([row, col] { return g_form->vs.TextMatrix(row, col); });
 }
 
+// The script waits for a picture that has stopped changing, so no pause for painting here.
 void Shot(const std::string& name) {
-    Sleep(400);  // let it paint
-    const char* size = std::getenv("UPDEXAR_SCREEN_SIZE");
-    if (!drv::RequestScreenshot(name)) std::printf("     nobody took the screenshot %s (%s)\n", name.c_str(), size ? size : "?");
+    if (!drv::RequestScreenshot(name)) std::printf("     nobody took the screenshot %s\n", name.c_str());
 }
 
 void Play(HWND top) {
     HWND grid = drv::FindChild(top, "UpdexarGrid");
     Check(grid != nullptr, "the grid has a window of its own");
     if (!grid) return;
-    Sleep(300);
 
     // The layout: header, hidden column, taller rows for results of several lines.
     Check(OnUi<bool>([] {
@@ -294,8 +292,8 @@ void Play(HWND top) {
 
     // An unselected row refuses its user name.
     ClickCell(grid, 7, 3);
+    // The click that made the cell current also asked for the edit: nothing more to wait for.
     Check(Eventually([] { return g_form->vs.Row() == 7 && g_form->vs.Col() == 3; }), "row 7's user name is current");
-    Sleep(200);
     Check(Editor(grid) == nullptr && !OnUi<bool>([] { return g_form->vs.Editing(); }),
           "but its edit is refused: neither box of row 7 is ticked");
 
