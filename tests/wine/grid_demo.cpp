@@ -297,21 +297,9 @@ void Play(HWND top) {
     Check(Editor(grid) == nullptr && !OnUi<bool>([] { return g_form->vs.Editing(); }),
           "but its edit is refused: neither box of row 7 is ticked");
 
-    // Keys move the current cell, over the hidden column, and keep it in view.
+    // Keys reach the grid's model (where each key leads is grid_test.cpp's business).
     drv::PressKey(grid, VK_END);
     Check(Eventually([] { return g_form->vs.Col() == 6; }), "End goes to Status, the last shown column");
-    drv::PressKey(grid, VK_LEFT);
-    Check(Eventually([] { return g_form->vs.Col() == 4; }), "Left from Status skips the hidden column");
-    drv::PressKey(grid, VK_HOME);
-    Check(Eventually([] { return g_form->vs.Col() == 0; }), "Home goes to the first column");
-    for (int i = 0; i < 3; ++i) drv::PressKey(grid, VK_NEXT);
-    Check(Eventually([] {
-              VSFlexGrid& vs = g_form->vs;
-              return vs.Row() == 30 && vs.BottomRow() == 30 && vs.TopRow() == vs.MaxTopRow();
-          }),
-          "Page Down reaches the last row and scrolls it into view (" + Describe() + ")");
-    drv::PressKey(grid, VK_UP);
-    Check(Eventually([] { return g_form->vs.Row() == 29; }), "Up moves one row");
 
     // Scroll bar, wheel.
     int before = OnUi<int>([] { return g_form->scrolls; });
@@ -322,9 +310,7 @@ void Play(HWND top) {
     PostMessageW(grid, WM_VSCROLL, SB_LINEDOWN, 0);
     Check(Eventually([] { return g_form->vs.TopRow() == 5 && g_form->lastScroll == "4,0->5,0"; }),
           "a line down scrolls one row and says so");
-    PostMessageW(grid, WM_VSCROLL, SB_BOTTOM, 0);
-    Check(Eventually([] { return g_form->vs.BottomRow() == 30; }), "the scroll bar's bottom shows the last row");
-    Check(OnUi<int>([] { return g_form->scrolls; }) - before >= 4, "every scroll raised AfterScroll");
+    Check(OnUi<int>([] { return g_form->scrolls; }) - before >= 3, "every scroll raised AfterScroll");
 
     // Scrolling while editing commits the edit.
     PostMessageW(grid, WM_VSCROLL, SB_TOP, 0);
