@@ -92,7 +92,9 @@ TEST_F(FileSystemWine, TextFilesAreAnsiOnDisk) {
     auto writer = files_.OpenTextWriter(file);
     writer->WriteLine("Gr\xC3\xBC\xC3\x9F" "e \xE2\x82\xAC");  // "Grüße €"
     writer->Close();
-    if (GetACP() == 1252) EXPECT_EQ(Bytes("Gr\xFC\xDF" "e \x80\r\n"), files_.ReadAllBytes(file));
+    if (GetACP() == 1252) {
+        EXPECT_EQ(Bytes("Gr\xFC\xDF" "e \x80\r\n"), files_.ReadAllBytes(file));
+    }
 
     // A character the code page lacks is written as "?".
     if (GetACP() == 1252) {
