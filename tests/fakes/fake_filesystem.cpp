@@ -48,7 +48,6 @@ struct FakeFileSystem::Root {
 // `node` is null when the thing itself is missing.
 struct FakeFileSystem::Lookup {
     bool invalid = false;
-    bool notReady = false;
     bool isRoot = false;
     bool trailing = false;
     Root* root = nullptr;
@@ -62,7 +61,6 @@ struct FakeFileSystem::Lookup {
     std::shared_ptr<Node> Folder() const { return node && node->folder ? node : nullptr; }
     void Guard() const {
         if (invalid) throw RuntimeError(ErrBadFileNameOrNumber);
-        if (notReady) throw RuntimeError(ErrDiskNotReady);
     }
     // The error for a missing file: its folder missing too is "Path not found".
     [[noreturn]] void ThrowMissing() const {
@@ -236,10 +234,6 @@ FakeFileSystem::Lookup FakeFileSystem::Find(const std::string& path) {
     for (auto& root : roots_)
         if (root->key == rootKey) r.root = root.get();
     if (!r.root) return r;
-    if (!r.root->share && !r.root->drive.ready) {
-        r.notReady = true;
-        return r;
-    }
     if (parts.empty()) {
         r.isRoot = true;
         r.node = r.root->node;
@@ -348,7 +342,6 @@ void FakeFileSystem::CopyFolder(const std::string& source, const std::string& ta
 
 void FakeFileSystem::DeleteFile(const std::string& path, bool force) {
     const Lookup l = Find(path);
-    if (l.notReady) throw RuntimeError(ErrDiskNotReady);
     const auto file = l.File();
     if (!file) throw RuntimeError(ErrFileNotFound);
     if ((file->attributes & AttrReadOnly) && !force) throw RuntimeError(ErrPermissionDenied);
@@ -374,7 +367,6 @@ void FakeFileSystem::RemoveTree(Node& parent, const std::string& key, bool force
 
 void FakeFileSystem::DeleteFolder(const std::string& path, bool force) {
     const Lookup l = Find(path);
-    if (l.notReady) throw RuntimeError(ErrDiskNotReady);
     const auto folder = l.Folder();
     if (!folder) throw RuntimeError(ErrPathNotFound);
     if (l.isRoot) throw RuntimeError(ErrPermissionDenied);
