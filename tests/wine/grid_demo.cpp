@@ -310,7 +310,7 @@ void Play(HWND top) {
     PostMessageW(grid, WM_VSCROLL, SB_LINEDOWN, 0);
     Check(Eventually([] { return g_form->vs.TopRow() == 5 && g_form->lastScroll == "4,0->5,0"; }),
           "a line down scrolls one row and says so");
-    Check(OnUi<int>([] { return g_form->scrolls; }) - before >= 3, "every scroll raised AfterScroll");
+    Check(OnUi<int>([] { return g_form->scrolls; }) - before == 2, "the wheel and the line down each raised AfterScroll once");
 
     // Scrolling while editing commits the edit.
     PostMessageW(grid, WM_VSCROLL, SB_TOP, 0);
@@ -376,7 +376,9 @@ int main() {
     bool appeared = !driven;
     std::thread user;
     if (driven) {
-        user = std::thread([&] {
+        const DWORD ui = GetCurrentThreadId();
+        user = std::thread([&, ui] {
+            drv::UseDesktopOf(ui);
             HWND top = drv::FindTopWindow(kCaption, 30000);
             appeared = top != nullptr;
             try {

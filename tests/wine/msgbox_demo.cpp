@@ -48,7 +48,9 @@ int main(int argc, char** argv) {
     bool appeared = !driven;
     std::thread user;
     if (driven) {
-        user = std::thread([&] {
+        const DWORD ui = GetCurrentThreadId();
+        user = std::thread([&, ui] {
+            drv::UseDesktopOf(ui);
             HWND top = drv::FindTopWindow(kTitle, 30000);
             if (!top) {
                 // Out of the way, so the program ends and says why.

@@ -48,6 +48,10 @@ LPARAM KeyData(int vk, bool up, bool alt) {
 
 }  // namespace
 
+void UseDesktopOf(DWORD threadId) {
+    if (HDESK desktop = GetThreadDesktop(threadId)) SetThreadDesktop(desktop);
+}
+
 bool WaitFor(const std::function<bool()>& cond, int timeoutMs) {
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     for (;;) {

@@ -22,6 +22,11 @@ struct WindowInfo {
     LONG style = 0;
 };
 
+// Puts the calling thread in the desktop of another thread of this process. Wine starts new
+// threads in the default desktop, not in the virtual desktop the program was started in, and a
+// thread finds only the windows of its own desktop.
+void UseDesktopOf(DWORD threadId);
+
 // Polls cond every few milliseconds until it holds; false when the time ran out.
 bool WaitFor(const std::function<bool()>& cond, int timeoutMs);
 
