@@ -2,8 +2,9 @@
 # Shows the utility running: builds the 32-bit programs, makes a 32-bit Windows prefix with a
 # Galvano installation in it (registry values, C:\Apps\Galvano, a data directory on
 # \\SERVER\share, an update package in C:\Updates\GalvanoUpd), starts UpdateG.exe from the
-# package as a user would, and takes a screenshot to build/demo/updexar.png. The window opens on
-# your own desktop when there is one (DISPLAY set, not in CI); otherwise on a virtual screen.
+# package as a user would, and takes a screenshot to build/demo/updexar.png. The program runs in
+# Wine's virtual desktop, so the picture shows the window with its caption and frame; the desktop
+# opens on your own screen when there is one (DISPLAY set, not in CI), otherwise on a virtual one.
 set -u
 cd "$(dirname "$0")/.." || exit 1
 root="$(pwd)"
@@ -15,10 +16,11 @@ bash .ci/install-deps || { echo "demo: the tools are missing; run this as root" 
 . tests/wine/harness/harness.sh
 
 echo "demo: building the 32-bit programs"
-{ cmake --preset win32 >/dev/null && cmake --build --preset win32 -j2 --target UpdateG; } \
+{ cmake --preset win32 >/dev/null && cmake --build --preset win32 -j2 --target UpdateG ui_probe; } \
   || hx_fail "the build failed"
 exe="$root/build/win32/src/win32/UpdateG.exe"
-[ -f "$exe" ] || hx_fail "no UpdateG.exe after the build"
+probe="$root/build/win32/tests/wine/ui_probe.exe"
+[ -f "$exe" ] && [ -f "$probe" ] || hx_fail "no UpdateG.exe or ui_probe.exe after the build"
 
 mkdir -p "$demo"
 rm -f "$demo/updexar.png"
@@ -77,13 +79,14 @@ if [ -n "$user_display" ] && [ "${CI:-}" != true ] && xdpyinfo -display "$user_d
   on_desktop=1
 fi
 hx_xvfb_start
+hx_desktop_start demo 1024x768 "$probe"
 
 caption='Updexar -> Galvano -> GalvanoUpd'
-hx_start 'C:\Updates\GalvanoUpd\UpdateG.exe'
-hx_wait_window "$caption" 60 || hx_fail "UpdateG.exe did not open its main window \"$caption\""
-sleep 2
+hx_desktop_start_program 'C:\Updates\GalvanoUpd\UpdateG.exe'
+timeout 90 wine "$probe" wait-window "=$caption" 60 >/dev/null \
+  || hx_fail "UpdateG.exe did not open its main window \"$caption\""
+hx_desktop_shot "$demo/updexar.png" || hx_fail "could not take the screenshot"
 kill -0 "$HX_BG_PID" 2>/dev/null || hx_fail "UpdateG.exe ended on its own"
-hx_screenshot "$demo/updexar.png" || hx_fail "could not take the screenshot"
 echo
 echo "demo: UpdateG.exe started from the Galvano update package C:\\Updates\\GalvanoUpd in a 32-bit"
 echo "demo: Windows prefix ($demo/prefix) and showed its main window: installation C:\\Apps\\Galvano,"

@@ -12,6 +12,7 @@ struct ContractEnv {
     platform::FileSystem* files = nullptr;
     platform::Registry* registry = nullptr;
     platform::AnsiText* text = nullptr;
+    platform::System* system = nullptr;  // reads its profile files through `files`
     // An existing, empty folder the tests may fill (Windows path, no trailing backslash).
     std::string scratchFolder;
     // A key below HKEY_CURRENT_USER the tests may create and fill.

@@ -1,8 +1,8 @@
-// COM self-registration that records each call and answers what the test configured per library.
+// COM self-registration that succeeds for every library present on the fake file system and
+// fails to load the others.
 #pragma once
 
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "platform/com.h"
@@ -10,27 +10,20 @@
 
 namespace updexar::fakes {
 
-struct SelfRegCall {
-    std::string path;
-    bool registerServer = false;
-};
-
 class FakeComRegistration : public platform::ComRegistration {
 public:
-    // What calls for this library answer (paths compare without regard to case).
-    void SetOutcome(const std::string& libraryPath, platform::SelfRegResult result);
+    explicit FakeComRegistration(platform::FileSystem& files) : files_(files) {}
+    // Every library asked to register (true) or unregister, in order.
+    std::vector<std::pair<std::string, bool>> calls;
 
-    // For libraries without an outcome of their own: a successful call, unless `files` is set and
-    // the library is not there, which fails to load.
-    platform::SelfRegResult defaultResult{platform::SelfRegOutcome::Called, 0};
-    platform::FileSystem* files = nullptr;
-
-    std::vector<SelfRegCall> calls;
-
-    platform::SelfRegResult CallSelfRegistration(const std::string& libraryPath, bool registerServer) override;
+    platform::SelfRegResult CallSelfRegistration(const std::string& libraryPath, bool registerServer) override {
+        calls.emplace_back(libraryPath, registerServer);
+        if (!files_.FileExists(libraryPath)) return {platform::SelfRegOutcome::LoadFailed, 0};
+        return {platform::SelfRegOutcome::Called, 0};
+    }
 
 private:
-    std::vector<std::pair<std::string, platform::SelfRegResult>> outcomes_;
+    platform::FileSystem& files_;
 };
 
 }  // namespace updexar::fakes

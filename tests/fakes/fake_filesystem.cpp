@@ -48,7 +48,6 @@ struct FakeFileSystem::Root {
 // `node` is null when the thing itself is missing.
 struct FakeFileSystem::Lookup {
     bool invalid = false;
-    bool notReady = false;
     bool isRoot = false;
     bool trailing = false;
     Root* root = nullptr;
@@ -62,7 +61,6 @@ struct FakeFileSystem::Lookup {
     std::shared_ptr<Node> Folder() const { return node && node->folder ? node : nullptr; }
     void Guard() const {
         if (invalid) throw RuntimeError(ErrBadFileNameOrNumber);
-        if (notReady) throw RuntimeError(ErrDiskNotReady);
     }
     // The error for a missing file: its folder missing too is "Path not found".
     [[noreturn]] void ThrowMissing() const {
@@ -122,24 +120,15 @@ FakeFileSystem::FakeFileSystem(platform::Clock& clock, platform::AnsiText& text)
 
 FakeFileSystem::~FakeFileSystem() = default;
 
-void FakeFileSystem::AddDrive(const std::string& letter, int type, int32_t serial, bool ready) {
+void FakeFileSystem::AddDrive(const std::string& letter) {
     if (letter.empty() || !std::isalpha(static_cast<unsigned char>(letter[0]))) throw RuntimeError(ErrInvalidCall);
-    const std::string key = ToUpper(letter.substr(0, 1)) + ":";
-    for (auto& r : roots_)
-        if (r->key == key) {
-            r->drive.type = type;
-            r->drive.serial = serial;
-            r->drive.ready = ready;
-            r->drive.hasSerial = ready;
-            return;
-        }
     auto root = std::make_unique<Root>();
-    root->key = key;
+    root->key = ToUpper(letter.substr(0, 1)) + ":";
     root->drive.letter = ToUpper(letter.substr(0, 1));
-    root->drive.type = type;
-    root->drive.ready = ready;
-    root->drive.hasSerial = ready;
-    root->drive.serial = serial;
+    root->drive.type = platform::DriveFixed;
+    root->drive.ready = true;
+    root->drive.hasSerial = true;
+    root->drive.serial = 0x1C2D3E4F;
     root->node = NewRootFolder();
     roots_.push_back(std::move(root));
 }
@@ -176,43 +165,7 @@ void FakeFileSystem::MakeFolders(const std::string& path) {
     CreateFolder(p);
 }
 
-void FakeFileSystem::PutBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
-    MakeFolders(PathParent(path));
-    const Lookup l = Find(path);
-    l.Guard();
-    if (l.node && l.node->folder) throw RuntimeError(ErrPermissionDenied);
-    auto node = l.node ? l.node : MakeChild(*l.parent, l.name, false);
-    node->bytes = bytes;
-    node->modified = clock_.Now();
-}
-
-void FakeFileSystem::PutFile(const std::string& path, const std::string& text) {
-    const std::string ansi = text_.ToAnsi(text);
-    PutBytes(path, std::vector<uint8_t>(ansi.begin(), ansi.end()));
-}
-
-void FakeFileSystem::SetCurrentFolder(const std::string& folder) {
-    if (!(folder.rfind("\\\\", 0) == 0 || (folder.size() >= 2 && folder[1] == ':')))
-        throw RuntimeError(ErrPathNotFound);
-    currentFolder_ = folder;
-}
-
 void FakeFileSystem::InjectFault(const Fault& fault) { faults_.push_back(fault); }
-
-void FakeFileSystem::InjectFault(const std::string& path, int error, int times, unsigned ops) {
-    Fault f;
-    f.path = path;
-    f.error = error;
-    f.times = times;
-    f.ops = ops;
-    faults_.push_back(f);
-}
-
-void FakeFileSystem::ClearFaults() { faults_.clear(); }
-
-bool FakeFileSystem::FaultsPending() const {
-    return std::any_of(faults_.begin(), faults_.end(), [](const Fault& f) { return f.times != 0; });
-}
 
 int FakeFileSystem::TakeFault(const std::string& key, unsigned op) {
     for (Fault& f : faults_) {
@@ -281,10 +234,6 @@ FakeFileSystem::Lookup FakeFileSystem::Find(const std::string& path) {
     for (auto& root : roots_)
         if (root->key == rootKey) r.root = root.get();
     if (!r.root) return r;
-    if (!r.root->share && !r.root->drive.ready) {
-        r.notReady = true;
-        return r;
-    }
     if (parts.empty()) {
         r.isRoot = true;
         r.node = r.root->node;
@@ -402,7 +351,6 @@ void FakeFileSystem::CopyFolder(const std::string& source, const std::string& ta
 
 void FakeFileSystem::DeleteFile(const std::string& path, bool force) {
     const Lookup l = Find(path);
-    if (l.notReady) throw RuntimeError(ErrDiskNotReady);
     const auto file = l.File();
     if (!file) throw RuntimeError(ErrFileNotFound);
     if ((file->attributes & AttrReadOnly) && !force) throw RuntimeError(ErrPermissionDenied);
@@ -428,7 +376,6 @@ void FakeFileSystem::RemoveTree(Node& parent, const std::string& key, bool force
 
 void FakeFileSystem::DeleteFolder(const std::string& path, bool force) {
     const Lookup l = Find(path);
-    if (l.notReady) throw RuntimeError(ErrDiskNotReady);
     const auto folder = l.Folder();
     if (!folder) throw RuntimeError(ErrPathNotFound);
     if (l.isRoot) throw RuntimeError(ErrPermissionDenied);

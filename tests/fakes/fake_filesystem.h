@@ -44,21 +44,13 @@ public:
     FakeFileSystem& operator=(const FakeFileSystem&) = delete;
 
     // --- set-up by tests
-    void AddDrive(const std::string& letter, int type = platform::DriveFixed, int32_t serial = 0x1C2D3E4F,
-                  bool ready = true);
+    // A fixed, ready drive with a serial number.
+    void AddDrive(const std::string& letter);
     // A share "\\SERVER\share" that exists from now on.
     void AddShare(const std::string& uncRoot);
     // Every missing folder on the way, like "mkdir -p".
     void MakeFolders(const std::string& path);
-    // A file with the given UTF-8 text (stored in the ANSI code page) or bytes; folders are made.
-    void PutFile(const std::string& path, const std::string& text);
-    void PutBytes(const std::string& path, const std::vector<uint8_t>& bytes);
-    // Relative paths ("x\y", "\x") are taken from here; "C:\" unless set.
-    void SetCurrentFolder(const std::string& folder);
     void InjectFault(const Fault& fault);
-    void InjectFault(const std::string& path, int error, int times = 1, unsigned ops = FaultAny);
-    void ClearFaults();
-    bool FaultsPending() const;
 
     // --- platform::FileSystem
     bool FileExists(const std::string& path) override;
@@ -116,6 +108,7 @@ private:
     platform::AnsiText& text_;
     std::vector<std::unique_ptr<Root>> roots_;
     std::vector<Fault> faults_;
+    // Relative paths ("x\y", "\x") are taken from here, as from a process started in C:\.
     std::string currentFolder_ = "C:\\";
 };
 

@@ -1,30 +1,25 @@
-// Installed font faces, and font files that install the faces a test associated with them.
+// Installed font faces, compared without regard to case; font files add nothing.
 #pragma once
 
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "platform/fonts.h"
+#include "platform/strings.h"
 
 namespace updexar::fakes {
 
 class FakeFonts : public platform::Fonts {
 public:
-    void InstallFace(const std::string& face);
-    // AddFontFile(path) installs these faces and answers their count; other files add nothing.
-    void AssociateFile(const std::string& path, const std::vector<std::string>& faces);
+    std::vector<std::string> faces{"MS Sans Serif", "Arial"};
 
-    std::vector<std::string> faces;       // installed, in the case they were given
-    std::vector<std::string> addedFiles;  // every AddFontFile call
-    int broadcasts = 0;
-
-    bool IsFaceInstalled(const std::string& face) override;
-    int AddFontFile(const std::string& path) override;
-    void BroadcastFontChange() override { ++broadcasts; }
-
-private:
-    std::vector<std::pair<std::string, std::vector<std::string>>> files_;
+    bool IsFaceInstalled(const std::string& face) override {
+        for (const auto& f : faces)
+            if (EqualsNoCase(f, face)) return true;
+        return false;
+    }
+    int AddFontFile(const std::string&) override { return 0; }
+    void BroadcastFontChange() override {}
 };
 
 }  // namespace updexar::fakes

@@ -10,10 +10,7 @@ FakePlatform::FakePlatform() : files(clock, text), system(files) {
          {system.windowsDirectory, system.systemDirectory, system.tempDirectory, system.allUsersProfileDirectory,
           system.defaultUserProfileDirectory, system.userProfileDirectory, PathParent(system.programPath)})
         files.MakeFolders(folder);
-    registry.SetLocalMachineName(system.computerName);
     network.hostName = system.computerName;
-    services.processes = &processes;
-    com.files = &files;
 
     platform_.registry = &registry;
     platform_.files = &files;

@@ -28,7 +28,7 @@ public:
     FakeSystem system;
     FakeProcesses processes;
     FakeServiceControl services;
-    FakeComRegistration com;
+    FakeComRegistration com{files};
     FakeFonts fonts;
     FakeShell shell;
     FakeNetwork network;

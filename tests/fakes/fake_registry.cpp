@@ -14,8 +14,6 @@ struct FakeRegistry::KeyNode {
     std::vector<std::shared_ptr<KeyNode>> subkeys;
     std::vector<std::pair<std::string, platform::RegValue>> values;
     bool deleted = false;
-    bool denyWrite = false;
-    bool denyAll = false;
 
     std::shared_ptr<KeyNode> Sub(const std::string& keyName) const {
         const std::string u = ToUpper(keyName);
@@ -63,12 +61,6 @@ size_t Utf16Length(const std::string& utf8) {
         n += c >= 0xF0 ? 2 : 1;
     }
     return n;
-}
-
-std::string MachineKey(const std::string& machine) {
-    std::string m = machine;
-    if (m.rfind("\\\\", 0) == 0) m.erase(0, 2);
-    return ToUpper(m);
 }
 
 class FakeRegistryKey : public platform::RegistryKey {
@@ -153,7 +145,6 @@ std::unique_ptr<platform::RegistryKey> FakeRegistry::CreateBelow(const std::shar
     for (const auto& part : SplitKeyPath(path)) {
         auto next = node->Sub(part);
         if (!next) {
-            if (node->denyWrite || node->denyAll) return nullptr;
             next = std::make_shared<KeyNode>();
             next->name = part;
             next->upper = ToUpper(part);
@@ -161,61 +152,12 @@ std::unique_ptr<platform::RegistryKey> FakeRegistry::CreateBelow(const std::shar
         }
         node = next;
     }
-    if (node->denyWrite || node->denyAll) return nullptr;
     return std::make_unique<FakeRegistryKey>(node, true);
-}
-
-void FakeRegistry::SetValue(RegRoot root, const std::string& path, const std::string& name,
-                            const platform::RegValue& value) {
-    CreateBelow(RootNode(root), path);
-    auto node = Walk(RootNode(root), path);
-    if (!node) return;
-    if (platform::RegValue* existing = node->Value(name)) {
-        *existing = value;
-    } else {
-        node->values.emplace_back(name, value);
-    }
-}
-
-bool FakeRegistry::KeyExists(RegRoot root, const std::string& path) { return Walk(RootNode(root), path) != nullptr; }
-
-void FakeRegistry::DenyAccess(RegRoot root, const std::string& path, bool writeOnly) {
-    CreateBelow(RootNode(root), path);
-    auto node = Walk(RootNode(root), path);
-    if (!node) return;
-    node->denyWrite = true;
-    node->denyAll = !writeOnly;
-}
-
-void FakeRegistry::SetLocalMachineName(const std::string& name) { localName_ = name; }
-
-void FakeRegistry::AddRemoteMachine(const std::string& name) {
-    auto& slot = remotes_[MachineKey(name)];
-    if (!slot) slot = std::make_shared<KeyNode>();
-}
-
-void FakeRegistry::AddRemoteAlias(const std::string& alias, const std::string& machine) {
-    AddRemoteMachine(machine);
-    remotes_[MachineKey(alias)] = remotes_[MachineKey(machine)];
-}
-
-std::shared_ptr<FakeRegistry::KeyNode> FakeRegistry::RemoteRoot(const std::string& machine) {
-    const std::string key = MachineKey(machine);
-    if (key.empty()) return nullptr;
-    if (!localName_.empty() && key == MachineKey(localName_)) return RootNode(RegRoot::Users);
-    const auto it = remotes_.find(key);
-    return it == remotes_.end() ? nullptr : it->second;
-}
-
-std::unique_ptr<platform::RegistryKey> FakeRegistry::CreateRemote(const std::string& machine,
-                                                                  const std::string& path) {
-    auto top = RemoteRoot(machine);
-    return top ? CreateBelow(top, path) : nullptr;
 }
 
 std::unique_ptr<platform::RegistryKey> FakeRegistry::Open(RegRoot root, const std::string& path, bool writable) {
     auto node = Walk(RootNode(root), path);
-    if (!node || node->denyAll || (writable && node->denyWrite)) return nullptr;
+    if (!node) return nullptr;
     return std::make_unique<FakeRegistryKey>(node, writable);
 }
 
@@ -231,17 +173,14 @@ bool FakeRegistry::DeleteKey(RegRoot root, const std::string& path) {
     if (!parent) return false;
     auto node = parent->Sub(parts.back());
     // A key with subkeys is refused, as by the real call.
-    if (!node || !node->subkeys.empty() || node->denyWrite || node->denyAll) return false;
+    if (!node || !node->subkeys.empty()) return false;
     node->deleted = true;
     parent->subkeys.erase(std::find(parent->subkeys.begin(), parent->subkeys.end(), node));
     return true;
 }
 
-std::unique_ptr<platform::RegistryKey> FakeRegistry::ConnectUsers(const std::string& machine) {
-    connectAttempts_.push_back(machine);
-    auto top = RemoteRoot(machine);
-    if (!top) return nullptr;
-    return std::make_unique<FakeRegistryKey>(top, true);
-}
+// No test reaches another machine's registry yet: every connection fails, as to a machine that
+// is switched off.
+std::unique_ptr<platform::RegistryKey> FakeRegistry::ConnectUsers(const std::string&) { return nullptr; }
 
 }  // namespace updexar::fakes

@@ -131,7 +131,6 @@ std::unique_ptr<platform::TcpConnection> FakeTcpClient::Connect(const std::strin
     }
     auto connection = std::make_unique<FakeTcpConnection>(line);
     if (refusal != 0) line->Error(refusal);
-    else if (line->server.accept == FakeTcpServer::Accept::Refuse) line->Error(platform::TcpErrConnectionRefused);
     else if (line->server.accept == FakeTcpServer::Accept::Yes) line->Connected();
     return connection;
 }
@@ -173,6 +172,5 @@ void FakeTcpClient::Answer(size_t i, const std::string& bytes) { LineAt(i)->Data
 
 void FakeTcpClient::Fail(size_t i, int number) { LineAt(i)->Error(number); }
 
-void FakeTcpClient::CloseFromServer(size_t i) { LineAt(i)->Closed(); }
 
 }  // namespace updexar::fakes

@@ -1,4 +1,4 @@
-// A pretend network for the TCP client: servers a test scripts (accept or refuse, answer in one
+// A pretend network for the TCP client: servers a test scripts (accept or not, answer in one
 // or several pieces, fail, never answer), and every connection made, to look at and to drive by
 // hand. Events are raised on a short-lived thread of their own, as a real connection raises
 // them off the caller's thread, but before the call that caused them returns, so a test knows
@@ -20,7 +20,6 @@ namespace updexar::fakes {
 struct FakeTcpServer {
     enum class Accept {
         Yes,     // the connection is made at once
-        Refuse,  // error 10061 at once
         Never,   // the attempt hangs until the test accepts it, fails it, or the client closes
     };
     Accept accept = Accept::Yes;
@@ -55,7 +54,6 @@ public:
     void Accept(size_t i);
     void Answer(size_t i, const std::string& bytes);
     void Fail(size_t i, int number);
-    void CloseFromServer(size_t i);
 
     struct Line;
 

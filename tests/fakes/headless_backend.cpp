@@ -44,7 +44,6 @@ void HeadlessBackend::Always(const std::string& formName, std::function<void(for
     always_.push_back({formName, std::move(action)});
 }
 
-void HeadlessBackend::Soon(std::function<void()> action) { ready_.push_back(std::move(action)); }
 
 void HeadlessBackend::Press(forms::Form& form, const std::string& control, int index) {
     forms::Control* c = form.Find(control, index);

@@ -34,8 +34,6 @@ public:
     void WhenShown(const std::string& formName, std::function<void(forms::Form&)> action);
     // Every time a window of that name is shown (after any one-time action for it).
     void Always(const std::string& formName, std::function<void(forms::Form&)> action);
-    // Runs the action once, at the next turn of the event loop.
-    void Soon(std::function<void()> action);
     // The system message box answers with these results in turn (1 when the list runs out).
     std::deque<int> systemMessageBoxAnswers;
 

@@ -1,5 +1,6 @@
 // The contract tests against the in-memory fakes: every test gets a fresh file system with a C:
-// drive and an empty scratch folder, and a fresh registry with an empty scratch key.
+// drive and an empty scratch folder, a fresh registry with an empty scratch key, and the
+// profile reader on that file system.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -7,6 +8,7 @@
 #include "contract/contract_env.h"
 #include "fakes/fake_filesystem.h"
 #include "fakes/fake_registry.h"
+#include "fakes/fake_system.h"
 
 namespace updexar::contract {
 namespace {
@@ -16,6 +18,7 @@ struct FakeWorld {
     platform::Cp1252Text text;
     fakes::FakeFileSystem files{clock, text};
     fakes::FakeRegistry registry;
+    fakes::FakeSystem system{files};
     ContractEnv env;
 
     FakeWorld() {
@@ -25,6 +28,7 @@ struct FakeWorld {
         env.files = &files;
         env.registry = &registry;
         env.text = &text;
+        env.system = &system;
         env.scratchFolder = "C:\\Temp\\updexar-test";
         env.scratchKey = "Software\\UpdexarTest\\Contract";
     }

@@ -142,8 +142,7 @@ TEST(Forms, ControlArraysOptionGroupsAndPostedWork) {
     int ran = 0;
     std::thread worker([&] { ui.app.Post([&] { ++ran; }); });
     worker.join();
-    ui.app.WaitUntil([&] { return ran == 1; });
-    EXPECT_EQ(ran, 1);
+    ui.app.WaitUntil([&] { return ran == 1; });  // a lost post would stall the headless loop
 }
 
 TEST(Forms, AModalWindowNobodyClosesIsReportedNotHung) {

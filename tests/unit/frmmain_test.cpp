@@ -47,6 +47,12 @@ struct Main : uitest::UiFixture {
     frmmain& Window() { return forms::Window<frmmain>(); }
 };
 
+// b starts below a's bottom edge, with a gap.
+template <class A, class B>
+bool Below(const A& a, const B& b) {
+    return b.Top() > a.Top() + a.Height();
+}
+
 // Adds a machine row: name ticked or not, and its login.
 void AddRow(frmmain& f, bool byName, const std::string& user, const std::string& password) {
     f.vs.AddItem("");
@@ -74,22 +80,22 @@ TEST(MainWindow, InteractiveLoadShowsThePathsAndStacksTheChosenFrames) {
     EXPECT_EQ(f.cboSaveUPL.ListIndex(), -1);
     EXPECT_FALSE(f.optCloseApp1.Visible());  // no warning time chosen yet
 
-    // The screen is 1024 x 768: everything, gaps included, is 1.28 times the design.
-    const double sy = Shared().sy;
-    EXPECT_FLOAT_EQ(Shared().sy, 1.28f);
+    // The chosen frames stack under their boxes, and the window holds them all.
     EXPECT_TRUE(f.famLocal.Visible());
     EXPECT_FALSE(f.famLAN.Visible());
-    EXPECT_DOUBLE_EQ(f.famLocal.Top(), f.chkUpdateOn0.Top() + f.chkUpdateOn0.Height() + 60 * sy);
-    EXPECT_DOUBLE_EQ(f.chkUpdateOn1.Top(), f.famLocal.Top() + f.famLocal.Height() + 120 * sy);
-    EXPECT_DOUBLE_EQ(f.cmdUpdate.Top(), f.chkUpdateOn1.Top() + f.chkUpdateOn1.Height() + 120 * sy);
-    EXPECT_DOUBLE_EQ(f.Height(), f.cmdUpdate.Top() + f.cmdUpdate.Height() + 600);
+    EXPECT_TRUE(Below(f.chkUpdateOn0, f.famLocal));
+    EXPECT_TRUE(Below(f.famLocal, f.chkUpdateOn1));
+    EXPECT_TRUE(Below(f.chkUpdateOn1, f.cmdUpdate));
+    EXPECT_GT(f.Height(), f.cmdUpdate.Top() + f.cmdUpdate.Height());
+    const double closedHeight = f.Height();
 
     // Opening the LAN choice reads the saved list once.
     m.machinesToLoad = 2;
     f.chkUpdateOn1.SetValue(1);
     EXPECT_TRUE(f.famLAN.Visible());
-    EXPECT_DOUBLE_EQ(f.famLAN.Top(), f.chkUpdateOn1.Top() + f.chkUpdateOn1.Height() + 60 * sy);
-    EXPECT_DOUBLE_EQ(f.cmdUpdate.Top(), f.famLAN.Top() + f.famLAN.Height() + 120 * sy);
+    EXPECT_TRUE(Below(f.chkUpdateOn1, f.famLAN));
+    EXPECT_TRUE(Below(f.famLAN, f.cmdUpdate));
+    EXPECT_GT(f.Height(), closedHeight);
     EXPECT_EQ(f.vs.Rows(), 3);
     EXPECT_EQ(f.cboSaveUPL.Text(), "Yes");
     f.chkUpdateOn0.SetValue(0);
@@ -97,7 +103,8 @@ TEST(MainWindow, InteractiveLoadShowsThePathsAndStacksTheChosenFrames) {
     f.chkUpdateOn1.SetValue(1);
     EXPECT_EQ(std::count(m.calls.begin(), m.calls.end(), "load list"), 1);
     EXPECT_FALSE(f.famLocal.Visible());
-    EXPECT_DOUBLE_EQ(f.chkUpdateOn1.Top(), f.chkUpdateOn0.Top() + f.chkUpdateOn0.Height() + 120 * sy);
+    EXPECT_LT(f.chkUpdateOn1.Top(), f.famLocal.Top() + f.famLocal.Height()) << "the closed frame leaves no hole";
+    EXPECT_TRUE(Below(f.chkUpdateOn0, f.chkUpdateOn1));
 
     f.cboCloseApp.SetListIndex(2);
     EXPECT_TRUE(f.optCloseApp0.Visible());
@@ -126,7 +133,7 @@ TEST(MainWindow, AutomaticModeTakesItsOptionsFromTheCommandLineAndStartsOnActiva
     EXPECT_FALSE(f.chkUpdateOn0.Visible());
     EXPECT_FALSE(f.lnSep1.Visible());
     EXPECT_TRUE(f.famLocal.Visible());
-    EXPECT_DOUBLE_EQ(f.famLocal.Top(), f.chkUpdateOn0.Top());
+    EXPECT_DOUBLE_EQ(f.famLocal.Top(), f.chkUpdateOn0.Top());  // in the hidden box's place
     EXPECT_EQ(f.cmdUpdate.Tag, "Y");
 
     // The wait window says go on: the local update runs.

@@ -9,6 +9,7 @@
 #include "lan/running_apps.h"
 #include "mainwindow/frmmain.h"
 #include "mainwindow/handoffs.h"
+#include "platform/strings.h"
 #include "ui_fixture.h"
 #include "update/frmupdate.h"
 #include "update/system_integration.h"
@@ -41,7 +42,7 @@ struct Machine : uitest::UiFixture {
         files.MakeFolders(kPkg + "\\Log1");
         files.MakeFolders(kApp);
         files.MakeFolders("C:\\TEMP");
-        files.PutFile(s.RegSvr32Path, "tool");
+        Put(s.RegSvr32Path, "tool");
         files.MakeFolders(s.ProgramDir + "\\DLLs\\NewUpFls");
         WriteRegValue(HKLM, "Software\\VEKInfo\\Galvano", "InstallPath", RegKindText, kApp + "\\");
         WriteRegValue(HKLM, "Software\\VEKInfo\\Galvano", "AppPath", RegKindText, "\\\\SERVER\\share\\Data");
@@ -50,7 +51,11 @@ struct Machine : uitest::UiFixture {
     }
     ~Machine() { Handoffs() = MainWindowHandoffs{}; }
 
-    void Package(const std::string& relative, const std::string& text) { files.PutFile(Shared().ProgramDir + "\\" + relative, text); }
+    void Put(const std::string& path, const std::string& text) {
+        files.MakeFolders(PathParent(path));
+        files.WriteAllText(path, text);
+    }
+    void Package(const std::string& relative, const std::string& text) { Put(Shared().ProgramDir + "\\" + relative, text); }
     // Runs the local update as the update button or the unattended start would; the exit code
     // when the process ended.
     std::optional<uint32_t> Run() {
@@ -81,21 +86,21 @@ TEST(UpdateRun, AnUnattendedRunInstallsByTheIndexRulesAndLogsWhatItSkipped) {
     DateTime yesterday = today;
     yesterday.day -= 1;
     const std::string src = kPkg + "\\DLLs\\NewUpFls\\";
-    m.files.PutFile(src + "keep.txt", "new");
-    m.files.PutFile(kApp + "\\keep.txt", "old");
-    m.files.PutFile(src + "fresh.txt", "new");  // rule No, nothing there yet
-    m.files.PutFile(src + "same-day.txt", "new");
-    m.files.PutFile(kApp + "\\same-day.txt", "old");
-    m.files.PutFile(src + "older.txt", "new");
+    m.Put(src + "keep.txt", "new");
+    m.Put(kApp + "\\keep.txt", "old");
+    m.Put(src + "fresh.txt", "new");  // rule No, nothing there yet
+    m.Put(src + "same-day.txt", "new");
+    m.Put(kApp + "\\same-day.txt", "old");
+    m.Put(src + "older.txt", "new");
     m.files.SetLastModified(src + "older.txt", yesterday);
-    m.files.PutFile(kApp + "\\older.txt", "old");
-    m.files.PutFile(src + "always.txt", "new");
-    m.files.PutFile(kApp + "\\always.txt", "old");
+    m.Put(kApp + "\\older.txt", "old");
+    m.Put(src + "always.txt", "new");
+    m.Put(kApp + "\\always.txt", "old");
     m.files.SetAttributes(kApp + "\\always.txt", platform::AttrReadOnly);
-    m.files.PutFile(src + "Comp.dll", "dll");
-    m.files.PutFile(src + "Grid.ocx", "ocx");
-    m.files.PutFile(src + "Reports\\r1.rpt", "r1");
-    m.files.PutFile(src + "data.mdb", "db");
+    m.Put(src + "Comp.dll", "dll");
+    m.Put(src + "Grid.ocx", "ocx");
+    m.Put(src + "Reports\\r1.rpt", "r1");
+    m.Put(src + "data.mdb", "db");
     m.Package("DLLs\\NewUpFls\\INDEX.UPD",
               "FILE,keep.txt,keep.txt,No\r\n"
               "FILE,fresh.txt,deep\\new\\fresh.txt,No\r\n"
@@ -112,7 +117,7 @@ TEST(UpdateRun, AnUnattendedRunInstallsByTheIndexRulesAndLogsWhatItSkipped) {
     m.files.MakeFolders("\\\\SERVER\\share\\Data");
     m.Package("DLLs\\SigFlsN\\Regasm.exe", "regasm-2");
     m.Package("DLLs\\SigFlsN\\Net.dll", "net");
-    m.files.PutFile(kSys + "\\Regasm.exe", "regasm-1-longer");
+    m.Put(kSys + "\\Regasm.exe", "regasm-1-longer");
     m.Package("MiscFls\\RegIni.exe", "regini");
     m.Package("MiscFls\\VEKSvrReg.Exe", "service");
     std::string script;
@@ -136,7 +141,7 @@ TEST(UpdateRun, AnUnattendedRunInstallsByTheIndexRulesAndLogsWhatItSkipped) {
     EXPECT_EQ(m.files.ReadAllText(kSys + "\\VEKSvrReg.Exe"), "service");
 
     ASSERT_EQ(m.fake.com.calls.size(), 1u);  // the .dll through its own entry point
-    EXPECT_EQ(m.fake.com.calls[0].path, kSys + "\\Comp.dll");
+    EXPECT_EQ(m.fake.com.calls[0], std::make_pair(kSys + "\\Comp.dll", true));
     const std::vector<std::string> commands = m.Commands();
     const std::string regsvr = "\"" + kPkg + "\\MiscFls\\RegSvr32.exe\" /s ";
     EXPECT_TRUE(Has(commands, regsvr + "\"" + kApp + "\\System\\SYSDIR\\Grid.ocx\""));
@@ -148,9 +153,10 @@ TEST(UpdateRun, AnUnattendedRunInstallsByTheIndexRulesAndLogsWhatItSkipped) {
     EXPECT_FALSE(m.files.FileExists("C:\\TEMP\\04122026171942.INI"));
 
     // On 64-bit Windows the service manager must find the program where it really is.
-    const fakes::FakeServiceInfo* service = m.fake.services.Find("VEKSvrReg");
+    const fakes::FakeService* service = m.fake.services.Find("VEKSvrReg");
     ASSERT_NE(service, nullptr);
     EXPECT_EQ(service->programPath, "C:\\WINDOWS\\SysWOW64\\VEKSvrReg.exe");
+    EXPECT_EQ(service->state, platform::ServiceRunning);
 
     EXPECT_EQ(m.files.ReadAllText(kLog),
               "[START]\r\nProcess:Update:To->" + kApp + "\r\n"
@@ -185,7 +191,7 @@ TEST(UpdateRun, StopsEndTheLogWithTheirReasonAndExitCode) {
     {
         // Product "O" may only write below the system folder.
         Machine m("AUTOUPD-O:" + kPkg + ":3:Log1:0:0:N", "O");
-        m.files.PutFile(kPkg + "\\DLLs\\NewUpFls\\a.txt", "a");
+        m.Put(kPkg + "\\DLLs\\NewUpFls\\a.txt", "a");
         m.Package("DLLs\\NewUpFls\\INDEX.UPD", "FILE,a.txt,SYSDIR\\a.txt,Always\r\nFILE,a.txt,a.txt,Always\r\n");
         EXPECT_EQ(m.Run(), ExitUpdateStep);
         EXPECT_NE(m.files.ReadAllText(kLog).find("Error:Update:Some files required to be copied in Installation Path\r\n[END]"),

@@ -283,7 +283,4 @@ TEST(Winsock, TextTravelsInTheAnsiCodePage) {
 
     EXPECT_EQ(sock.LocalHostName(), "WS01");
     EXPECT_EQ(sock.LocalIP(), "192.168.1.10");
-    EXPECT_EQ(sock.TypeName(), "Winsock");
-    EXPECT_FALSE(sock.HasFont());
-    EXPECT_FALSE(sock.HasGeometry());
 }

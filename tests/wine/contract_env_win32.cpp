@@ -13,6 +13,7 @@
 #include "win32/wide.h"
 #include "win32/win32_ansi.h"
 #include "win32/win32_registry.h"
+#include "win32/win32_system.h"
 
 namespace updexar::contract {
 namespace {
@@ -25,6 +26,7 @@ public:
         env_.files = &files_;
         env_.registry = &registry_;
         env_.text = &text_;
+        env_.system = &system_;
     }
     ~Scratch() { Remove(); }
 
@@ -77,6 +79,7 @@ private:
     win32::Win32AnsiText text_;
     win32::Win32FileSystem files_;
     win32::Win32Registry registry_;
+    win32::Win32System system_;
     ContractEnv env_;
     const testing::TestInfo* owner_ = nullptr;
     int serial_ = 0;

@@ -1,5 +1,5 @@
 # The window toolkit's Windows backend under Wine: the UI driver, the message-box tests inside
-# platform_wine_tests, and screenshots of a message box at two screen sizes.
+# platform_wine_tests, and screenshots of a message box at two screen sizes (shots.sh).
 
 add_library(updexar_ui_driver STATIC ${CMAKE_CURRENT_LIST_DIR}/ui_driver.cpp)
 target_include_directories(updexar_ui_driver PUBLIC ${CMAKE_SOURCE_DIR}/tests)
@@ -13,6 +13,6 @@ target_link_libraries(msgbox_demo PRIVATE updexar_ui_driver updexar_ui updexar_f
 
 foreach(size 800x600 1024x768)
   updexar_add_wine_test(msgbox_screenshot_${size} PREFIX win32 TIMEOUT 180 SCREEN
-    COMMAND ${UPDEXAR_BASH} ${CMAKE_CURRENT_LIST_DIR}/msgbox_shots.sh $<TARGET_FILE:msgbox_demo> ${size}
-            ${CMAKE_BINARY_DIR}/screenshots)
+    COMMAND ${UPDEXAR_BASH} ${CMAKE_CURRENT_LIST_DIR}/shots.sh $<TARGET_FILE:msgbox_demo> ${size}
+            ${CMAKE_BINARY_DIR}/screenshots $<TARGET_FILE:ui_probe>)
 endforeach()

@@ -222,17 +222,15 @@ std::string Text(int row, int col) {
     return OnUi<std::string>([row, col] { return g_form->vs.TextMatrix(row, col); });
 }
 
+// The script waits for a picture that has stopped changing, so no pause for painting here.
 void Shot(const std::string& name) {
-    Sleep(400);  // let it paint
-    const char* size = std::getenv("UPDEXAR_SCREEN_SIZE");
-    if (!drv::RequestScreenshot(name)) std::printf("     nobody took the screenshot %s (%s)\n", name.c_str(), size ? size : "?");
+    if (!drv::RequestScreenshot(name)) std::printf("     nobody took the screenshot %s\n", name.c_str());
 }
 
 void Play(HWND top) {
     HWND grid = drv::FindChild(top, "UpdexarGrid");
     Check(grid != nullptr, "the grid has a window of its own");
     if (!grid) return;
-    Sleep(300);
 
     // The layout: header, hidden column, taller rows for results of several lines.
     Check(OnUi<bool>([] {
@@ -294,26 +292,14 @@ void Play(HWND top) {
 
     // An unselected row refuses its user name.
     ClickCell(grid, 7, 3);
+    // The click that made the cell current also asked for the edit: nothing more to wait for.
     Check(Eventually([] { return g_form->vs.Row() == 7 && g_form->vs.Col() == 3; }), "row 7's user name is current");
-    Sleep(200);
     Check(Editor(grid) == nullptr && !OnUi<bool>([] { return g_form->vs.Editing(); }),
           "but its edit is refused: neither box of row 7 is ticked");
 
-    // Keys move the current cell, over the hidden column, and keep it in view.
+    // Keys reach the grid's model (where each key leads is grid_test.cpp's business).
     drv::PressKey(grid, VK_END);
     Check(Eventually([] { return g_form->vs.Col() == 6; }), "End goes to Status, the last shown column");
-    drv::PressKey(grid, VK_LEFT);
-    Check(Eventually([] { return g_form->vs.Col() == 4; }), "Left from Status skips the hidden column");
-    drv::PressKey(grid, VK_HOME);
-    Check(Eventually([] { return g_form->vs.Col() == 0; }), "Home goes to the first column");
-    for (int i = 0; i < 3; ++i) drv::PressKey(grid, VK_NEXT);
-    Check(Eventually([] {
-              VSFlexGrid& vs = g_form->vs;
-              return vs.Row() == 30 && vs.BottomRow() == 30 && vs.TopRow() == vs.MaxTopRow();
-          }),
-          "Page Down reaches the last row and scrolls it into view (" + Describe() + ")");
-    drv::PressKey(grid, VK_UP);
-    Check(Eventually([] { return g_form->vs.Row() == 29; }), "Up moves one row");
 
     // Scroll bar, wheel.
     int before = OnUi<int>([] { return g_form->scrolls; });
@@ -324,9 +310,7 @@ void Play(HWND top) {
     PostMessageW(grid, WM_VSCROLL, SB_LINEDOWN, 0);
     Check(Eventually([] { return g_form->vs.TopRow() == 5 && g_form->lastScroll == "4,0->5,0"; }),
           "a line down scrolls one row and says so");
-    PostMessageW(grid, WM_VSCROLL, SB_BOTTOM, 0);
-    Check(Eventually([] { return g_form->vs.BottomRow() == 30; }), "the scroll bar's bottom shows the last row");
-    Check(OnUi<int>([] { return g_form->scrolls; }) - before >= 4, "every scroll raised AfterScroll");
+    Check(OnUi<int>([] { return g_form->scrolls; }) - before == 2, "the wheel and the line down each raised AfterScroll once");
 
     // Scrolling while editing commits the edit.
     PostMessageW(grid, WM_VSCROLL, SB_TOP, 0);
@@ -392,7 +376,9 @@ int main() {
     bool appeared = !driven;
     std::thread user;
     if (driven) {
-        user = std::thread([&] {
+        const DWORD ui = GetCurrentThreadId();
+        user = std::thread([&, ui] {
+            drv::UseDesktopOf(ui);
             HWND top = drv::FindTopWindow(kCaption, 30000);
             appeared = top != nullptr;
             try {

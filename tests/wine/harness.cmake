@@ -3,7 +3,8 @@
 #   wine_win32  a 32-bit Windows prefix
 #   wine_wow64  a 64-bit Windows prefix, where our 32-bit programs run under WOW64
 # Tests of one prefix take turns (RESOURCE_LOCK), tests of the two prefixes may run side by side.
-# Everything a run makes lives under <build>/wine: prefixes, shares, reports, screenshots.
+# Everything a run makes lives under <build>/wine: prefixes, shares (runs/), reports and
+# screenshots; the screenshot tests of windows keep theirs in <build>/screenshots.
 #
 # Other Wine tests register through updexar_add_wine_test(); their scripts source
 # ${UPDEXAR_WINE_HARNESS}/harness.sh and find their prefix in UPDEXAR_WINE_PREFIX.
@@ -68,7 +69,7 @@ endforeach()
 # The shipped utility starts and shows its window.
 foreach(kind IN LISTS UPDEXAR_WINE_KINDS)
   updexar_add_wine_test(updateg_smoke_${kind} PREFIX ${kind} TIMEOUT 180 SCREEN
-    COMMAND ${UPDEXAR_BASH} ${UPDEXAR_WINE_HARNESS}/smoke-updateg.sh $<TARGET_FILE:UpdateG>)
+    COMMAND ${UPDEXAR_BASH} ${UPDEXAR_WINE_HARNESS}/smoke-updateg.sh $<TARGET_FILE:UpdateG> $<TARGET_FILE:ui_probe>)
 endforeach()
 
 # Every shipped program is a 32-bit PE that needs no DLL of ours or of the compiler.

@@ -3,7 +3,8 @@
 # run meet it: product from the file name, the two modes of the command line, the main window with
 # a Galvano installation, the marker file and the update log in the share, forceguest, and the
 # ways the program ends. Cases: interactive unknown invalid automatic fewfields (all by default).
-# Screenshots of the main window stay in SHOTDIR.
+# The program runs in Wine's virtual desktop, so the screenshots in SHOTDIR show its caption and
+# frame.
 set -u
 . "$(dirname "$0")/harness/harness.sh"
 [ $# -ge 3 ] || hx_fail "usage: mainwindow_wine.sh UpdateG.exe ui_probe.exe SHOTDIR [CASE...]"
@@ -18,10 +19,11 @@ cases=("$@")
 
 hx_use_prefix "$UPDEXAR_WINE_PREFIX"
 kind="$(hx_prefix_kind)"
-hx_xvfb_start
 work="$UPDEXAR_WINE_ROOT/runs/mainwindow-$kind"
 rm -rf "$work"
 mkdir -p "$work" "$shots"
+hx_xvfb_start
+hx_desktop_start mainwindow 1024x768 "$probe_exe"
 share="$work/share"
 hx_map_share SERVER share "$share"
 
@@ -29,23 +31,6 @@ pkg='C:\Updates\GalvanoUpd'
 main_caption='Updexar -> Galvano -> GalvanoUpd'
 lsa='HKLM\SYSTEM\CurrentControlSet\Control\Lsa'
 vek='HKLM\Software\VEKInfo'
-
-# The program is 32-bit: in a 64-bit prefix it sees the 32-bit view of the registry.
-reg_view=()
-[ "$kind" = wow64 ] && reg_view=(/reg:32)
-reg_sz() {
-  timeout 60 wine reg add "$1" /v "$2" /t REG_SZ /d "$3" /f "${reg_view[@]}" >/dev/null 2>&1 \
-    || hx_fail "could not set $1\\$2"
-}
-reg_dword() {
-  timeout 60 wine reg add "$1" /v "$2" /t REG_DWORD /d "$3" /f "${reg_view[@]}" >/dev/null 2>&1 \
-    || hx_fail "could not set $1\\$2"
-}
-reg_delete() { timeout 60 wine reg delete "$1" /v "$2" /f "${reg_view[@]}" >/dev/null 2>&1 || true; }
-reg_get() {
-  timeout 60 wine reg query "$1" /v "$2" "${reg_view[@]}" 2>/dev/null | tr -d '\r' \
-    | awk -v n="$2" 'tolower($1) == tolower(n) { $1 = ""; $2 = ""; sub(/^  */, ""); print }'
-}
 
 probe() {
   timeout 90 wine "$probe_exe" "$@" 2>>"$work/probe-errors.txt" | tr -d '\r'
@@ -56,8 +41,8 @@ probe() {
 
 APP="" APP_CODE=""
 start_app() {
-  wine "$@" >>"$work/program-output.txt" 2>&1 &
-  APP=$!
+  HX_OUTPUT="$work/program-output.txt" hx_desktop_start_program "$@"
+  APP=$HX_BG_PID
 }
 # app_ends SECONDS: true when the program has ended within the time; its exit code in APP_CODE.
 app_ends() {
@@ -96,23 +81,20 @@ file_is() {
 
 # A Galvano installation in this prefix: registry, folders, the package folder with the program.
 seed_installation() {
-  reg_sz "$vek\\Galvano" InstallPath 'C:\Apps\Galvano\'
-  reg_sz "$vek\\Galvano" AppPath '\\SERVER\share\Data\Galvano'
+  hx_reg_sz "$vek\\Galvano" InstallPath 'C:\Apps\Galvano\'
+  hx_reg_sz "$vek\\Galvano" AppPath '\\SERVER\share\Data\Galvano'
   mkdir -p "$(hx_unix_path 'C:\Apps\Galvano')" "$share/Data/Galvano"
   rm -rf "$(hx_unix_path "$pkg")"
   mkdir -p "$(hx_unix_path "$pkg")"
   cp "$exe" "$(hx_unix_path "$pkg")/UpdateG.exe"
 }
 
-# Trimmed height of a screenshot: how much of the screen the windows cover from top to bottom.
-covered_height() { convert "$1" -trim -format '%h' info: 2>/dev/null || echo 0; }
-
 # --- cases ------------------------------------------------------------------------------------
 
 # Started by hand from the package folder: the main window with the installation's paths, the LAN
 # frame on its check box, and Exit asking first. forceguest 1 becomes 0.
 case_interactive() {
-  reg_dword "$lsa" forceguest 1
+  hx_reg_dword "$lsa" forceguest 1
   start_app "$pkg\\UpdateG.exe"
   probe wait-window "=$main_caption" 60 >/dev/null || { fail "no main window \"$main_caption\""; return; }
   probe texts "=$main_caption" >"$work/interactive-texts.txt"
@@ -124,23 +106,23 @@ case_interactive() {
   has_line "$t" $'Button\t&Search' && fail "the LAN frame shows before its box is ticked"
   [ "$(probe checked "=$main_caption" "Update on Local Machine")" = 1 ] || fail "local choice not ticked"
   [ "$(probe checked "=$main_caption" "Update on LAN Machines")" = 0 ] || fail "LAN choice ticked at start"
-  [ "$(reg_get "$lsa" forceguest)" = 0x0 ] || fail "forceguest is $(reg_get "$lsa" forceguest), not 0"
+  [ "$(hx_reg_query "$lsa" forceguest)" = 0x0 ] || fail "forceguest is $(hx_reg_query "$lsa" forceguest), not 0"
 
   local shot="$shots/mainwindow-$kind.png" shot_lan="$shots/mainwindow-lan-$kind.png"
   rm -f "$shot" "$shot_lan"
-  hx_screenshot "$shot" || fail "no screenshot"
+  local before
+  before="$(probe size "=$main_caption")"
+  hx_desktop_shot "$shot" || fail "no screenshot"
 
   probe click "=$main_caption" "Update on LAN Machines" || fail "could not click the LAN check box"
   probe wait-text "=$main_caption" "&Search" 20 || { fail "the LAN frame did not open"; return; }
   [ "$(probe checked "=$main_caption" "Update on LAN Machines")" = 1 ] || fail "LAN choice not ticked after the click"
   probe texts "=$main_caption" >"$work/interactive-lan-texts.txt"
   has_line "$work/interactive-lan-texts.txt" $'UpdexarGrid\t' || fail "no grid in the LAN frame"
-  sleep 0.5
-  hx_screenshot "$shot_lan" || fail "no screenshot with the LAN frame"
-  if [ -s "$shot" ] && [ -s "$shot_lan" ]; then
-    [ "$(covered_height "$shot_lan")" -gt "$(covered_height "$shot")" ] \
-      || fail "the window did not grow for the LAN frame ($(covered_height "$shot") -> $(covered_height "$shot_lan") px)"
-  fi
+  local after
+  after="$(probe size "=$main_caption")"
+  [ "${after#* }" -gt "${before#* }" ] 2>/dev/null || fail "the window did not grow for the LAN frame ($before -> $after)"
+  hx_desktop_shot "$shot_lan" || fail "no screenshot with the LAN frame"
 
   # No keeps the program; Yes ends it.
   probe click "=$main_caption" "Exit" || fail "no Exit button"
@@ -183,8 +165,8 @@ case_invalid() {
 case_automatic() {
   mkdir -p "$share/Upd1/Log1"
   rm -f "$share/Upd1/Log1/"*
-  reg_dword "$lsa" forceguest 1
-  reg_delete "$vek" SoftUpdPath
+  hx_reg_dword "$lsa" forceguest 1
+  hx_reg_delete "$vek" SoftUpdPath
   local caption='Updexar -> Galvano -> Upd1'
   start_app "$pkg\\UpdateG.exe" 'AUTOUPD-Galvano:\\SERVER\share\Upd1:3:Log1:0:0:N'
   probe wait-window "=$caption" 60 >/dev/null || { fail "no main window \"$caption\""; return; }
@@ -196,9 +178,9 @@ case_automatic() {
   grep -q 'Update on' "$t" && fail "the check boxes show in automatic mode"
   has_line "$t" $'Edit\tC:\\Apps\\Galvano' || fail "the local frame does not show the installation directory"
   has_line "$t" $'Button\t&Search' && fail "the LAN frame shows in automatic mode"
-  [ "$(reg_get "$lsa" forceguest)" = 0x1 ] || fail "forceguest changed to $(reg_get "$lsa" forceguest)"
-  [ "$(reg_get "$vek" SoftUpdPath)" = '\\SERVER\share' ] || fail "SoftUpdPath is '$(reg_get "$vek" SoftUpdPath)'"
-  hx_screenshot "$shots/mainwindow-auto-$kind.png" || true
+  [ "$(hx_reg_query "$lsa" forceguest)" = 0x1 ] || fail "forceguest changed to $(hx_reg_query "$lsa" forceguest)"
+  [ "$(hx_reg_query "$vek" SoftUpdPath)" = '\\SERVER\share' ] || fail "SoftUpdPath is '$(hx_reg_query "$vek" SoftUpdPath)'"
+  hx_desktop_shot "$shots/mainwindow-auto-$kind.png" || true
 
   probe key "=$caption" ESC || fail "could not press Esc"
   app_ends 30 || { fail "the program did not end after Esc"; return; }

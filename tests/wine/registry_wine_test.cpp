@@ -119,11 +119,6 @@ TEST_F(RegistryWine, NumbersOtherTypesAndTypeMismatches) {
     EXPECT_EQ(static_cast<uint32_t>(platform::RegSz), asNumber->type);
     EXPECT_EQ(0u, asNumber->dword);
 
-    // A text value overwritten by a number changes type.
-    ASSERT_TRUE(key->SetDword("Text", 96));
-    EXPECT_EQ(static_cast<uint32_t>(platform::RegDword), key->QueryValue("Text")->type);
-    EXPECT_EQ(96u, key->QueryValue("Text")->dword);
-
     const BYTE blob[] = {0, 1, 2, 0xFE};
     StoreRaw(raw_, L"Blob", REG_BINARY, blob, sizeof blob);
     auto b = key->QueryValue("Blob");
@@ -132,56 +127,22 @@ TEST_F(RegistryWine, NumbersOtherTypesAndTypeMismatches) {
     const ULONGLONG q = 0x0102030405060708ull;
     StoreRaw(raw_, L"Q", REG_QWORD, &q, sizeof q);
     EXPECT_EQ(8u, key->QueryValue("Q")->raw.size());
-
-    EXPECT_TRUE(key->DeleteValue("Blob"));
-    EXPECT_FALSE(key->QueryValue("Blob"));
-    EXPECT_FALSE(key->DeleteValue("Blob"));
-    EXPECT_FALSE(key->QueryValue("Never there"));
 }
 
-TEST_F(RegistryWine, OpenCreateDeleteAndAccess) {
-    EXPECT_FALSE(registry_.Open(RegRoot::CurrentUser, keyPath_ + "\\Missing"));
-
-    auto created = registry_.Create(RegRoot::CurrentUser, keyPath_ + "\\A\\B");
-    ASSERT_TRUE(created) << "create makes the missing levels";
-    created.reset();
-
-    auto readOnly = registry_.Open(RegRoot::CurrentUser, keyPath_ + "\\A\\B");
-    ASSERT_TRUE(readOnly);
-    EXPECT_FALSE(readOnly->SetString("x", "y")) << "opened for reading only";
-    auto writable = registry_.Open(RegRoot::CurrentUser, keyPath_ + "\\A\\B", true);
-    ASSERT_TRUE(writable);
-    EXPECT_TRUE(writable->SetString("x", "y"));
-    writable.reset();
-    readOnly.reset();
-
-    EXPECT_FALSE(registry_.DeleteKey(RegRoot::CurrentUser, keyPath_ + "\\A")) << "still has a subkey";
-    EXPECT_TRUE(registry_.DeleteKey(RegRoot::CurrentUser, keyPath_ + "\\A\\B"));
-    EXPECT_TRUE(registry_.DeleteKey(RegRoot::CurrentUser, keyPath_ + "\\A"));
+// Reading, writing and deleting are the contract tests'; here what only the real registry has.
+TEST_F(RegistryWine, CreateMakesEveryLevelAndTheMachineRootsOpen) {
+    ASSERT_TRUE(registry_.Create(RegRoot::CurrentUser, keyPath_ + "\\A\\B"));
+    EXPECT_TRUE(registry_.Open(RegRoot::CurrentUser, keyPath_ + "\\A\\B"));
     EXPECT_FALSE(registry_.DeleteKey(RegRoot::CurrentUser, ""));
-
-    // The machine-wide roots open for reading.
     EXPECT_TRUE(registry_.Open(RegRoot::LocalMachine, "Software"));
     EXPECT_TRUE(registry_.Open(RegRoot::ClassesRoot, ""));
     EXPECT_TRUE(registry_.Open(RegRoot::Users, ".DEFAULT"));
-}
 
-TEST_F(RegistryWine, EnumSubKeyReportsRawStatuses) {
-    ASSERT_TRUE(registry_.Create(RegRoot::CurrentUser, keyPath_ + "\\TwelveChars1"));
+    // A name that does not fit is not handed out half.
     auto key = registry_.Open(RegRoot::CurrentUser, keyPath_);
-    ASSERT_TRUE(key);
-
     std::string name = "unchanged";
-    EXPECT_EQ(platform::RegOk, key->EnumSubKey(0, name));
-    EXPECT_EQ("TwelveChars1", name);
-    EXPECT_EQ(platform::RegNoMoreItems, key->EnumSubKey(1, name));
-
-    EXPECT_EQ(platform::RegOk, key->EnumSubKey(0, name, 13)) << "12 characters and the NUL fit";
-    name = "unchanged";
-    EXPECT_EQ(platform::RegMoreData, key->EnumSubKey(0, name, 12)) << "no room for the NUL";
-    EXPECT_EQ(platform::RegMoreData, key->EnumSubKey(0, name, 5));
-    EXPECT_EQ("unchanged", name);
     EXPECT_EQ(platform::RegMoreData, key->EnumSubKey(0, name, 0));
+    EXPECT_EQ("unchanged", name);
 }
 
 TEST_F(RegistryWine, ConnectUsersReachesThisComputer) {

@@ -1,5 +1,5 @@
-// Facts about this Windows installation and process: folders, version, display, profile files
-// and the command line.
+// Facts about this Windows installation and process: folders, version, display and the command
+// line. Profile files are the contract tests' (profile_contract.cpp).
 #include <windows.h>
 // Before any platform header: it takes CopyFile/DeleteFile back from <windows.h>.
 #include "win32/win32_filesystem.h"
@@ -9,7 +9,6 @@
 #include <string>
 #include <utility>
 
-#include "contract/contract_env.h"
 #include "platform/strings.h"
 #include "win32/wide.h"
 #include "win32/win32_ansi.h"
@@ -79,27 +78,6 @@ TEST_F(SystemWine, DisplayFactsAgreeWithEachOther) {
         EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), mode.width);
         EXPECT_EQ(GetSystemMetrics(SM_CYSCREEN), mode.height);
     }
-}
-
-TEST_F(SystemWine, ProfileStringsAreCutToTheBuffer) {
-    const std::string ini = PathJoin(contract::Env().scratchFolder, "VEKCONFIG.INI");
-    const std::wstring wini = win32::Wide(ini);
-    ASSERT_TRUE(WritePrivateProfileStringW(L"ScrReso", L"DPI", L"120", wini.c_str()));
-    ASSERT_TRUE(WritePrivateProfileStringW(L"MySql", L"UID_Galvano", L"0123456789abcdef", wini.c_str()));
-    ASSERT_TRUE(WritePrivateProfileStringW(L"MySql", L"Empty", L"", wini.c_str()));
-    WritePrivateProfileStringW(nullptr, nullptr, nullptr, wini.c_str());  // flush the cache
-
-    EXPECT_EQ("120", system_.ReadProfileString(ini, "ScrReso", "DPI", "96"));
-    EXPECT_EQ("120", system_.ReadProfileString(ini, "scrreso", "dpi", "96")) << "names ignore case";
-    EXPECT_EQ("96", system_.ReadProfileString(ini, "ScrReso", "Opt", "96"));
-    EXPECT_EQ("dflt", system_.ReadProfileString(ini, "Nothing", "DPI", "dflt"));
-    EXPECT_EQ("", system_.ReadProfileString(ini, "MySql", "Empty", "dflt")) << "present but empty is not missing";
-    EXPECT_EQ("x", system_.ReadProfileString(PathJoin(contract::Env().scratchFolder, "none.ini"), "A", "B", "x"));
-
-    EXPECT_EQ("0123456789abcdef", system_.ReadProfileString(ini, "MySql", "UID_Galvano", ""));
-    EXPECT_EQ("0123456", system_.ReadProfileString(ini, "MySql", "UID_Galvano", "", 8));
-    EXPECT_EQ("", system_.ReadProfileString(ini, "MySql", "UID_Galvano", "", 1));
-    EXPECT_EQ("abc", system_.ReadProfileString(ini, "MySql", "Missing", "abcdef", 4));
 }
 
 TEST_F(SystemWine, CommandLineLosesOnlyTheProgramName) {

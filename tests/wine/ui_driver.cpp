@@ -48,6 +48,10 @@ LPARAM KeyData(int vk, bool up, bool alt) {
 
 }  // namespace
 
+void UseDesktopOf(DWORD threadId) {
+    if (HDESK desktop = GetThreadDesktop(threadId)) SetThreadDesktop(desktop);
+}
+
 bool WaitFor(const std::function<bool()>& cond, int timeoutMs) {
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     for (;;) {
@@ -116,14 +120,6 @@ std::string ClassOf(HWND window) {
 }
 
 void Click(HWND button) { PostMessageW(button, BM_CLICK, 0, 0); }
-
-void ClickMouse(HWND window) {
-    RECT rc;
-    GetClientRect(window, &rc);
-    const LPARAM at = MAKELPARAM((rc.right - rc.left) / 2, (rc.bottom - rc.top) / 2);
-    PostMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, at);
-    PostMessageW(window, WM_LBUTTONUP, 0, at);
-}
 
 void TypeText(HWND target, const std::string& text) {
     for (wchar_t ch : Wide(text)) PostMessageW(target, WM_CHAR, ch, 1);

@@ -22,6 +22,11 @@ struct WindowInfo {
     LONG style = 0;
 };
 
+// Puts the calling thread in the desktop of another thread of this process. Wine starts new
+// threads in the default desktop, not in the virtual desktop the program was started in, and a
+// thread finds only the windows of its own desktop.
+void UseDesktopOf(DWORD threadId);
+
 // Polls cond every few milliseconds until it holds; false when the time ran out.
 bool WaitFor(const std::function<bool()>& cond, int timeoutMs);
 
@@ -42,8 +47,6 @@ std::string ClassOf(HWND window);
 
 // BM_CLICK, posted: the program's thread presses the button when it next looks at its messages.
 void Click(HWND button);
-// A left mouse click in the middle of the window, as button messages.
-void ClickMouse(HWND window);
 // Each character as WM_CHAR to the window.
 void TypeText(HWND target, const std::string& text);
 // WM_KEYDOWN/WM_KEYUP posted to the window (WM_SYSKEYDOWN with Alt in shift: 4).

@@ -3,12 +3,17 @@
 //   ui_probe.exe windows                          every visible top-level window: class, caption
 //   ui_probe.exe wait-window CAPTION [seconds]    waits for the window; prints its caption
 //   ui_probe.exe gone CAPTION [seconds]           waits until no such window is left
-//   ui_probe.exe texts [--all] CAPTION            class and text of each child, one a line
+//   ui_probe.exe texts CAPTION                    class and text of each visible child, one a line
 //   ui_probe.exe wait-text CAPTION TEXT [seconds] waits for a visible child showing TEXT
 //   ui_probe.exe checked CAPTION TEXT             0, 1 or 2: the state of that check box
 //   ui_probe.exe click CAPTION TEXT               presses the button (or check box) with TEXT
-//   ui_probe.exe key CAPTION KEY                  ESC, ENTER, TAB, SPACE, F1..F12, arrows, a
-//                                                 letter or digit; ALT+ in front for Alt
+//   ui_probe.exe size CAPTION                     width and height of the window in pixels
+//   ui_probe.exe key CAPTION KEY                  ESC, ENTER, TAB, SPACE, a letter or digit;
+//                                                 ALT+ in front for Alt
+//   ui_probe.exe run PROGRAM [ARGS...]            runs it, waits, and ends with its exit code
+//
+// With UPDEXAR_DESKTOP set, all of this happens in that desktop (Wine's virtual desktop of that
+// name): windows are looked for there and `run` starts the program there.
 //
 // CAPTION matches a visible top-level window whose caption contains it; a caption equal to it
 // wins over one that only contains it, so "Updexar" finds the message box even while the main
@@ -28,6 +33,7 @@
 #include <vector>
 
 #include "win32/wide.h"
+#include "win32/win32_system.h"
 #include "wine/ui_driver.h"
 
 namespace drv = updexar::uidriver;
@@ -148,26 +154,18 @@ int KeyCode(const std::string& name) {
         const char* name;
         int vk;
     };
-    static const Named kNames[] = {
-        {"ESC", VK_ESCAPE}, {"ESCAPE", VK_ESCAPE}, {"ENTER", VK_RETURN}, {"RETURN", VK_RETURN},
-        {"TAB", VK_TAB},    {"SPACE", VK_SPACE},   {"UP", VK_UP},        {"DOWN", VK_DOWN},
-        {"LEFT", VK_LEFT},  {"RIGHT", VK_RIGHT},   {"HOME", VK_HOME},    {"END", VK_END},
-        {"DEL", VK_DELETE}, {"DELETE", VK_DELETE}, {"BACK", VK_BACK},    {"BACKSPACE", VK_BACK},
-    };
+    static const Named kNames[] = {{"ESC", VK_ESCAPE}, {"ENTER", VK_RETURN}, {"TAB", VK_TAB}, {"SPACE", VK_SPACE}};
     for (const Named& k : kNames)
         if (n == k.name) return k.vk;
-    if (n.size() >= 2 && n[0] == 'F') {
-        const int f = std::atoi(n.c_str() + 1);
-        if (f >= 1 && f <= 12) return VK_F1 + f - 1;
-    }
     if (n.size() == 1 && ((n[0] >= 'A' && n[0] <= 'Z') || (n[0] >= '0' && n[0] <= '9'))) return n[0];
     return 0;
 }
 
 int Usage() {
     std::fputs(
-        "usage: ui_probe windows | wait-window CAPTION [s] | gone CAPTION [s] | texts [--all] CAPTION |\n"
-        "       wait-text CAPTION TEXT [s] | checked CAPTION TEXT | click CAPTION TEXT | key CAPTION KEY\n",
+        "usage: ui_probe windows | wait-window CAPTION [s] | gone CAPTION [s] | texts CAPTION |\n"
+        "       wait-text CAPTION TEXT [s] | checked CAPTION TEXT | click CAPTION TEXT | size CAPTION |\n"
+        "       key CAPTION KEY | run PROGRAM [ARGS...]\n",
         stderr);
     return 2;
 }
@@ -197,14 +195,11 @@ int Run(const std::vector<std::string>& a) {
             return Fail("the window \"" + a[1] + "\" is still there");
         return 0;
     }
-    if (verb == "texts" && (a.size() == 2 || (a.size() == 3 && a[1] == "--all"))) {
-        const bool all = a.size() == 3;
-        HWND top = WaitTop(a.back(), kActionWaitMs);
-        if (!top) return Fail("no window \"" + a.back() + "\"");
-        for (const drv::WindowInfo& w : drv::ListChildren(top)) {
-            if (!all && !w.visible) continue;
-            std::printf("%s%s\t%s\n", all ? (w.visible ? "+" : "-") : "", w.className.c_str(), OneLine(w.text).c_str());
-        }
+    if (verb == "texts" && a.size() == 2) {
+        HWND top = WaitTop(a[1], kActionWaitMs);
+        if (!top) return Fail("no window \"" + a[1] + "\"");
+        for (const drv::WindowInfo& w : drv::ListChildren(top))
+            if (w.visible) std::printf("%s\t%s\n", w.className.c_str(), OneLine(w.text).c_str());
         return 0;
     }
     if (verb == "wait-text" && (a.size() == 3 || a.size() == 4)) {
@@ -229,6 +224,14 @@ int Run(const std::vector<std::string>& a) {
         drv::Click(button);
         return 0;
     }
+    if (verb == "size" && a.size() == 2) {
+        HWND top = WaitTop(a[1], kActionWaitMs);
+        if (!top) return Fail("no window \"" + a[1] + "\"");
+        RECT r;
+        GetWindowRect(top, &r);
+        std::printf("%ld %ld\n", r.right - r.left, r.bottom - r.top);
+        return 0;
+    }
     if (verb == "key" && a.size() == 3) {
         std::string name = a[2];
         int shift = 0;
@@ -251,11 +254,43 @@ int Run(const std::vector<std::string>& a) {
 
 }  // namespace
 
+// The program and its arguments exactly as this probe got them, quotes and blanks included.
+int RunProgram(const wchar_t* desktop) {
+    const std::string rest = updexar::win32::ArgumentsAfterProgramName(
+        updexar::win32::ArgumentsAfterProgramName(Narrow(GetCommandLineW(), std::wcslen(GetCommandLineW()))));
+    std::wstring line = updexar::win32::Wide(rest);
+    std::wstring desk = desktop ? desktop : L"";
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    if (desktop) si.lpDesktop = desk.data();
+    PROCESS_INFORMATION pi{};
+    // Handles inherited: the program writes to our output, which the script reads.
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi))
+    {
+        Fail("could not start " + rest + " (error " + std::to_string(GetLastError()) + ")");
+        return 127;
+    }
+    CloseHandle(pi.hThread);
+    WaitForSingleObject(pi.hProcess, INFINITE);
+    DWORD code = 1;
+    GetExitCodeProcess(pi.hProcess, &code);
+    CloseHandle(pi.hProcess);
+    return static_cast<int>(code);
+}
+
 int wmain(int argc, wchar_t** argv) {
     // Plain "\n" line ends: the scripts read this output on Linux.
     _setmode(_fileno(stdout), _O_BINARY);
     std::vector<std::string> args;
     for (int i = 1; i < argc; ++i) args.push_back(Narrow(argv[i], std::wcslen(argv[i])));
+    const wchar_t* desktop = _wgetenv(L"UPDEXAR_DESKTOP");
+    if (desktop && !*desktop) desktop = nullptr;
+    if (!args.empty() && args[0] == "run") return args.size() > 1 ? RunProgram(desktop) : Usage();
+    // Windows of another desktop are invisible to this one: look from inside it.
+    if (desktop) {
+        HDESK d = OpenDesktopW(desktop, 0, FALSE, GENERIC_ALL);
+        if (!d || !SetThreadDesktop(d)) return Fail("cannot enter the desktop " + Narrow(desktop, std::wcslen(desktop)));
+    }
     const int code = Run(args);
     std::fflush(stdout);
     return code;

@@ -6,6 +6,8 @@
 #   hx_xvfb_start
 #   hx_map_share SERVER share "$dir"
 #   hx_run 60 out.txt 'C:\app\Prog.exe' arg
+#   hx_desktop_start shot 1024x768 ui_probe.exe   # windows drawn as a user sees them
+#   hx_desktop_start_program 'C:\app\Prog.exe' arg; hx_desktop_shot shot.png
 #
 # Everything a script starts (wineserver of every prefix it used, its own Xvfb) is stopped when
 # the script exits, however it exits.
@@ -19,7 +21,7 @@ export HOME="${HOME:-/root}"
 HX_PREFIXES=()
 HX_XVFB_PID=""
 HX_XVFB_OWN=0
-HX_SIZED_XVFB_PID=""
+HX_DESKTOP_PID=""
 HX_EXIT=0
 
 hx_log() { printf '[harness] %s\n' "$*" >&2; }
@@ -33,10 +35,6 @@ hx_cleanup() {
     WINEPREFIX="$p" timeout 30 wineserver -k >/dev/null 2>&1 || true
   done
   hx_xvfb_stop
-  if [ -n "$HX_SIZED_XVFB_PID" ]; then
-    kill "$HX_SIZED_XVFB_PID" 2>/dev/null || true
-    wait "$HX_SIZED_XVFB_PID" 2>/dev/null || true
-  fi
 }
 trap hx_cleanup EXIT
 trap 'exit 130' INT
@@ -77,17 +75,6 @@ hx_make_prefix() {
   fi
   echo "$kind" > "$dir/.updexar-kind"
   hx_log "prefix ready in $((SECONDS - start))s"
-}
-
-# hx_clone_prefix FROM TO: a copy of a ready prefix, much faster than making one: one more
-# machine of a LAN. The copy has its own registry and drive_c.
-hx_clone_prefix() {
-  local from="$1" to="$2"
-  [ -d "$from/drive_c" ] || hx_fail "no prefix to clone at $from"
-  WINEPREFIX="$from" timeout 30 wineserver -w >/dev/null 2>&1 || true
-  rm -rf "$to"
-  mkdir -p "$(dirname "$to")"
-  cp -a --reflink=auto "$from" "$to" || hx_fail "could not copy $from to $to"
 }
 
 # hx_use_prefix DIR: makes DIR the prefix of the commands that follow and stops it at exit.
@@ -165,33 +152,23 @@ hx_copy_in() {
   cp -a "$src" "$dst/" || hx_fail "could not copy $src into $2"
 }
 
-# hx_collect WINPATH HOSTDIR: copies a Windows file or folder back out for inspection.
-hx_collect() {
-  local src
-  src="$(hx_unix_path "$1")" && [ -n "$src" ] || hx_fail "bad Windows path '$1'"
-  mkdir -p "$2"
-  [ -e "$src" ] || { hx_log "nothing to collect at $1"; return 1; }
-  cp -a "$src" "$2/"
-}
-
 # --- registry -----------------------------------------------------------------------------------
 
+# Our programs are 32-bit: in a 64-bit prefix they see the 32-bit view, so the seeding does too.
+hx_reg_view() { [ "$(hx_prefix_kind)" = wow64 ] && echo /reg:32; }
 # hx_reg_sz 'HKLM\Software\X' NAME TEXT / hx_reg_dword 'HKLM\Software\X' NAME NUMBER
 hx_reg_sz() {
-  timeout 60 wine reg add "$1" /v "$2" /t REG_SZ /d "$3" /f >/dev/null 2>&1 \
+  timeout 60 wine reg add "$1" /v "$2" /t REG_SZ /d "$3" /f $(hx_reg_view) >/dev/null 2>&1 \
     || hx_fail "could not set $1\\$2"
 }
 hx_reg_dword() {
-  timeout 60 wine reg add "$1" /v "$2" /t REG_DWORD /d "$3" /f >/dev/null 2>&1 \
+  timeout 60 wine reg add "$1" /v "$2" /t REG_DWORD /d "$3" /f $(hx_reg_view) >/dev/null 2>&1 \
     || hx_fail "could not set $1\\$2"
 }
-# hx_reg_import FILE.reg: a whole .reg file ("REGEDIT4" or "Windows Registry Editor Version 5.00").
-hx_reg_import() {
-  timeout 60 wine regedit /S "$(hx_win_path "$1")" >/dev/null 2>&1 || hx_fail "could not import $1"
-}
+hx_reg_delete() { timeout 60 wine reg delete "$1" /v "$2" /f $(hx_reg_view) >/dev/null 2>&1 || true; }
 # hx_reg_query 'HKLM\Software\X' NAME: prints the data of one value.
 hx_reg_query() {
-  timeout 60 wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' \
+  timeout 60 wine reg query "$1" /v "$2" $(hx_reg_view) 2>/dev/null | tr -d '\r' \
     | awk -v n="$2" 'tolower($1) == tolower(n) { $1 = ""; $2 = ""; sub(/^  */, ""); print }'
 }
 
@@ -231,22 +208,6 @@ hx_xvfb_start() {
   hx_log "Xvfb on $DISPLAY"
 }
 
-# hx_xvfb_start_sized WIDTHxHEIGHT: a screen of that size of our own for this script (the
-# run's shared display has one size only); stopped when the script ends.
-hx_xvfb_start_sized() {
-  command -v Xvfb >/dev/null || hx_fail "Xvfb is not installed (run .ci/install-deps)"
-  local numfile num
-  numfile="$(mktemp)"
-  Xvfb -displayfd 3 -screen 0 "${1}x24" -nolisten tcp 3>"$numfile" >/dev/null 2>&1 &
-  HX_SIZED_XVFB_PID=$!
-  for _ in $(seq 1 100); do [ -s "$numfile" ] && break; sleep 0.1; done
-  num="$(tr -dc '0-9' < "$numfile")"
-  rm -f "$numfile"
-  [ -n "$num" ] || hx_fail "Xvfb did not start"
-  export UPDEXAR_TEST_DISPLAY=":$num"
-  hx_xvfb_start
-}
-
 hx_xvfb_stop() {
   if [ "$HX_XVFB_OWN" = 1 ] && [ -n "$HX_XVFB_PID" ]; then
     kill "$HX_XVFB_PID" 2>/dev/null || true
@@ -255,13 +216,6 @@ hx_xvfb_stop() {
   fi
   HX_XVFB_PID=""
   HX_XVFB_OWN=0
-}
-
-# hx_screenshot FILE.png: the whole screen.
-hx_screenshot() {
-  mkdir -p "$(dirname "$1")"
-  timeout 30 import -display "$DISPLAY" -window root "$1" 2>/dev/null || { hx_log "screenshot failed"; return 1; }
-  hx_log "screenshot: $1"
 }
 
 # hx_wait_window TITLE SECONDS: waits until a window with exactly that title is on the display.
@@ -283,6 +237,53 @@ hx_wait_window() {
 hx_free_port() {
   python3 -c 'import socket; s = socket.socket(); s.bind(("", 0)); print(s.getsockname()[1]); s.close()' \
     || hx_fail "no free TCP port"
+}
+
+# --- Wine's virtual desktop ----------------------------------------------------------------------
+# With no window manager Wine draws no captions, frames or system menus. In a virtual desktop of
+# its own it draws them as Windows does, so pictures taken there show windows as a user sees them.
+# The desktop is also the screen our programs measure: its size is the screen size they see.
+
+# hx_desktop_start NAME WIDTHxHEIGHT UI_PROBE.exe: opens the desktop on the display (after
+# hx_xvfb_start). ui_probe.exe starts programs in it (hx_desktop_run, hx_desktop_start_program)
+# and, with UPDEXAR_DESKTOP set, finds their windows there.
+hx_desktop_start() {
+  HX_PROBE="$3"
+  [ -f "$HX_PROBE" ] || hx_fail "no ui_probe.exe at $HX_PROBE"
+  HX_DESKTOP="$1 - Wine desktop"
+  export UPDEXAR_DESKTOP="$1"
+  wine explorer "/desktop=$1,$2" >/dev/null 2>&1 &
+  hx_wait_window "$HX_DESKTOP" 60 || hx_fail "Wine's desktop $1 did not open"
+}
+
+# hx_desktop_run SECONDS OUTFILE PROGRAM [ARGS...]: hx_run, in the desktop.
+hx_desktop_run() {
+  local limit="$1" out="$2"; shift 2
+  hx_run "$limit" "$out" "$HX_PROBE" run "$@"
+}
+
+# hx_desktop_start_program PROGRAM [ARGS...]: starts it in the desktop in the background, its
+# output appended to HX_OUTPUT (when set); pid in HX_BG_PID, `wait` gives its exit code.
+hx_desktop_start_program() {
+  wine "$HX_PROBE" run "$@" >>"${HX_OUTPUT:-/dev/null}" 2>&1 &
+  HX_BG_PID=$!
+}
+
+# hx_desktop_shot FILE.png: the desktop as a picture, taken once two takes in a row agree (the
+# windows have done painting), or after 10 s.
+hx_desktop_shot() {
+  local id sum previous="" end=$((SECONDS + 10))
+  id="$(xwininfo -display "$DISPLAY" -root -tree 2>/dev/null | grep -F "\"$HX_DESKTOP\"" | awk '{ print $1; exit }')"
+  [ -n "$id" ] || { hx_log "no window \"$HX_DESKTOP\" to take"; return 1; }
+  mkdir -p "$(dirname "$1")"
+  while :; do
+    timeout 30 import -display "$DISPLAY" -window "$id" "$1" 2>/dev/null || { hx_log "screenshot failed"; return 1; }
+    sum="$(identify -format '%#' "$1" 2>/dev/null)"
+    if [ "$sum" = "$previous" ] || [ $SECONDS -ge $end ]; then break; fi
+    previous="$sum"
+    sleep 0.3
+  done
+  hx_log "screenshot: $1"
 }
 
 # --- programs -----------------------------------------------------------------------------------

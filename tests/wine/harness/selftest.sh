@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # selftest.sh [LONG-RUNNING.exe]: the harness itself, in the run's prefix: path mapping, registry
-# seeding of both kinds, a share two machines see alike, exit codes and output of programs, and
-# the time limit. Every other Wine test leans on these.
+# seeding of both kinds, a share, exit codes and output of programs, and the time limit. Every
+# other Wine test leans on these.
 set -u
 . "$(dirname "$0")/harness.sh"
 : "${UPDEXAR_WINE_PREFIX:?which prefix}"
@@ -25,39 +25,22 @@ check "UNC path is lower-cased only in server and share" \
 check "Z: is the host" same "$(hx_unix_path 'Z:\tmp\x')" "/tmp/x"
 check "host path through Z:" same "$(hx_win_path /tmp/a/../b)" 'Z:\tmp\b'
 
-# Registry: both kinds of value, from the command line and from a .reg file.
+# Registry: both kinds of value.
 key='HKLM\Software\UpdexarHarness'
 hx_reg_sz "$key" Text 'C:\Program Files\Galvano'
 hx_reg_dword "$key" Number 1234
 check "REG_SZ seeded" same "$(hx_reg_query "$key" Text)" 'C:\Program Files\Galvano'
 check "REG_DWORD seeded" same "$(hx_reg_query "$key" Number)" 0x4d2
-printf 'REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\UpdexarHarness]\r\n"Path"="C:\\\\Data"\r\n"Count"=dword:0000002a\r\n' > "$work/seed.reg"
-hx_reg_import "$work/seed.reg"
-check ".reg text value" same "$(hx_reg_query 'HKCU\Software\UpdexarHarness' Path)" 'C:\Data'
-check ".reg number value" same "$(hx_reg_query 'HKCU\Software\UpdexarHarness' Count)" 0x2a
 
 # Programs: exit code and output come back.
 hx_run 60 "$work/echo.txt" cmd /c "echo hello from windows& exit 7"
 check "exit code" same "$HX_EXIT" 7
 check "standard output" grep -qx 'hello from windows' "$work/echo.txt"
 
-# A share: what one machine writes there, another machine reads.
+# A share: what a program writes there lands in the host folder.
 hx_map_share SERVER share "$work/share"
 hx_run 60 "$work/write.txt" cmd /c 'echo written on one>\\SERVER\share\note.txt'
 check "file written to the share lands in the host folder" grep -q 'written on one' "$work/share/note.txt"
-hx_clone_prefix "$UPDEXAR_WINE_PREFIX" "$work/second"
-hx_use_prefix "$work/second"
-hx_map_share SERVER share "$work/share"
-hx_run 60 "$work/read.txt" cmd /c 'type \\SERVER\share\note.txt'
-check "a second machine reads it" grep -q 'written on one' "$work/read.txt"
-hx_stop_prefix
-hx_use_prefix "$UPDEXAR_WINE_PREFIX"
-
-# Files in and out of drive_c.
-echo payload > "$work/payload.txt"
-hx_copy_in "$work/payload.txt" 'C:\Harness\In'
-hx_collect 'C:\Harness\In\payload.txt' "$work/out"
-check "copy in and collect" same "$(cat "$work/out/payload.txt" 2>/dev/null)" payload
 
 # A program that never ends is stopped at the limit.
 if [ -n "$sleeper" ]; then
@@ -67,6 +50,5 @@ if [ -n "$sleeper" ]; then
   check "within the limit" [ $((SECONDS - start)) -lt 20 ]
 fi
 
-rm -rf "$work/second"
 [ "$fails" -eq 0 ] || hx_fail "$fails harness checks failed"
 echo "harness: all checks passed"
