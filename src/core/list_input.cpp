@@ -21,6 +21,10 @@ std::string ListInput::NextField() {
         pos_ = text_.size();
         throw RuntimeError(ErrInputPastEnd);
     }
+    return ReadField();
+}
+
+std::string ListInput::ReadField() {
     const size_t n = text_.size();
     while (pos_ < n && IsBlank(text_[pos_])) ++pos_;
 
@@ -57,11 +61,13 @@ bool ListInput::NextRecord(size_t count, std::vector<std::string>& fields) {
     fields.clear();
     if (AtEnd()) return false;
     for (size_t i = 0; i < count; ++i) {
-        if (AtEnd()) {
+        // Inside a record only the end of the text ends it: a comma before a line end is an
+        // empty field, not the end.
+        if (pos_ >= text_.size()) {
             truncated_ = true;
             return false;
         }
-        fields.push_back(NextField());
+        fields.push_back(ReadField());
     }
     return true;
 }

@@ -25,6 +25,7 @@ public:
     bool Truncated() const { return truncated_; }
 
 private:
+    std::string ReadField();
     std::string text_;
     size_t pos_ = 0;
     bool truncated_ = false;

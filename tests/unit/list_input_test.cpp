@@ -30,6 +30,9 @@ TEST(ListInput, FieldsFollowTheClassicRulesAndRecordsIgnoreLineEnds) {
     bool truncated = false;
     EXPECT_EQ(Records("a,b,c,d\r\ne,f", 4, &truncated), (R{{"a", "b", "c", "d"}}));
     EXPECT_TRUE(truncated);
+    // A comma before the last line end still gives its empty field.
+    EXPECT_EQ(Records("a,b,\r\n", 3, &truncated), (R{{"a", "b", ""}}));
+    EXPECT_FALSE(truncated);
     // A quote never closed takes the rest of the text.
     EXPECT_EQ(Records("\"x,y\r\nz", 1, &truncated), (R{{"x,y\r\nz"}}));
     EXPECT_FALSE(truncated);

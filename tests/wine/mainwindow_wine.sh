@@ -7,6 +7,7 @@
 # frame.
 set -u
 . "$(dirname "$0")/harness/harness.sh"
+. "$(dirname "$0")/harness/app.sh"
 [ $# -ge 3 ] || hx_fail "usage: mainwindow_wine.sh UpdateG.exe ui_probe.exe SHOTDIR [CASE...]"
 : "${UPDEXAR_WINE_PREFIX:?which prefix}"
 : "${UPDEXAR_WINE_ROOT:?where the run keeps its files}"
@@ -31,53 +32,6 @@ pkg='C:\Updates\GalvanoUpd'
 main_caption='Updexar -> Galvano -> GalvanoUpd'
 lsa='HKLM\SYSTEM\CurrentControlSet\Control\Lsa'
 vek='HKLM\Software\VEKInfo'
-
-probe() {
-  timeout 90 wine "$probe_exe" "$@" 2>>"$work/probe-errors.txt" | tr -d '\r'
-  return "${PIPESTATUS[0]}"
-}
-
-# --- the program under test -----------------------------------------------------------------
-
-APP="" APP_CODE=""
-start_app() {
-  HX_OUTPUT="$work/program-output.txt" hx_desktop_start_program "$@"
-  APP=$HX_BG_PID
-}
-# app_ends SECONDS: true when the program has ended within the time; its exit code in APP_CODE.
-app_ends() {
-  local end=$((SECONDS + $1))
-  while kill -0 "$APP" 2>/dev/null; do
-    [ $SECONDS -lt $end ] || return 1
-    sleep 0.2
-  done
-  wait "$APP"
-  APP_CODE=$?
-  return 0
-}
-
-current="" failures=0 passed=()
-fail() {
-  hx_log "FAIL [$kind/$current]: $*"
-  failures=$((failures + 1))
-  return 1
-}
-# Whatever a failed case left open goes, so the next case starts from a quiet prefix.
-end_case() {
-  if [ -n "$APP" ] && kill -0 "$APP" 2>/dev/null; then
-    probe windows >"$work/$current-windows-left.txt" 2>/dev/null || true
-    hx_stop_prefix
-  fi
-  APP=""
-}
-
-# has_line FILE LINE
-has_line() { grep -qxF -- "$2" "$1"; }
-# file_is FILE printf-FORMAT: the file holds exactly those bytes.
-file_is() {
-  [ -f "$1" ] || return 1
-  cmp -s "$1" <(printf "$2")
-}
 
 # A Galvano installation in this prefix: registry, folders, the package folder with the program.
 seed_installation() {
@@ -204,14 +158,5 @@ case_fewfields() {
 # --- run --------------------------------------------------------------------------------------
 
 seed_installation
-for current in "${cases[@]}"; do
-  declare -F "case_$current" >/dev/null || hx_fail "no case '$current'"
-  before=$failures
-  hx_log "case $current ($kind)"
-  "case_$current"
-  end_case
-  [ "$failures" = "$before" ] && passed+=("$current")
-done
-hx_stop_prefix
-hx_log "passed in the $kind prefix: ${passed[*]:-none}; screenshots in $shots"
-[ "$failures" = 0 ] || hx_fail "$failures check(s) failed in the $kind prefix"
+run_cases "${cases[@]}"
+hx_log "screenshots in $shots"

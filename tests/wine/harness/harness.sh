@@ -251,20 +251,30 @@ hx_desktop_start() {
   HX_PROBE="$3"
   [ -f "$HX_PROBE" ] || hx_fail "no ui_probe.exe at $HX_PROBE"
   HX_DESKTOP="$1 - Wine desktop"
+  HX_DESKTOP_SIZE="$2"
   export UPDEXAR_DESKTOP="$1"
   wine explorer "/desktop=$1,$2" >/dev/null 2>&1 &
   hx_wait_window "$HX_DESKTOP" 60 || hx_fail "Wine's desktop $1 did not open"
 }
 
+# hx_desktop_ensure: the desktop again when Wine closed it (it goes once its last program has
+# ended, or with the prefix).
+hx_desktop_ensure() {
+  xwininfo -display "$DISPLAY" -root -tree 2>/dev/null | grep -qF "\"$HX_DESKTOP\"" && return 0
+  hx_desktop_start "$UPDEXAR_DESKTOP" "$HX_DESKTOP_SIZE" "$HX_PROBE"
+}
+
 # hx_desktop_run SECONDS OUTFILE PROGRAM [ARGS...]: hx_run, in the desktop.
 hx_desktop_run() {
   local limit="$1" out="$2"; shift 2
+  hx_desktop_ensure
   hx_run "$limit" "$out" "$HX_PROBE" run "$@"
 }
 
 # hx_desktop_start_program PROGRAM [ARGS...]: starts it in the desktop in the background, its
 # output appended to HX_OUTPUT (when set); pid in HX_BG_PID, `wait` gives its exit code.
 hx_desktop_start_program() {
+  hx_desktop_ensure
   wine "$HX_PROBE" run "$@" >>"${HX_OUTPUT:-/dev/null}" 2>&1 &
   HX_BG_PID=$!
 }
