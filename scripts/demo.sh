@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# Shows the utility running: builds the 32-bit programs, makes a 32-bit Windows prefix with a
+# Shows the utility at work: builds the 32-bit programs, makes a 32-bit Windows prefix with a
 # Galvano installation in it (registry values, C:\Apps\Galvano, a data directory on
 # \\SERVER\share, an update package in C:\Updates\GalvanoUpd), starts UpdateG.exe from the
-# package as a user would, and takes a screenshot to build/demo/updexar.png. The program runs in
+# package as a user would, presses Update and answers Yes, and shows the installation before and
+# after. Screenshots: build/demo/updexar.png (the main window) and build/demo/updated.png (the
+# progress window with the result). The program runs in
 # Wine's virtual desktop, so the picture shows the window with its caption and frame; the desktop
 # opens on your own screen when there is one (DISPLAY set, not in CI), otherwise on a virtual one.
 set -u
@@ -16,14 +18,16 @@ bash .ci/install-deps || { echo "demo: the tools are missing; run this as root" 
 . tests/wine/harness/harness.sh
 
 echo "demo: building the 32-bit programs"
-{ cmake --preset win32 >/dev/null && cmake --build --preset win32 -j2 --target UpdateG ui_probe; } \
+{ cmake --preset win32 >/dev/null && cmake --build --preset win32 -j2 --target UpdateG ui_probe recorder; } \
   || hx_fail "the build failed"
 exe="$root/build/win32/src/win32/UpdateG.exe"
 probe="$root/build/win32/tests/wine/ui_probe.exe"
+# RegSvr32 is a Windows tool the package carries; a stand-in that only notes its calls plays it.
+regsvr32="$root/build/win32/tests/wine/recorder.exe"
 [ -f "$exe" ] && [ -f "$probe" ] || hx_fail "no UpdateG.exe or ui_probe.exe after the build"
 
 mkdir -p "$demo"
-rm -f "$demo/updexar.png"
+rm -f "$demo/updexar.png" "$demo/updated.png"
 hx_make_prefix "$demo/prefix" win32
 hx_use_prefix "$demo/prefix"
 
@@ -70,6 +74,16 @@ printf '%s\r\n' \
   '"Galvano.exe","01/01/2024","06/12/2026 09:00:00","2"' \
   '"Version.txt","","06/12/2026 09:00:00","2"' > "$pkg/UpdInfoP.txt"
 printf 'Tools the update uses on machines that lack them.\r\n' > "$pkg/MiscFls/ReadMe.txt"
+cp "$regsvr32" "$pkg/MiscFls/RegSvr32.exe"
+touch -d '2 days ago' "$app/Galvano.exe" "$app/Reports/Sales.rpt"
+
+# What the installation holds: every file with its size and first line.
+listing() {
+  (cd "$app" && find . -type f | sort | while read -r f; do
+     printf '  %-22s %7s bytes  %s\n' "${f#./}" "$(stat -c %s "$f")" "$(head -c 40 "$f" | tr -d '\r' | head -1 | tr -cd '[:print:]')"
+   done)
+}
+listing > "$demo/before.txt"
 
 # --- the utility ------------------------------------------------------------------------------
 
@@ -87,11 +101,24 @@ timeout 90 wine "$probe" wait-window "=$caption" 60 >/dev/null \
   || hx_fail "UpdateG.exe did not open its main window \"$caption\""
 hx_desktop_shot "$demo/updexar.png" || hx_fail "could not take the screenshot"
 kill -0 "$HX_BG_PID" 2>/dev/null || hx_fail "UpdateG.exe ended on its own"
+
+echo "demo: pressing Update and answering Yes"
+probe() { timeout 90 wine "$probe" "$@" 2>/dev/null | tr -d '\r'; }
+probe click "=$caption" "&Update >>" >/dev/null || hx_fail "no update button"
+probe wait-text "=Updexar" "Do you really want to Update software on Local Machine ?" 30 >/dev/null \
+  || hx_fail "the update did not ask first"
+probe click "=Updexar" "&Yes" >/dev/null
+probe wait-text "=Updexar" "Updated Successfully." 120 >/dev/null || hx_fail "the update did not report success"
+hx_desktop_shot "$demo/updated.png" || hx_fail "could not take the screenshot"
+probe click "=Updexar" "OK" >/dev/null
+listing > "$demo/after.txt"
+
 echo
 echo "demo: UpdateG.exe started from the Galvano update package C:\\Updates\\GalvanoUpd in a 32-bit"
-echo "demo: Windows prefix ($demo/prefix) and showed its main window: installation C:\\Apps\\Galvano,"
-echo "demo: data directory \\\\SERVER\\share\\Data\\Galvano ($share/Data/Galvano)."
-echo "demo: screenshot: $demo/updexar.png"
+echo "demo: Windows prefix ($demo/prefix) and updated the installation C:\\Apps\\Galvano."
+echo "demo: before the update:"; cat "$demo/before.txt"
+echo "demo: after the update:"; cat "$demo/after.txt"
+echo "demo: screenshots: $demo/updexar.png (main window), $demo/updated.png (the result)"
 if [ "$on_desktop" = 1 ]; then
   echo "demo: the window is on your desktop; press Exit (or Esc) and answer Yes to end the demo."
   wait "$HX_BG_PID" 2>/dev/null

@@ -331,6 +331,13 @@ void StartListedServices() {
         if (auto service = manager->OpenService(name, true)) service->Start();
 }
 
+bool StartExistingService() {
+    auto manager = Os().services->OpenManager(true);
+    if (!manager) return false;
+    auto service = manager->OpenService(std::string(kVekServiceName), true);
+    return service && service->Start();
+}
+
 std::string PathForServiceManager(const std::string& path) {
     const std::string wow = StripTrailingBackslash(Os().system->Wow64SystemDirectory());
     const std::string sys = StripTrailingBackslash(Shared().SysDir);

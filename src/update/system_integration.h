@@ -52,6 +52,8 @@ void StopRegServices();
 void StartListedServices();
 // Creates the VEK service for the program; ServiceList becomes "|VEKSvrReg" when it was created.
 void CreateRegService(const std::string& programPath);
+// Starts the VEK service that exists but was not running; false when it could not be started.
+bool StartExistingService();
 // The path under which the service manager, a 64-bit program on 64-bit Windows, finds a file
 // this 32-bit program sees in the system folder.
 std::string PathForServiceManager(const std::string& path);

@@ -354,7 +354,10 @@ void UpdateRun::FinishSystem() {
         if (!s_.ServiceList.empty()) {
             StartListedServices();
             s_.ServiceList.clear();
-        } else if (fs_.FileExists(service)) {
+        } else if (fs_.FileExists(service) && !StartExistingService()) {
+            // Only where the service cannot be started (no rights, no service manager) does the
+            // program run on its own: a plain copy holding the port would keep the service from
+            // starting later.
             os.processes->StartHidden(Quoted(service));
         }
     } catch (const RuntimeError&) {

@@ -254,3 +254,19 @@ TEST(UpdateRun, RunningProgramsAreClosedOnlyWhenTheUserOrTheCountdownSaysSo) {
                   "[START]\r\nError:Update:Another update of Galvano is running on this computer\r\n[END]\r\n");
     }
 }
+
+TEST(UpdateRun, AServiceThatExistsButDoesNotRunIsStartedAsTheService) {
+    Machine m;
+    m.Package("MiscFls\\VEKSvrReg.Exe", "service");
+    m.fake.services.services["VEKSVRREG"] = fakes::FakeService{kSys + "\\VEKSvrReg.exe"};
+    EXPECT_EQ(m.Run(), ExitOk);
+    EXPECT_EQ(m.fake.services.Find("VEKSvrReg")->state, platform::ServiceRunning);
+    for (const std::string& command : m.Commands()) EXPECT_EQ(command.find("VEKSvrReg"), std::string::npos) << command;
+
+    // Without the right to start it, the program runs on its own.
+    Machine user;
+    user.Package("MiscFls\\VEKSvrReg.Exe", "service");
+    user.fake.services.fullAccessFails = true;
+    EXPECT_EQ(user.Run(), ExitOk);
+    EXPECT_TRUE(Has(user.Commands(), "\"" + kSys + "\\VEKSvrReg.exe\""));
+}

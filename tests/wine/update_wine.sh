@@ -4,6 +4,7 @@
 #   unattended   every index rule and prefix, skipped sources, COM through the entry point and
 #                RegSvr32, RegAsm, Msizap and RegIni (with the rights script), a font, an old
 #                start-up entry, the VEK service created and running; the log line by line
+#   service      an existing service that does not run is started as the service
 #   stops        the run's stops before anything is installed, each with its line and exit code
 #   running      a running product program: refused without a wait; closed after the countdown
 #   interactive  Update -> Yes -> the progress window -> "Updated Successfully."
@@ -16,7 +17,7 @@ set -u
 exe="$1" probe_exe="$2" recorder="$3" com_dll="$4" service_exe="$5" dummy="$6" shots="$7"
 shift 7
 cases=("$@")
-[ ${#cases[@]} -gt 0 ] || cases=(unattended stops running interactive)
+[ ${#cases[@]} -gt 0 ] || cases=(unattended service stops running interactive)
 
 hx_use_prefix "$UPDEXAR_WINE_PREFIX"
 kind="$(hx_prefix_kind)"
@@ -46,9 +47,18 @@ expect_log() {
   fail "update log differs:"
   diff <(printf '%s\n' "$@") <(tr -d '\r' <"$pkg/Log1/3.log" 2>/dev/null) >&2
 }
+# The service goes for good: stopped first (a service deleted while it still runs stays in the
+# registry, and comes back at the next start of the prefix), then deleted.
 remove_service() {
+  local state
   timeout 60 wine net stop VEKSvrReg >/dev/null 2>&1 || true
+  for _ in $(seq 1 100); do
+    state="$(timeout 30 wine sc query VEKSvrReg 2>/dev/null | tr -d '\r')"
+    grep -q RUNNING <<<"$state" || grep -q PENDING <<<"$state" || break
+    sleep 0.1
+  done
   timeout 60 wine sc delete VEKSvrReg >/dev/null 2>&1 || true
+  timeout 60 wine reg delete 'HKLM\System\CurrentControlSet\Services\VEKSvrReg' /f >/dev/null 2>&1 || true
 }
 
 # A Galvano installation with a few files already there, and a package with one of each kind of
@@ -173,6 +183,27 @@ case_unattended() {
   else
     [ "${image,,}" = 'c:\windows\system32\veksvrreg.exe' ] || fail "service program path: $image"
   fi
+  remove_service
+}
+
+# The service exists but does not run: the update starts it as the service, and no plain copy of
+# the program is left holding its port.
+case_service() {
+  seed
+  cp "$service_exe" "$sysdir/VEKSvrReg.exe"
+  local path='C:\windows\system32\VEKSvrReg.exe'
+  [ "$kind" = wow64 ] && path='C:\windows\syswow64\VEKSvrReg.exe'
+  timeout 60 wine sc create VEKSvrReg binpath= "$path" start= demand >/dev/null 2>&1 || fail "could not create the service"
+  run_unattended '0:N' || return
+  [ "$APP_CODE" = 0 ] || fail "exit code $APP_CODE"
+  timeout 60 wine sc query VEKSvrReg 2>&1 | tr -d '\r' >"$work/sc-existing.txt"
+  grep -q RUNNING "$work/sc-existing.txt" || fail "the existing service was not started"
+  # Windows processes show their Windows path as their command line; only this prefix's count.
+  local copies=0 pid
+  for pid in $(pgrep -fi '^[a-z]:\\.*\\veksvrreg\.exe'); do
+    tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" && copies=$((copies + 1))
+  done
+  [ "$copies" = 1 ] || fail "$copies copies of VEKSvrReg.exe run"
   remove_service
 }
 

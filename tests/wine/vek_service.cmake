@@ -5,10 +5,8 @@ target_link_libraries(vek_check_client PRIVATE updexar_win32 updexar_server ws2_
 add_executable(vek_service_ctl ${CMAKE_CURRENT_LIST_DIR}/vek_service_ctl.cpp)
 target_link_libraries(vek_service_ctl PRIVATE updexar_win32)
 
-if(COMMAND updexar_add_wine_test AND TARGET vek_service)
-  foreach(kind IN LISTS UPDEXAR_WINE_KINDS)
-    updexar_add_wine_test(vek_service_${kind} PREFIX ${kind} TIMEOUT 400
-      COMMAND ${UPDEXAR_BASH} ${CMAKE_CURRENT_LIST_DIR}/vek_service_wine.sh
-              $<TARGET_FILE:vek_service> $<TARGET_FILE:vek_check_client> $<TARGET_FILE:vek_service_ctl>)
-  endforeach()
-endif()
+foreach(kind IN LISTS UPDEXAR_WINE_KINDS)
+  updexar_add_wine_test(vek_service_${kind} PREFIX ${kind} TIMEOUT 400
+    COMMAND ${UPDEXAR_BASH} ${CMAKE_CURRENT_LIST_DIR}/vek_service_wine.sh
+            $<TARGET_FILE:vek_service> $<TARGET_FILE:vek_check_client> $<TARGET_FILE:vek_service_ctl>)
+endforeach()

@@ -1,0 +1,99 @@
+#!/usr/bin/env bash
+# update_wine_bench.sh UpdateG.exe RegSvr32-stand-in.exe [FILES] [MB]
+# The update of this computer by the real program under Wine, against copying the same tree:
+#   1. a package of FILES files (2,000) and about MB megabytes (200) in nested folders, one index
+#      entry per file, applied unattended for Xelmor (which skips the server check and the data
+#      directory, so the figure is the installation alone), next to `xcopy /E /I` of the same tree
+#      under the same Wine and `cp -r` natively;
+#   2. the peak memory of an unattended run with a 10,000-entry index against a 10-entry one.
+# Prints the figures; nothing passes or fails on a time.
+set -u
+here="$(cd "$(dirname "$0")" && pwd)"
+. "$here/../tests/wine/harness/harness.sh"
+[ $# -ge 2 ] || hx_fail "usage: update_wine_bench.sh UpdateG.exe RegSvr32-stand-in.exe [FILES] [MB]"
+exe="$(readlink -f "$1")" regsvr="$(readlink -f "$2")" files="${3:-2000}" megabytes="${4:-200}"
+
+root="$(dirname "$exe")/update-bench"
+prefix="$root/prefix"
+[ -d "$prefix/drive_c" ] || hx_make_prefix "$prefix" win32
+hx_use_prefix "$prefix"
+hx_xvfb_start
+share="$root/share"
+hx_map_share SERVER share "$share"
+hx_reg_sz 'HKLM\Software\VEKInfo\Xelmor' InstallPath 'C:\Apps\Xelmor\'
+export UPDEXAR_TIME_SCALE=1000   # the 15 s start wait of an unattended run
+
+now_ms() { date +%s%3N; }
+
+# package NAME FILES BYTES-EACH: a package in the share with one index entry per file, spread
+# over folders ten deep at most.
+package() {
+  local pkg="$share/$1" count="$2" size="$3"
+  rm -rf "$pkg"
+  mkdir -p "$pkg/Log1" "$pkg/MiscFls" "$pkg/DLLs/NewUpFls"
+  cp "$exe" "$pkg/UpdateX.exe"
+  cp "$regsvr" "$pkg/MiscFls/RegSvr32.exe"
+  /usr/bin/python3 - "$pkg/DLLs/NewUpFls" "$count" "$size" <<'PY'
+import os, sys
+base, count, size = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])
+block = os.urandom(size)
+with open(os.path.join(base, "INDEX.UPD"), "w", newline="") as index:
+    for i in range(count):
+        rel = os.path.join(*["d%d" % ((i // 10 ** k) % 10) for k in range(1, 4)], "f%05d.bin" % i)
+        path = os.path.join(base, "tree", rel)
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        with open(path, "wb") as f:
+            f.write(block)
+        win = "tree\\" + rel.replace("/", "\\")
+        index.write("FILE,%s,%s,Always\r\n" % (win, win))
+PY
+}
+
+# update NAME: the unattended run; sets SECONDS_TAKEN and PEAK_KB (the process's peak resident set).
+update() {
+  rm -rf "$(hx_unix_path 'C:\Apps\Xelmor')"; mkdir -p "$(hx_unix_path 'C:\Apps\Xelmor')"
+  local start end
+  start=$(now_ms)
+  /usr/bin/time -f '%M' -o "$root/time.txt" \
+    wine "\\\\SERVER\\share\\$1\\UpdateX.exe" "AUTOUPD-Xelmor:\\\\SERVER\\share\\$1:3:Log1:1:0:N" >/dev/null 2>&1
+  end=$(now_ms)
+  SECONDS_TAKEN=$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.2f", (b - a) / 1000 }')
+  PEAK_KB=$(tail -1 "$root/time.txt")
+  grep -q 'Process:Update:OK' "$share/$1/Log1/3.log" || hx_fail "the update of $1 did not finish: $(cat "$share/$1/Log1/3.log")"
+}
+
+each=$((megabytes * 1024 * 1024 / files))
+package big "$files" "$each"
+hx_log "package: $files files of $each bytes in $(du -sh "$share/big/DLLs/NewUpFls/tree" | cut -f1)"
+wineserver -p >/dev/null 2>&1   # keep the prefix up between runs, so no run pays for its start
+
+update big
+update_s=$SECONDS_TAKEN
+rm -rf "$(hx_unix_path 'C:\Copy')"
+start=$(now_ms)
+wine cmd /c xcopy /E /I /Q '\\SERVER\share\big\DLLs\NewUpFls\tree' 'C:\Copy' >/dev/null 2>&1
+xcopy_s=$(awk -v a="$start" -v b="$(now_ms)" 'BEGIN { printf "%.2f", (b - a) / 1000 }')
+rm -rf "$root/cp-copy"
+start=$(now_ms)
+cp -r "$share/big/DLLs/NewUpFls/tree" "$root/cp-copy"
+cp_s=$(awk -v a="$start" -v b="$(now_ms)" 'BEGIN { printf "%.2f", (b - a) / 1000 }')
+
+package small 10 1024
+package many 10000 1024
+update small; small_kb=$PEAK_KB
+update many; many_kb=$PEAK_KB
+
+echo
+echo "Update of $files files, $megabytes MB (UpdateX.exe, unattended, Wine $(wine --version 2>/dev/null))"
+printf '| %-34s | %8s |\n' "what" "seconds"
+printf '| %-34s | %8s |\n' "update run" "$update_s"
+printf '| %-34s | %8s |\n' "xcopy /E /I under the same Wine" "$xcopy_s"
+printf '| %-34s | %8s |\n' "cp -r natively" "$cp_s"
+awk -v u="$update_s" -v x="$xcopy_s" 'BEGIN { printf "update / xcopy: %.2f\n", u / x }'
+echo
+echo "Peak resident set of the unattended run"
+printf '| %-20s | %8s |\n' "index entries" "KiB"
+printf '| %-20s | %8s |\n' "10" "$small_kb"
+printf '| %-20s | %8s |\n' "10,000" "$many_kb"
+echo "difference: $(( (many_kb - small_kb) )) KiB"
+hx_stop_prefix
