@@ -83,6 +83,12 @@ void frmcheckCOM::Start() {
         product = ProductByKey(CommandFields(command)[0].substr(std::string(kAutoPrefix).size()));
     }
     if (!product) {
+        if (automatic) {
+            // Nobody is at a LAN machine to read a box: the log says it, where the command line
+            // names one, and the exit code does in any case.
+            LogErrorLAN("Error:Load:Unknown Product !");
+            EndAutomaticRun(ExitBadCommandLine);
+        }
         ShowMessage(nullptr, "Unknown Product !", MsgStyleInfo);
         EndProgram();
     }

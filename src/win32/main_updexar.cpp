@@ -5,6 +5,8 @@
 
 #include <exception>
 
+#include "core/exit_codes.h"
+#include "core/update_log.h"
 #include "forms/application.h"
 #include "lan/running_apps.h"
 #include "mainwindow/frmmain.h"
@@ -24,9 +26,11 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         updexar::forms::Window<updexar::frmcheckCOM>();
         updexar::win32::RunMessageLoop();
     } catch (const std::exception& e) {
-        // Nothing of ours is left to report it; the system's box says what went wrong.
-        MessageBoxW(nullptr, updexar::win32::Wide(e.what()).c_str(), L"Updexar", MB_ICONERROR | MB_OK);
-        return 1;
+        // Nothing of ours is left to report it; the system's box says what went wrong, unless the
+        // run is unattended and nobody is there to close the box.
+        if (!updexar::IsAutomaticMode())
+            MessageBoxW(nullptr, updexar::win32::Wide(e.what()).c_str(), L"Updexar", MB_ICONERROR | MB_OK);
+        return updexar::ExitStartFailed;
     }
     return 0;
 }

@@ -1,5 +1,6 @@
 // ui_probe.exe: drives the windows of another process from a shell script, one action per run.
 //
+//   ui_probe.exe hold                             keeps the virtual desktop it runs in open
 //   ui_probe.exe windows                          every visible top-level window: class, caption
 //   ui_probe.exe wait-window CAPTION [seconds]    waits for the window; prints its caption
 //   ui_probe.exe gone CAPTION [seconds]           waits until no such window is left
@@ -278,6 +279,17 @@ int RunProgram(const wchar_t* desktop) {
     return static_cast<int>(code);
 }
 
+// Keeps Wine's virtual desktop open between the programs a script starts in it: Wine closes a
+// desktop a little after its last window is gone. The window is never shown.
+int Hold() {
+    HWND keeper = CreateWindowExW(0, L"STATIC", L"ui_probe keeps the desktop", WS_POPUP, 0, 0, 1, 1, nullptr,
+                                  nullptr, GetModuleHandleW(nullptr), nullptr);
+    if (!keeper) return Fail("could not make the keeper window");
+    MSG msg;
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) DispatchMessageW(&msg);
+    return 0;
+}
+
 int wmain(int argc, wchar_t** argv) {
     // Plain "\n" line ends: the scripts read this output on Linux.
     _setmode(_fileno(stdout), _O_BINARY);
@@ -286,6 +298,7 @@ int wmain(int argc, wchar_t** argv) {
     const wchar_t* desktop = _wgetenv(L"UPDEXAR_DESKTOP");
     if (desktop && !*desktop) desktop = nullptr;
     if (!args.empty() && args[0] == "run") return args.size() > 1 ? RunProgram(desktop) : Usage();
+    if (!args.empty() && args[0] == "hold") return Hold();
     // Windows of another desktop are invisible to this one: look from inside it.
     if (desktop) {
         HDESK d = OpenDesktopW(desktop, 0, FALSE, GENERIC_ALL);

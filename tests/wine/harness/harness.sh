@@ -253,7 +253,8 @@ hx_desktop_start() {
   HX_DESKTOP="$1 - Wine desktop"
   HX_DESKTOP_SIZE="$2"
   export UPDEXAR_DESKTOP="$1"
-  wine explorer "/desktop=$1,$2" >/dev/null 2>&1 &
+  # The probe holds the desktop open: Wine would close it between two programs of a test.
+  wine explorer "/desktop=$1,$2" "$HX_PROBE" hold >/dev/null 2>&1 &
   hx_wait_window "$HX_DESKTOP" 60 || hx_fail "Wine's desktop $1 did not open"
 }
 
