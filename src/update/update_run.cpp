@@ -1,6 +1,7 @@
 // The update of this computer: checks, the server and data-directory steps, clean-up, the
 // system components, the index entries, fonts and the VEK service, in that order.
 #include <cmath>
+#include <cstdint>
 #include <vector>
 
 #include "core/config.h"
@@ -85,13 +86,26 @@ private:
         forms::DoEvents();
     }
 
+    // Whether the window is due for its next look at the user: every entry would repaint the
+    // label and the bar thousands of times a second, which costs more than the copying on a
+    // slow display (under Wine each repaint is a round trip to the X server). A few times a
+    // second keeps the window as responsive and the bar as smooth to the eye.
+    bool UiDue(bool last = false) {
+        const int64_t now = platform::Os().clock->MonotonicMs();
+        if (!last && now - lastUiMs_ < kUiIntervalMs) return false;
+        lastUiMs_ = now;
+        return true;
+    }
+    static constexpr int64_t kUiIntervalMs = 40;
+    int64_t lastUiMs_ = INT64_MIN / 2;
+
     bool CheckRegSvr();
     void CopySystemFilesAsTheyAre();
     void CopyAndRegisterForDotNet(const std::string& folder, const std::string& regAsmName);
     std::vector<IndexEntry> ReadIndex();
     void Validate(std::vector<IndexEntry>& entries);
     void Copy(const std::vector<IndexEntry>& entries);
-    void CopyEntry(const IndexEntry& entry);
+    void CopyEntry(const IndexEntry& entry, bool show);
     void FinishSystem();
 
     frmUpdate& w_;
@@ -237,7 +251,7 @@ void UpdateRun::Validate(std::vector<IndexEntry>& entries) {
     const std::string installDir = main_.txtInstDir.Text();
     const std::string dataDir = main_.txtDataDir.Text();
     for (IndexEntry& e : entries) {
-        forms::DoEvents();
+        if (UiDue()) forms::DoEvents();
         e.source = base + e.source;
         source_ = e.source;
         while (true) {
@@ -283,22 +297,24 @@ void UpdateRun::Validate(std::vector<IndexEntry>& entries) {
 }
 
 void UpdateRun::Copy(const std::vector<IndexEntry>& entries) {
+    size_t left = 0;
+    for (const IndexEntry& e : entries) left += !e.type.empty();
     for (const IndexEntry& e : entries) {
         if (e.type.empty()) continue;
-        forms::DoEvents();
         source_ = e.source;
         copied_ += e.size;
-        if (copied_ <= total_ && total_ > 0)
+        const bool show = UiDue(--left == 0);
+        if (show && copied_ <= total_ && total_ > 0)
             w_.SetProgress(static_cast<int64_t>(std::floor(static_cast<double>(copied_) / static_cast<double>(total_) * 100)));
-        CopyEntry(e);
+        CopyEntry(e, show);
     }
 }
 
-void UpdateRun::CopyEntry(const IndexEntry& e) {
+void UpdateRun::CopyEntry(const IndexEntry& e, bool show) {
     const bool folder = ToUpper(e.type) == "FOLDER";
     const std::string& from = e.source;
     const std::string& to = e.destination;
-    Status(std::string(folder ? "Copying Folder (" : "Copying File (") + PathFileName(from) + ") ...");
+    if (show) Status(std::string(folder ? "Copying Folder (" : "Copying File (") + PathFileName(from) + ") ...");
 
     const bool exists = folder ? fs_.FolderExists(to) : fs_.FileExists(to);
     if (exists) {
