@@ -8,7 +8,6 @@
 #include <chrono>
 #include <condition_variable>
 #include <functional>
-#include <iostream>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -245,33 +244,6 @@ TEST(TcpWine, CloseAtAnyMomentEndsTheConnectionWithoutLaterEvents) {
         seenAtClose.push_back(recorders.back()->Events().size());
     }
 
-    // A connection attempt the server never answers: a listener whose queue is full.
-    uint16_t fullPort = 0;
-    SOCKET full = LoopbackListener(1, fullPort);
-    std::vector<SOCKET> fillers;
-    for (int i = 0; i < 4; ++i) {
-        SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-        u_long on = 1;
-        ioctlsocket(s, FIONBIO, &on);
-        sockaddr_in to{};
-        to.sin_family = AF_INET;
-        to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        to.sin_port = htons(fullPort);
-        connect(s, reinterpret_cast<sockaddr*>(&to), sizeof to);
-        fillers.push_back(s);
-    }
-    Sleep(200);
-    Recorder waiting;
-    auto pending = client.Connect("127.0.0.1", fullPort, waiting);
-    Sleep(300);
-    const auto before = std::chrono::steady_clock::now();
-    pending->Close();
-    const auto took = std::chrono::steady_clock::now() - before;
-    const size_t waitingAtClose = waiting.Events().size();
-    std::cout << "[          ] pending connect closed after " << waiting.Events().size()
-              << " events, Close took "
-              << std::chrono::duration_cast<std::chrono::milliseconds>(took).count() << " ms\n";
-
     // Every connection that reached the open port has ended on the wire, so whatever a late
     // event could come from has happened.
     u_long nonBlocking = 1;
@@ -288,10 +260,6 @@ TEST(TcpWine, CloseAtAnyMomentEndsTheConnectionWithoutLaterEvents) {
     }
     for (size_t i = 0; i < recorders.size(); ++i)
         EXPECT_EQ(recorders[i]->Events().size(), seenAtClose[i]) << "connection " << i << " raised after Close";
-    EXPECT_EQ(waiting.Events().size(), waitingAtClose);
-    pending.reset();
-    for (SOCKET s : fillers) closesocket(s);
-    closesocket(full);
     closesocket(open);
 }
 
