@@ -278,8 +278,9 @@ TEST(VekNativeHost, SettingsLinesAndArguments) {
     EXPECT_FALSE(posix::ParseNativeArguments({"--config", "/nonexistent/vek.conf"}, options, error));
 }
 
-// The epoll host end to end on loopback: whole, split and bad requests, many clients at once,
-// and a silent client that does not hold up the others.
+// The epoll host end to end on loopback (what a request means is the session tests' business):
+// a request whole, in pieces and half-closed, many clients at once, and silent clients that do
+// not hold up the others.
 TEST(VekNativeHost, AnswersOverLoopback) {
     const auto dir = std::filesystem::temp_directory_path() / ("vek_host_test_" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir);
@@ -307,12 +308,8 @@ TEST(VekNativeHost, AnswersOverLoopback) {
     const std::string request = BuildRequest("T1234", "GLV", kKey24);
     ASSERT_TRUE(posix::ExchangeOnce(port, {request}, 0, false, 3000, answer));
     EXPECT_EQ(ParseAnswer(answer, kKey24, "GLV"), "EXIST");
-    ASSERT_TRUE(posix::ExchangeOnce(port, {BuildRequest("T4321", "GLV", kKey30)}, 0, false, 3000, answer));
-    EXPECT_EQ(ParseAnswer(answer, kKey30, "GLV"), "NOTEXIST");
     ASSERT_TRUE(posix::ExchangeOnce(port, {request.substr(0, 7), request.substr(7)}, 20, false, 3000, answer));
     EXPECT_EQ(ParseAnswer(answer, kKey24, "GLV"), "EXIST");
-    ASSERT_TRUE(posix::ExchangeOnce(port, {BuildRequest("T1234", "ZZZ", kKey24)}, 0, false, 3000, answer));
-    EXPECT_EQ(answer, kInvalidCommand);
     ASSERT_TRUE(posix::ExchangeOnce(port, {std::string(200, 'A')}, 0, true, 3000, answer));
     EXPECT_EQ(answer, kInvalidCommand);
 
