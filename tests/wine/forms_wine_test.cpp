@@ -90,7 +90,37 @@ HWND WaitFocus(HWND top) {
     return focus;
 }
 
-TEST_F(FormsWine, MessageBoxAnswersKeysClicksAndTheCloseBox) {
+// Where the message box put its parts, in client coordinates of the dialog.
+struct Layout {
+    RECT client{};
+    RECT window{};
+    RECT label{};
+    bool icon = false;
+    std::vector<RECT> buttons;
+};
+
+Layout Measure(HWND top) {
+    Layout l;
+    GetClientRect(top, &l.client);
+    GetWindowRect(top, &l.window);
+    for (const drv::WindowInfo& w : drv::ListChildren(top)) {
+        if (!w.visible) continue;
+        RECT r = w.rect;
+        MapWindowPoints(nullptr, top, reinterpret_cast<POINT*>(&r), 2);
+        if (lstrcmpiA(w.className.c_str(), "Static") == 0) {
+            if ((w.style & SS_TYPEMASK) == SS_ICON) l.icon = true;
+            else l.label = r;
+        } else if (lstrcmpiA(w.className.c_str(), "Button") == 0) {
+            l.buttons.push_back(r);
+        }
+    }
+    return l;
+}
+
+// Every style the program uses, answered by keys, clicks and the close box; the width rules are
+// the unit tests' business, but the real dialog must show a long text whole and keep the buttons
+// below it, centred, inside the window.
+TEST_F(FormsWine, MessageBoxAnswersKeysClicksAndTheCloseBoxAndShowsItsTextWhole) {
     struct Case {
         int style;
         // enter, esc, close, click:<caption>; esc+click and close+click: the key or the close box
@@ -109,21 +139,26 @@ TEST_F(FormsWine, MessageBoxAnswersKeysClicksAndTheCloseBox) {
         {547, "enter", 2, "&Cancel"},
         {18, "click:&Retry", 4, "&Abort"},
     };
+    std::string longText;
+    for (int i = 0; i < 30; ++i) longText += "The update could not be copied to the server. ";
+    Layout one, wrapped;
     int n = 0;
     for (const Case& c : cases) {
         SCOPED_TRACE("style " + std::to_string(c.style) + " " + c.action);
         const std::string title = "Answer " + std::to_string(++n);
         bool closeItem = false, sawWindow = false;
         std::string focused;
-        const int16_t result = AskWith(c.style, "Question number " + std::to_string(n) + "?", title, [&](HWND top) {
+        const std::string prompt = c.style == 547 ? longText : "Question number " + std::to_string(n) + "?";
+        const int16_t result = AskWith(c.style, prompt, title, [&](HWND top) {
             sawWindow = true;
             closeItem = drv::HasCloseMenuItem(top);
             focused = drv::WindowText(WaitFocus(top));
+            if (c.style == 0) one = Measure(top);
+            if (c.style == 547) wrapped = Measure(top);
             std::string action = c.action;
             const auto plus = action.find('+');
             if (plus != std::string::npos) {
-                const std::string first = action.substr(0, plus);
-                if (first == "esc") drv::PressKeyFocused(top, VK_ESCAPE);
+                if (action.substr(0, plus) == "esc") drv::PressKeyFocused(top, VK_ESCAPE);
                 else drv::PressCloseBox(top);
                 action = action.substr(plus + 1);
             }
@@ -140,56 +175,7 @@ TEST_F(FormsWine, MessageBoxAnswersKeysClicksAndTheCloseBox) {
         EXPECT_EQ(closeItem, oneButton) << "the close entry belongs only to one-button dialogs";
         EXPECT_TRUE(App().LoadedForms().empty());
     }
-}
 
-// Where the message box put its parts, in client coordinates of the dialog.
-struct Layout {
-    RECT client{};
-    RECT window{};
-    RECT label{};
-    std::string labelText;
-    bool icon = false;
-    std::vector<RECT> buttons;
-};
-
-Layout Measure(HWND top) {
-    Layout l;
-    GetClientRect(top, &l.client);
-    GetWindowRect(top, &l.window);
-    for (const drv::WindowInfo& w : drv::ListChildren(top)) {
-        if (!w.visible) continue;
-        RECT r = w.rect;
-        MapWindowPoints(nullptr, top, reinterpret_cast<POINT*>(&r), 2);
-        if (lstrcmpiA(w.className.c_str(), "Static") == 0) {
-            if ((w.style & SS_TYPEMASK) == SS_ICON) {
-                l.icon = true;
-            } else {
-                l.label = r;
-                l.labelText = w.text;
-            }
-        } else if (lstrcmpiA(w.className.c_str(), "Button") == 0) {
-            l.buttons.push_back(r);
-        }
-    }
-    return l;
-}
-
-// The width rules are the unit tests' business; here the real dialog must show its text whole and
-// keep the buttons below it, centred, inside the window.
-TEST_F(FormsWine, MessageBoxShowsALongTextWholeAboveCentredButtons) {
-    Layout one, wrapped;
-    AskWith(0, "Name", "One line", [&](HWND top) {
-        one = Measure(top);
-        drv::PressKeyFocused(top, VK_RETURN);
-        drv::WaitGone(top);
-    });
-    std::string longText;
-    for (int i = 0; i < 30; ++i) longText += "The update could not be copied to the server. ";
-    AskWith(547, longText, "Wrapped", [&](HWND top) {
-        wrapped = Measure(top);
-        drv::PressKeyFocused(top, VK_RETURN);
-        drv::WaitGone(top);
-    });
     const int width = wrapped.window.right - wrapped.window.left;
     EXPECT_TRUE(wrapped.icon);
     EXPECT_FALSE(one.icon);
