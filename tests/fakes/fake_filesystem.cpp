@@ -215,11 +215,8 @@ FakeFileSystem::Lookup FakeFileSystem::Find(const std::string& path) {
     } else if (p.size() >= 2 && p[1] == ':' && std::isalpha(static_cast<unsigned char>(p[0]))) {
         rootKey = ToUpper(p.substr(0, 1)) + ":";
         pos = 2;
-    } else if (p[0] == '\\') {
-        if (currentFolder_.size() < 2 || currentFolder_[1] != ':') return r;
-        return Find(currentFolder_.substr(0, 2) + p);
     } else {
-        return Find(PathJoin(currentFolder_, p));
+        return r;  // the program names every file from a drive or a share; a relative path finds nothing
     }
 
     std::vector<std::string> parts;
@@ -278,11 +275,7 @@ bool FakeFileSystem::FolderExists(const std::string& path) { return Find(path).F
 
 std::string FakeFileSystem::ParentFolder(const std::string& folder) {
     if (!FolderExists(folder)) throw RuntimeError(ErrPathNotFound);
-    std::string absolute = folder;
-    if (absolute.size() < 2 || (absolute[1] != ':' && absolute.rfind("\\\\", 0) != 0)) {
-        absolute = absolute[0] == '\\' ? currentFolder_.substr(0, 2) + absolute : PathJoin(currentFolder_, absolute);
-    }
-    return ParentOfNormalized(NormalizePath(absolute));
+    return ParentOfNormalized(NormalizePath(folder));
 }
 
 std::vector<platform::DriveInfo> FakeFileSystem::Drives() {

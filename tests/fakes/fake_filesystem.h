@@ -100,8 +100,6 @@ private:
     platform::AnsiText& text_;
     std::vector<std::unique_ptr<Root>> roots_;
     std::vector<Fault> faults_;
-    // Relative paths ("x\y", "\x") are taken from here, as from a process started in C:\.
-    std::string currentFolder_ = "C:\\";
 };
 
 }  // namespace updexar::fakes
