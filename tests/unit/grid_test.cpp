@@ -320,34 +320,22 @@ TEST(Grid, KeysMoveTheCurrentCellSkipHiddenColumnsAndKeepItInView) {
     auto& vs = g.vs;
     vs.Select(1, 4);
     g.Log();
-    EXPECT_TRUE(vs.UserKeyDown(KeyRight, 0));
-    EXPECT_EQ(vs.Col(), 6);  // over the hidden column
-    EXPECT_TRUE(vs.UserKeyDown(KeyRight, 0));
-    EXPECT_EQ(vs.Col(), 6);
-    EXPECT_TRUE(vs.UserKeyDown(KeyLeft, 0));
-    EXPECT_EQ(vs.Col(), 4);
-    EXPECT_TRUE(vs.UserKeyDown(KeyHome, 0));
-    EXPECT_EQ(vs.Col(), 0);
-    EXPECT_TRUE(vs.UserKeyDown(KeyEnd, 0));
-    EXPECT_EQ(vs.Col(), 6);
-    EXPECT_TRUE(vs.UserKeyDown(KeyUp, 0));
-    EXPECT_EQ(vs.Row(), 1);  // not into the header
-    EXPECT_EQ(g.Log(), "cell 1,4->1,6;cell 1,6->1,4;cell 1,4->1,0;cell 1,0->1,6;");
-
-    EXPECT_TRUE(vs.UserKeyDown(KeyPageDown, 0));
-    EXPECT_EQ(vs.Row(), 20);
-    EXPECT_EQ(vs.TopRow(), 1);
-    EXPECT_TRUE(vs.UserKeyDown(forms::KeyDown, 0));
-    EXPECT_EQ(vs.Row(), 21);
-    EXPECT_EQ(vs.TopRow(), 2);
-    EXPECT_TRUE(vs.UserKeyDown(KeyEnd, CtrlKey));
-    EXPECT_EQ(vs.Row(), 30);
-    EXPECT_EQ(vs.BottomRow(), 30);
-    EXPECT_TRUE(vs.UserKeyDown(KeyHome, CtrlKey));
-    EXPECT_EQ(vs.Row(), 1);
-    EXPECT_EQ(vs.TopRow(), 1);
+    // Key, shift, then where the current cell and the view are: row, column, top row.
+    const std::vector<std::vector<int>> steps = {
+        {KeyRight, 0, 1, 6, 1},  // over the hidden column
+        {KeyRight, 0, 1, 6, 1}, {KeyLeft, 0, 1, 4, 1}, {KeyHome, 0, 1, 0, 1}, {KeyEnd, 0, 1, 6, 1},
+        {KeyUp, 0, 1, 6, 1},  // not into the header
+        {KeyPageDown, 0, 20, 6, 1}, {forms::KeyDown, 0, 21, 6, 2},
+        {KeyEnd, CtrlKey, 30, 6, 11}, {KeyHome, CtrlKey, 1, 6, 1},
+    };
+    for (const auto& s : steps) {
+        EXPECT_TRUE(vs.UserKeyDown(s[0], s[1])) << s[0];
+        EXPECT_EQ((std::vector<int>{vs.Row(), vs.Col(), vs.TopRow()}), (std::vector<int>{s[2], s[3], s[4]})) << s[0];
+        if (s[0] == KeyUp) {
+            EXPECT_EQ(g.Log(), "cell 1,4->1,6;cell 1,6->1,4;cell 1,4->1,0;cell 1,0->1,6;");
+        }
+    }
     EXPECT_FALSE(vs.UserKeyDown('Q', 0));
-
     vs.SetRows(1);
     EXPECT_FALSE(vs.UserKeyDown(forms::KeyDown, 0));  // nothing to move to
 }
