@@ -392,6 +392,10 @@ TEST_F(FormsWine, UserInputReachesTheModel) {
     f.refuseCloses = 1;
     drv::PressCloseBox(form);
     ASSERT_TRUE(PumpUntil([&] { return f.closeRequests.size() == 1; }));
+    // Work posted now runs after whatever the refused close left in the queue.
+    bool settled = false;
+    App().Post([&] { settled = true; });
+    ASSERT_TRUE(PumpUntil([&] { return settled; }));
     EXPECT_TRUE(IsWindowVisible(form));
     EXPECT_EQ(f.closeRequests[0], forms::UnloadMode::ControlMenu);
     drv::PressCloseBox(form);
