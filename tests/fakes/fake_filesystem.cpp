@@ -92,6 +92,20 @@ std::string NoTrailingSep(const std::string& p) {
     return out;
 }
 
+bool HoldsReadOnly(const FakeFileSystem::Node& folder) {
+    for (const auto& c : folder.children) {
+        if (c->attributes & AttrReadOnly) return true;
+        if (c->folder && HoldsReadOnly(*c)) return true;
+    }
+    return false;
+}
+
+uint64_t TreeSize(const FakeFileSystem::Node& folder) {
+    uint64_t total = 0;
+    for (const auto& c : folder.children) total += c->folder ? TreeSize(*c) : c->bytes.size();
+    return total;
+}
+
 }  // namespace
 
 // Writes go straight into the file, so a reader sees them at once, as with the real log files.
@@ -121,7 +135,6 @@ FakeFileSystem::FakeFileSystem(platform::Clock& clock, platform::AnsiText& text)
 FakeFileSystem::~FakeFileSystem() = default;
 
 void FakeFileSystem::AddDrive(const std::string& letter) {
-    if (letter.empty() || !std::isalpha(static_cast<unsigned char>(letter[0]))) throw RuntimeError(ErrInvalidCall);
     auto root = std::make_unique<Root>();
     root->key = ToUpper(letter.substr(0, 1)) + ":";
     root->drive.letter = ToUpper(letter.substr(0, 1));
@@ -143,8 +156,6 @@ std::shared_ptr<FakeFileSystem::Node> FakeFileSystem::NewRootFolder() {
 
 void FakeFileSystem::AddShare(const std::string& uncRoot) {
     const Lookup l = Find(uncRoot);
-    if (l.key.rfind("\\\\", 0) != 0 || std::count(l.key.begin(), l.key.end(), '\\') != 3)
-        throw RuntimeError(ErrBadFileNameOrNumber);
     if (l.root) return;
     auto root = std::make_unique<Root>();
     root->key = l.key;
@@ -204,11 +215,8 @@ FakeFileSystem::Lookup FakeFileSystem::Find(const std::string& path) {
     } else if (p.size() >= 2 && p[1] == ':' && std::isalpha(static_cast<unsigned char>(p[0]))) {
         rootKey = ToUpper(p.substr(0, 1)) + ":";
         pos = 2;
-    } else if (p[0] == '\\') {
-        if (currentFolder_.size() < 2 || currentFolder_[1] != ':') return r;
-        return Find(currentFolder_.substr(0, 2) + p);
     } else {
-        return Find(PathJoin(currentFolder_, p));
+        return r;  // the program names every file from a drive or a share; a relative path finds nothing
     }
 
     std::vector<std::string> parts;
@@ -267,11 +275,7 @@ bool FakeFileSystem::FolderExists(const std::string& path) { return Find(path).F
 
 std::string FakeFileSystem::ParentFolder(const std::string& folder) {
     if (!FolderExists(folder)) throw RuntimeError(ErrPathNotFound);
-    std::string absolute = folder;
-    if (absolute.size() < 2 || (absolute[1] != ':' && absolute.rfind("\\\\", 0) != 0)) {
-        absolute = absolute[0] == '\\' ? currentFolder_.substr(0, 2) + absolute : PathJoin(currentFolder_, absolute);
-    }
-    return ParentOfNormalized(NormalizePath(absolute));
+    return ParentOfNormalized(NormalizePath(folder));
 }
 
 std::vector<platform::DriveInfo> FakeFileSystem::Drives() {
@@ -282,9 +286,7 @@ std::vector<platform::DriveInfo> FakeFileSystem::Drives() {
     return out;
 }
 
-void FakeFileSystem::CopyOneFile(const std::shared_ptr<Node>& source, const std::string& sourceKey,
-                                 const std::string& target, bool overwrite) {
-    CheckFault(sourceKey, FaultRead);
+void FakeFileSystem::CopyOneFile(const std::shared_ptr<Node>& source, const std::string& target, bool overwrite) {
     const Lookup t = Find(target);
     t.Guard();
     if (t.isRoot) throw RuntimeError(ErrPermissionDenied);
@@ -312,29 +314,25 @@ void FakeFileSystem::CopyFile(const std::string& source, const std::string& targ
     if (!file) throw RuntimeError(ErrFileNotFound);
     // A target ending in a separator names the folder to copy into.
     const std::string to = EndsWithSep(target) ? target + PathFileName(source) : target;
-    CopyOneFile(file, s.key, to, overwrite);
+    CopyOneFile(file, to, overwrite);
 }
 
-void FakeFileSystem::CopyTree(const std::shared_ptr<Node>& source, const std::string& sourceKey,
-                              const std::string& target, bool overwrite) {
+void FakeFileSystem::CopyTree(const std::shared_ptr<Node>& source, const std::string& target, bool overwrite) {
     const Lookup t = Find(target);
     t.Guard();
     std::shared_ptr<Node> into = t.node;
     if (into && !into->folder) throw RuntimeError(ErrFileExists);
     if (!into) {
         if (!t.parent) throw RuntimeError(ErrPathNotFound);
-        CheckFault(t.key, FaultCreate);
         into = MakeChild(*t.parent, t.name, true);
     }
-    CheckFault(sourceKey, FaultList);
     const auto children = source->children;
     for (const auto& child : children) {
-        const std::string childKey = sourceKey + "\\" + child->upper;
         const std::string childTarget = PathJoin(target, child->name);
         if (child->folder) {
-            CopyTree(child, childKey, childTarget, overwrite);
+            CopyTree(child, childTarget, overwrite);
         } else {
-            CopyOneFile(child, childKey, childTarget, overwrite);
+            CopyOneFile(child, childTarget, overwrite);
         }
     }
 }
@@ -346,7 +344,7 @@ void FakeFileSystem::CopyFolder(const std::string& source, const std::string& ta
     const std::string to = EndsWithSep(target) ? target + PathFileName(NoTrailingSep(source)) : target;
     // Into itself would never end.
     if (InsideOrSame(Find(to).key, s.key)) throw RuntimeError(ErrPermissionDenied);
-    CopyTree(s.node, s.key, NoTrailingSep(to), overwrite);
+    CopyTree(s.node, NoTrailingSep(to), overwrite);
 }
 
 void FakeFileSystem::DeleteFile(const std::string& path, bool force) {
@@ -354,12 +352,7 @@ void FakeFileSystem::DeleteFile(const std::string& path, bool force) {
     const auto file = l.File();
     if (!file) throw RuntimeError(ErrFileNotFound);
     if ((file->attributes & AttrReadOnly) && !force) throw RuntimeError(ErrPermissionDenied);
-    CheckFault(l.key, FaultDelete);
     l.parent->Remove(file.get());
-}
-
-namespace {
-bool HoldsReadOnly(const FakeFileSystem::Node& folder);
 }
 
 void FakeFileSystem::RemoveTree(Node& parent, const std::string& key, bool force) {
@@ -370,7 +363,6 @@ void FakeFileSystem::RemoveTree(Node& parent, const std::string& key, bool force
         const auto children = node->children;
         for (const auto& child : children) RemoveTree(*node, key + "\\" + child->upper, force);
     }
-    CheckFault(key, FaultDelete);
     parent.Remove(node.get());
 }
 
@@ -391,7 +383,6 @@ void FakeFileSystem::CreateFolder(const std::string& path) {
     l.Guard();
     if (l.node) throw RuntimeError(ErrFileExists);
     if (!l.parent) throw RuntimeError(ErrPathNotFound);
-    CheckFault(l.key, FaultCreate);
     MakeChild(*l.parent, l.name, true);
 }
 
@@ -399,7 +390,6 @@ uint32_t FakeFileSystem::GetAttributes(const std::string& path) {
     const Lookup l = Find(path);
     l.Guard();
     if (!l.File() && !l.Folder()) throw RuntimeError(ErrFileNotFound);
-    CheckFault(l.key, FaultAttributes);
     return l.node->attributes;
 }
 
@@ -407,7 +397,6 @@ void FakeFileSystem::SetAttributes(const std::string& path, uint32_t attributes)
     const Lookup l = Find(path);
     l.Guard();
     if (!l.File() && !l.Folder()) throw RuntimeError(ErrFileNotFound);
-    CheckFault(l.key, FaultAttributes);
     const uint32_t settable = AttrReadOnly | AttrHidden | AttrSystem | AttrArchive;
     l.node->attributes = (attributes & settable) | (l.node->folder ? uint32_t{AttrDirectory} : 0u);
 }
@@ -417,22 +406,14 @@ uint64_t FakeFileSystem::FileSize(const std::string& path) {
     l.Guard();
     const auto file = l.File();
     if (!file) throw RuntimeError(ErrFileNotFound);
-    CheckFault(l.key, FaultAttributes);
     return file->bytes.size();
 }
-
-namespace {
-
-uint64_t TreeSize(const FakeFileSystem::Node& folder);
-
-}  // namespace
 
 uint64_t FakeFileSystem::FolderSize(const std::string& path) {
     const Lookup l = Find(path);
     l.Guard();
     const auto folder = l.Folder();
     if (!folder) throw RuntimeError(ErrPathNotFound);
-    CheckFault(l.key, FaultList);
     return TreeSize(*folder);
 }
 
@@ -440,7 +421,6 @@ DateTime FakeFileSystem::LastModified(const std::string& path) {
     const Lookup l = Find(path);
     l.Guard();
     if (!l.File() && !l.Folder()) throw RuntimeError(ErrFileNotFound);
-    CheckFault(l.key, FaultAttributes);
     return l.node->modified;
 }
 
@@ -449,7 +429,6 @@ void FakeFileSystem::SetLastModified(const std::string& path, const DateTime& wh
     const Lookup l = Find(path);
     l.Guard();
     if (!l.File() && !l.Folder()) throw RuntimeError(ErrFileNotFound);
-    CheckFault(l.key, FaultAttributes);
     l.node->modified = when;
 }
 
@@ -457,7 +436,6 @@ std::vector<std::string> FakeFileSystem::ListChildren(const std::string& folder,
     const Lookup l = Find(folder);
     l.Guard();
     if (!l.Folder()) throw RuntimeError(ErrPathNotFound);
-    CheckFault(l.key, FaultList);
     std::vector<std::string> names;
     for (const auto& c : l.node->children)
         if (c->folder == folders) names.push_back(c->name);
@@ -474,7 +452,6 @@ std::vector<uint8_t> FakeFileSystem::ReadAllBytes(const std::string& path) {
     if (l.Folder()) throw RuntimeError(ErrPermissionDenied);
     const auto file = l.File();
     if (!file) l.ThrowMissing();
-    CheckFault(l.key, FaultRead);
     return file->bytes;
 }
 
@@ -525,23 +502,5 @@ std::unique_ptr<platform::TextWriter> FakeFileSystem::OpenTextWriter(const std::
 std::unique_ptr<platform::TextReader> FakeFileSystem::OpenTextReader(const std::string& path) {
     return std::make_unique<platform::StringTextReader>(ReadAllText(path));
 }
-
-namespace {
-
-bool HoldsReadOnly(const FakeFileSystem::Node& folder) {
-    for (const auto& c : folder.children) {
-        if (c->attributes & AttrReadOnly) return true;
-        if (c->folder && HoldsReadOnly(*c)) return true;
-    }
-    return false;
-}
-
-uint64_t TreeSize(const FakeFileSystem::Node& folder) {
-    uint64_t total = 0;
-    for (const auto& c : folder.children) total += c->folder ? TreeSize(*c) : c->bytes.size();
-    return total;
-}
-
-}  // namespace
 
 }  // namespace updexar::fakes

@@ -16,22 +16,16 @@
 
 namespace updexar::fakes {
 
-// Which operations a fault hits.
+// Which operations a fault hits: the tests so far break only writes.
 enum FaultOp : unsigned {
-    FaultRead = 1,        // reading a file, copying from it
-    FaultWrite = 2,       // opening for writing, each Write of an open writer, copying onto a file
-    FaultCreate = 4,      // making a folder
-    FaultDelete = 8,      // deleting a file or folder (each item of a folder tree)
-    FaultList = 16,       // listing a folder, adding up its size
-    FaultAttributes = 32, // attributes, dates and sizes, read or set
-    FaultAny = 63,
+    FaultWrite = 2,  // opening for writing, each Write of an open writer, copying onto a file
 };
 
-// The next operations on a path (or anything below it) fail with an error number.
+// The next writes to a path (or anything below it) fail with an error number.
 struct Fault {
     std::string path{};
     int error = 70;
-    unsigned ops = FaultAny;
+    unsigned ops = FaultWrite;
     int skip = 0;   // matching operations let through first
     int times = 1;  // failures before the fault is used up; negative: for ever
 };
@@ -44,7 +38,7 @@ public:
     FakeFileSystem& operator=(const FakeFileSystem&) = delete;
 
     // --- set-up by tests
-    // A fixed, ready drive with a serial number.
+    // A fixed, ready drive with a serial number (the letter's first character counts).
     void AddDrive(const std::string& letter);
     // A share "\\SERVER\share" that exists from now on.
     void AddShare(const std::string& uncRoot);
@@ -93,10 +87,8 @@ private:
     int TakeFault(const std::string& key, unsigned op);
     void CheckFault(const std::string& key, unsigned op);
     std::shared_ptr<Node> OpenForWriting(const std::string& path, bool append, std::string& key);
-    void CopyOneFile(const std::shared_ptr<Node>& source, const std::string& sourceKey, const std::string& target,
-                     bool overwrite);
-    void CopyTree(const std::shared_ptr<Node>& source, const std::string& sourceKey, const std::string& target,
-                  bool overwrite);
+    void CopyOneFile(const std::shared_ptr<Node>& source, const std::string& target, bool overwrite);
+    void CopyTree(const std::shared_ptr<Node>& source, const std::string& target, bool overwrite);
     void RemoveTree(Node& parent, const std::string& key, bool force);
     std::shared_ptr<Node> MakeChild(Node& parent, const std::string& name, bool folder);
     // Names of the files (or the folders) directly in a folder, in creation order.
@@ -108,8 +100,6 @@ private:
     platform::AnsiText& text_;
     std::vector<std::unique_ptr<Root>> roots_;
     std::vector<Fault> faults_;
-    // Relative paths ("x\y", "\x") are taken from here, as from a process started in C:\.
-    std::string currentFolder_ = "C:\\";
 };
 
 }  // namespace updexar::fakes

@@ -44,8 +44,6 @@ public:
     // The size a face takes; by default whole pixels at 96 DPI, as a TrueType face does.
     std::function<double(const std::string& face, bool bold, double requested)> fontSizeRule;
 
-    // System menu items removed per window.
-    std::map<std::string, int> closeItemsRemoved;
     // Controls focused, in order.
     std::vector<std::string> focusLog;
 
@@ -64,7 +62,7 @@ public:
     void HideForm(forms::Form& form) override;
     void EndModal(forms::Form&) override {}
     void Focus(forms::Control& control) override;
-    void RemoveCloseMenuItems(forms::Form& form) override;
+    void RemoveCloseMenuItems(forms::Form&) override;
     uintptr_t Handle(const forms::Form& form) override;
     forms::Size MeasureText(const forms::Font& font, const std::string& text, bool wordWrap, double wrapWidth) override;
     double FontSizeTaken(const std::string& face, bool bold, double requested) override;

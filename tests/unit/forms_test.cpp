@@ -144,9 +144,3 @@ TEST(Forms, ControlArraysOptionGroupsAndPostedWork) {
     worker.join();
     ui.app.WaitUntil([&] { return ran == 1; });  // a lost post would stall the headless loop
 }
-
-TEST(Forms, AModalWindowNobodyClosesIsReportedNotHung) {
-    uitest::UiFixture ui;
-    frmOwner& f = Window<frmOwner>();
-    EXPECT_THROW(f.Show(true, nullptr), fakes::HeadlessStall);
-}

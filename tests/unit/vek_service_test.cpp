@@ -11,6 +11,7 @@
 #include <set>
 #include <thread>
 
+#include "fakes/fake_registry.h"
 #include "posix/vek_native_client.h"
 #include "posix/vek_native_host.h"
 #include "posix/vek_native_options.h"
@@ -52,9 +53,6 @@ void LookUp(Session& session, const ServiceCore& core, int64_t now) {
 }
 
 TEST(VekService, ProductLookupsByLetterKeyAndCode) {
-    std::string letters;
-    for (const auto& row : ProductTable()) letters += row.letter;
-    EXPECT_EQ(letters, "GTRSFPICHBXNAEDO");
     EXPECT_EQ(ProductByLetter('g')->key, "Galvano");
     EXPECT_EQ(ProductByLetter('n')->dbName, "QorNevrin");
     EXPECT_EQ(ProductByLetter('z'), nullptr);
@@ -237,55 +235,25 @@ TEST(VekService, TimeOutsBoundEveryConnection) {
     EXPECT_EQ(ParseAnswer(hung.Reply(), kKey24, "GLV"), "NOTEXIST");
 }
 
-// Just enough registry for the service's two settings.
-class SettingsRegistry : public platform::Registry {
-public:
-    std::map<std::string, std::map<std::string, platform::RegValue>> keys;
-
-    std::unique_ptr<platform::RegistryKey> Open(platform::RegRoot root, const std::string& path, bool) override {
-        auto it = keys.find(path);
-        if (root != platform::RegRoot::LocalMachine || it == keys.end()) return nullptr;
-        return std::make_unique<Key>(it->second);
-    }
-    std::unique_ptr<platform::RegistryKey> Create(platform::RegRoot, const std::string&) override { return nullptr; }
-    bool DeleteKey(platform::RegRoot, const std::string&) override { return false; }
-    std::unique_ptr<platform::RegistryKey> ConnectUsers(const std::string&) override { return nullptr; }
-
-private:
-    struct Key : platform::RegistryKey {
-        explicit Key(std::map<std::string, platform::RegValue> v) : values(std::move(v)) {}
-        std::optional<platform::RegValue> QueryValue(const std::string& name) override {
-            auto it = values.find(name);
-            if (it == values.end()) return std::nullopt;
-            return it->second;
-        }
-        bool SetString(const std::string&, const std::string&) override { return false; }
-        bool SetDword(const std::string&, uint32_t) override { return false; }
-        bool DeleteValue(const std::string&) override { return false; }
-        long EnumSubKey(uint32_t, std::string&, uint32_t) override { return platform::RegNoMoreItems; }
-        std::map<std::string, platform::RegValue> values;
-    };
-};
-
-platform::RegValue Text(const std::string& text) { return {platform::RegSz, text, 0, {}}; }
-
 TEST(VekService, PortAndDataDirectoryFromTheRegistry) {
     for (const auto& [text, port] : std::vector<std::pair<std::string, int>>{
              {"", 7070}, {"0", 7070}, {"7171", 7171}, {" 8080 ", 8080}, {"9000x", 9000}, {"abc", 7070}, {"70000", 7070}}) {
         EXPECT_EQ(ServicePortFromText(text), port) << text;
     }
-    SettingsRegistry registry;
+    fakes::FakeRegistry registry;
     EXPECT_EQ(ReadServicePort(registry), 7070);
-    registry.keys["Software\\VEKInfo"]["SvrPort"] = Text("7272");
+    auto info = registry.Create(platform::RegRoot::LocalMachine, "Software\\VEKInfo");
+    info->SetString("SvrPort", "7272");
     EXPECT_EQ(ReadServicePort(registry), 7272);
-    registry.keys["Software\\VEKInfo"]["SvrPort"] = {platform::RegDword, "", 7373, {}};
+    info->SetDword("SvrPort", 7373);
     EXPECT_EQ(ReadServicePort(registry), 7373);
 
     const ProductRow& galvano = *ProductByCode("GLV");
     EXPECT_EQ(ReadDataDirectory(registry, galvano), std::nullopt);
-    registry.keys["Software\\VEKInfo\\Galvano"]["AppPath"] = Text(std::string("D:\\Data\\Galvano\\\0junk", 21));
+    auto product = registry.Create(platform::RegRoot::LocalMachine, "Software\\VEKInfo\\Galvano");
+    product->SetString("AppPath", std::string("D:\\Data\\Galvano\\\0junk", 21));
     EXPECT_EQ(ReadDataDirectory(registry, galvano), "D:\\Data\\Galvano");
-    registry.keys["Software\\VEKInfo\\Galvano"]["AppPath"] = Text("");
+    product->SetString("AppPath", "");
     EXPECT_EQ(ReadDataDirectory(registry, galvano), std::nullopt);
 }
 
@@ -310,8 +278,9 @@ TEST(VekNativeHost, SettingsLinesAndArguments) {
     EXPECT_FALSE(posix::ParseNativeArguments({"--config", "/nonexistent/vek.conf"}, options, error));
 }
 
-// The epoll host end to end on loopback: whole, split and bad requests, many clients at once,
-// and a silent client that does not hold up the others.
+// The epoll host end to end on loopback (what a request means is the session tests' business):
+// a request whole, in pieces and half-closed, many clients at once, and silent clients that do
+// not hold up the others.
 TEST(VekNativeHost, AnswersOverLoopback) {
     const auto dir = std::filesystem::temp_directory_path() / ("vek_host_test_" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir);
@@ -339,12 +308,8 @@ TEST(VekNativeHost, AnswersOverLoopback) {
     const std::string request = BuildRequest("T1234", "GLV", kKey24);
     ASSERT_TRUE(posix::ExchangeOnce(port, {request}, 0, false, 3000, answer));
     EXPECT_EQ(ParseAnswer(answer, kKey24, "GLV"), "EXIST");
-    ASSERT_TRUE(posix::ExchangeOnce(port, {BuildRequest("T4321", "GLV", kKey30)}, 0, false, 3000, answer));
-    EXPECT_EQ(ParseAnswer(answer, kKey30, "GLV"), "NOTEXIST");
     ASSERT_TRUE(posix::ExchangeOnce(port, {request.substr(0, 7), request.substr(7)}, 20, false, 3000, answer));
     EXPECT_EQ(ParseAnswer(answer, kKey24, "GLV"), "EXIST");
-    ASSERT_TRUE(posix::ExchangeOnce(port, {BuildRequest("T1234", "ZZZ", kKey24)}, 0, false, 3000, answer));
-    EXPECT_EQ(answer, kInvalidCommand);
     ASSERT_TRUE(posix::ExchangeOnce(port, {std::string(200, 'A')}, 0, true, 3000, answer));
     EXPECT_EQ(answer, kInvalidCommand);
 

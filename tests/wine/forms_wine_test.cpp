@@ -60,9 +60,6 @@ protected:
         }
         return true;
     }
-    void PumpFor(int ms) {
-        PumpUntil([] { return false; }, ms);
-    }
 
     // Shows a message box on this thread while `user` acts on it from another. A user that finds
     // no window gets the box out of the way, so a failure cannot hang the run.
@@ -87,67 +84,10 @@ protected:
     bool installedPlatform_ = false;
 };
 
-bool StaysOpen(HWND top) {
-    Sleep(600);  // long enough for the loop to have handled the key or close request
-    return IsWindow(top) && IsWindowVisible(top);
-}
-
 HWND WaitFocus(HWND top) {
     HWND focus = nullptr;
     drv::WaitFor([&] { return (focus = drv::FocusedWindow(top)) != nullptr; }, 3000);
     return focus;
-}
-
-TEST_F(FormsWine, MessageBoxAnswersKeysClicksAndTheCloseBox) {
-    struct Case {
-        int style;
-        std::string action;  // enter, esc, close, click:<caption>, esc+click:<caption>, close+click:<caption>
-        int16_t expected;
-        std::string focused;
-    };
-    const std::vector<Case> cases = {
-        {0, "enter", 1, "&Ok"},
-        {64, "esc", 1, "&Ok"},
-        {64, "close", 1, "&Ok"},
-        {36, "esc+click:&Yes", 6, "&Yes"},
-        {36, "close+click:&No", 7, "&Yes"},
-        {292, "enter", 7, "&No"},
-        {547, "enter", 2, "&Cancel"},
-        {18, "click:&Retry", 4, "&Abort"},
-    };
-    int n = 0;
-    for (const Case& c : cases) {
-        SCOPED_TRACE("style " + std::to_string(c.style) + " " + c.action);
-        const std::string title = "Answer " + std::to_string(++n);
-        bool closeItem = false, stayed = true, sawWindow = false;
-        std::string focused;
-        const int16_t result = AskWith(c.style, "Question number " + std::to_string(n) + "?", title, [&](HWND top) {
-            sawWindow = true;
-            closeItem = drv::HasCloseMenuItem(top);
-            focused = drv::WindowText(WaitFocus(top));
-            std::string action = c.action;
-            const auto plus = action.find('+');
-            if (plus != std::string::npos) {
-                const std::string first = action.substr(0, plus);
-                if (first == "esc") drv::PressKeyFocused(top, VK_ESCAPE);
-                else drv::PressCloseBox(top);
-                stayed = StaysOpen(top);
-                action = action.substr(plus + 1);
-            }
-            if (action == "enter") drv::PressKeyFocused(top, VK_RETURN);
-            else if (action == "esc") drv::PressKeyFocused(top, VK_ESCAPE);
-            else if (action == "close") drv::PressCloseBox(top);
-            else if (action.rfind("click:", 0) == 0) drv::Click(drv::FindChild(top, "Button", action.substr(6)));
-            drv::WaitGone(top, 5000);
-        });
-        EXPECT_TRUE(sawWindow);
-        EXPECT_EQ(result, c.expected);
-        EXPECT_EQ(focused, c.focused);
-        EXPECT_TRUE(stayed) << "a dialog with several buttons closed without a choice";
-        const bool oneButton = c.style == 0 || c.style == 64;
-        EXPECT_EQ(closeItem, oneButton) << "the close entry belongs only to one-button dialogs";
-        EXPECT_TRUE(App().LoadedForms().empty());
-    }
 }
 
 // Where the message box put its parts, in client coordinates of the dialog.
@@ -155,7 +95,6 @@ struct Layout {
     RECT client{};
     RECT window{};
     RECT label{};
-    std::string labelText;
     bool icon = false;
     std::vector<RECT> buttons;
 };
@@ -169,12 +108,8 @@ Layout Measure(HWND top) {
         RECT r = w.rect;
         MapWindowPoints(nullptr, top, reinterpret_cast<POINT*>(&r), 2);
         if (lstrcmpiA(w.className.c_str(), "Static") == 0) {
-            if ((w.style & SS_TYPEMASK) == SS_ICON) {
-                l.icon = true;
-            } else {
-                l.label = r;
-                l.labelText = w.text;
-            }
+            if ((w.style & SS_TYPEMASK) == SS_ICON) l.icon = true;
+            else l.label = r;
         } else if (lstrcmpiA(w.className.c_str(), "Button") == 0) {
             l.buttons.push_back(r);
         }
@@ -182,53 +117,81 @@ Layout Measure(HWND top) {
     return l;
 }
 
-TEST_F(FormsWine, MessageBoxSizesItselfToTheTextAndTheScreen) {
-    const int screen = GetSystemMetrics(SM_CXSCREEN);
-
-    // A tabbed one-liner without icon: four spaces per tab, text and buttons centred.
-    Layout tabbed;
-    AskWith(0, "Name:\tValue", "Tabbed", [&](HWND top) {
-        tabbed = Measure(top);
-        drv::PressKeyFocused(top, VK_RETURN);
-        drv::WaitGone(top);
-    });
-    EXPECT_EQ(tabbed.labelText, "Name:    Value");
-    EXPECT_FALSE(tabbed.icon);
-    ASSERT_EQ(tabbed.buttons.size(), 1u);
-    // The layout centres on the window's outer width (the model's Width), in client coordinates.
-    const double middle = (tabbed.window.right - tabbed.window.left) / 2.0;
-    EXPECT_NEAR((tabbed.label.left + tabbed.label.right) / 2.0, middle, 1.5);
-    EXPECT_NEAR((tabbed.buttons[0].left + tabbed.buttons[0].right) / 2.0, middle, 1.5);
-    // Even a short text gets a fifth of the screen.
-    EXPECT_GE(tabbed.window.right - tabbed.window.left, screen / 5);
-    const int oneLine = tabbed.label.bottom - tabbed.label.top;
-    ASSERT_GT(oneLine, 0);
-
-    // A long text wraps at half the screen; the dialog is no wider than that plus its margins.
+// Every style the program uses, answered by keys, clicks and the close box; the width rules are
+// the unit tests' business, but the real dialog must show a long text whole and keep the buttons
+// below it, centred, inside the window.
+TEST_F(FormsWine, MessageBoxAnswersKeysClicksAndTheCloseBoxAndShowsItsTextWhole) {
+    struct Case {
+        int style;
+        // enter, esc, close, click:<caption>; esc+click and close+click: the key or the close box
+        // must leave a box with several buttons open, so the click after it gives the answer.
+        std::string action;
+        int16_t expected;
+        std::string focused;
+    };
+    const std::vector<Case> cases = {
+        {0, "enter", 1, "&Ok"},
+        {64, "esc", 1, "&Ok"},
+        {64, "close", 1, "&Ok"},
+        {36, "esc+click:&Yes", 6, "&Yes"},
+        {36, "close+click:&No", 7, "&Yes"},
+        {292, "enter", 7, "&No"},
+        {547, "enter", 2, "&Cancel"},
+        {18, "click:&Retry", 4, "&Abort"},
+    };
     std::string longText;
     for (int i = 0; i < 30; ++i) longText += "The update could not be copied to the server. ";
-    Layout wrapped;
-    AskWith(547, longText, "Wrapped", [&](HWND top) {
-        wrapped = Measure(top);
-        drv::PressKeyFocused(top, VK_RETURN);
-        drv::WaitGone(top);
-    });
+    Layout one, wrapped;
+    int n = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE("style " + std::to_string(c.style) + " " + c.action);
+        const std::string title = "Answer " + std::to_string(++n);
+        bool closeItem = false, sawWindow = false;
+        std::string focused;
+        const std::string prompt = c.style == 547 ? longText : "Question number " + std::to_string(n) + "?";
+        const int16_t result = AskWith(c.style, prompt, title, [&](HWND top) {
+            sawWindow = true;
+            closeItem = drv::HasCloseMenuItem(top);
+            focused = drv::WindowText(WaitFocus(top));
+            if (c.style == 0) one = Measure(top);
+            if (c.style == 547) wrapped = Measure(top);
+            std::string action = c.action;
+            const auto plus = action.find('+');
+            if (plus != std::string::npos) {
+                if (action.substr(0, plus) == "esc") drv::PressKeyFocused(top, VK_ESCAPE);
+                else drv::PressCloseBox(top);
+                action = action.substr(plus + 1);
+            }
+            if (action == "enter") drv::PressKeyFocused(top, VK_RETURN);
+            else if (action == "esc") drv::PressKeyFocused(top, VK_ESCAPE);
+            else if (action == "close") drv::PressCloseBox(top);
+            else if (action.rfind("click:", 0) == 0) drv::Click(drv::FindChild(top, "Button", action.substr(6)));
+            drv::WaitGone(top, 5000);
+        });
+        EXPECT_TRUE(sawWindow);
+        EXPECT_EQ(result, c.expected);
+        EXPECT_EQ(focused, c.focused);
+        const bool oneButton = c.style == 0 || c.style == 64;
+        EXPECT_EQ(closeItem, oneButton) << "the close entry belongs only to one-button dialogs";
+        EXPECT_TRUE(App().LoadedForms().empty());
+    }
+
     const int width = wrapped.window.right - wrapped.window.left;
     EXPECT_TRUE(wrapped.icon);
-    EXPECT_GE(width, screen / 2);
-    EXPECT_LT(width, screen * 3 / 4) << "wider than the text needs";
-    EXPECT_GE(wrapped.label.bottom - wrapped.label.top, 3 * oneLine) << "the long text did not wrap";
+    EXPECT_FALSE(one.icon);
+    EXPECT_LT(width, GetSystemMetrics(SM_CXSCREEN) * 3 / 4) << "wider than the text needs";
+    EXPECT_GE(wrapped.label.bottom - wrapped.label.top, 3 * (one.label.bottom - one.label.top)) << "did not wrap";
     EXPECT_LE(wrapped.label.right, wrapped.client.right);
     ASSERT_EQ(wrapped.buttons.size(), 3u);
-    const double rowMiddle = (wrapped.buttons[0].left + wrapped.buttons[2].right) / 2.0;
-    EXPECT_NEAR(rowMiddle, width / 2.0, 1.5);
+    // Centred on the outer width, which is what the model lays out against.
+    EXPECT_NEAR((wrapped.buttons[0].left + wrapped.buttons[2].right) / 2.0, width / 2.0, 1.5);
     for (const RECT& b : wrapped.buttons) {
         EXPECT_GE(b.top, wrapped.label.bottom) << "buttons overlap the text";
         EXPECT_LE(b.bottom, wrapped.client.bottom) << "buttons cut off at the bottom";
     }
 }
 
-// A window with one of everything.
+// A window with one of each control the backend makes a window for.
 class frmSample : public forms::Form {
 public:
     frmSample()
@@ -240,12 +203,8 @@ public:
           optMode0(Add<forms::OptionButton>("optMode", 0)),
           optMode1(Add<forms::OptionButton>("optMode", 1)),
           cboList(Add<forms::ComboBox>("cboList")),
-          picBox(Add<forms::PictureBox>("picBox")),
-          cmdInside(Add<forms::CommandButton>("cmdInside")),
           cmdOk(Add<forms::CommandButton>("cmdOk")),
-          cmdCancel(Add<forms::CommandButton>("cmdCancel")),
-          shpBar(Add<forms::Shape>("shpBar")),
-          imgInfo(Add<forms::Image>("imgInfo")) {
+          cmdCancel(Add<forms::CommandButton>("cmdCancel")) {
         KeyPreview = true;
         FixedDialog = true;
         Move(600, 600, 7200, 5400);
@@ -259,22 +218,14 @@ public:
         for (forms::OptionButton* o : {&optMode0, &optMode1}) o->SetContainer(&famMode);
         optMode0.Move(120, 240, 2000, 255);
         optMode1.Move(120, 600, 2000, 255);
-        optMode0.SetCaption("Fast");
-        optMode1.SetCaption("Safe");
         cboList.Move(3600, 600, 2400, 315);
-        picBox.Move(3600, 1200, 3000, 1500);
-        cmdInside.SetContainer(&picBox);
-        cmdInside.Move(150, 150, 1200, 375);
-        cmdInside.SetCaption("Inside");
+        for (const char* item : {"one", "two", "three"}) cboList.AddItem(item);
         cmdOk.Move(3600, 3000, 1200, 375);
         cmdOk.SetCaption("OK");
         cmdOk.Default = true;
         cmdCancel.Move(5000, 3000, 1200, 375);
         cmdCancel.SetCaption("Cancel");
         cmdCancel.Cancel = true;
-        shpBar.Move(120, 3000, 3000, 300);
-        imgInfo.Move(120, 3600, 480, 480);
-        imgInfo.Picture = "information";
         cmdOk.Click = [this] { ++okPressed; };
         cmdCancel.Click = [this] { ++cancelPressed; };
         chkKeep.Click = [this] { ++checkClicks; };
@@ -289,12 +240,8 @@ public:
     forms::OptionButton& optMode0;
     forms::OptionButton& optMode1;
     forms::ComboBox& cboList;
-    forms::PictureBox& picBox;
-    forms::CommandButton& cmdInside;
     forms::CommandButton& cmdOk;
     forms::CommandButton& cmdCancel;
-    forms::Shape& shpBar;
-    forms::Image& imgInfo;
 
     int okPressed = 0, cancelPressed = 0, checkClicks = 0, changes = 0, listClicks = 0, textFocus = 0;
     std::vector<int> keys;
@@ -318,82 +265,54 @@ RECT ClientRectIn(HWND child, HWND parent) {
     return r;
 }
 
+// How each control behaves under the user's hand is UserInputReachesTheModel's business; here
+// where the windows are and that model changes reach them.
 TEST_F(FormsWine, ControlsGetWindowsThatFollowTheModel) {
     auto& f = App().Get<frmSample>();
     HWND form = Backend().WindowOf(f);
     ASSERT_TRUE(form);
-    EXPECT_EQ(f.hWnd(), reinterpret_cast<uintptr_t>(form));
     EXPECT_FALSE(IsWindowVisible(form)) << "a loaded form shows only when asked";
     f.Show();
-
-    auto style = [&](forms::Control& c) { return GetWindowLongW(Backend().WindowOf(c), GWL_STYLE); };
-    EXPECT_EQ(drv::ClassOf(Backend().WindowOf(f.lblName)), "Static");
-    EXPECT_EQ(style(f.lblName) & SS_TYPEMASK, SS_LEFTNOWORDWRAP);
-    EXPECT_EQ(drv::ClassOf(Backend().WindowOf(f.txtName)), "Edit");
-    EXPECT_TRUE(style(f.txtName) & ES_AUTOHSCROLL);
-    EXPECT_EQ(style(f.cmdOk) & 0x0F, BS_DEFPUSHBUTTON);
-    EXPECT_EQ(style(f.cmdCancel) & 0x0F, BS_PUSHBUTTON);
-    EXPECT_EQ(style(f.chkKeep) & 0x0F, BS_3STATE);
-    EXPECT_EQ(style(f.optMode0) & 0x0F, BS_RADIOBUTTON);
-    EXPECT_EQ(style(f.cboList) & 0x03, CBS_DROPDOWNLIST);
-    EXPECT_EQ(Backend().WindowOf(f.shpBar), nullptr);
+    auto window = [&](forms::Control& c) { return Backend().WindowOf(c); };
 
     // Geometry in pixels at the screen's DPI; inside a container, relative to its client area.
-    const RECT text = ClientRectIn(Backend().WindowOf(f.txtName), form);
+    const RECT text = ClientRectIn(window(f.txtName), form);
     EXPECT_EQ(text.left, win32::TwipsToPixelsX(1440));
     EXPECT_EQ(text.top, win32::TwipsToPixelsY(120));
     EXPECT_EQ(text.right - text.left, win32::TwipsToPixelsX(2400));
-    HWND frame = Backend().WindowOf(f.famMode);
-    EXPECT_EQ(GetParent(Backend().WindowOf(f.optMode1)), frame);
-    const RECT option = ClientRectIn(Backend().WindowOf(f.optMode1), frame);
+    HWND frame = window(f.famMode);
+    EXPECT_EQ(GetParent(window(f.optMode1)), frame);
+    const RECT option = ClientRectIn(window(f.optMode1), frame);
     EXPECT_EQ(option.left, win32::TwipsToPixelsX(120));
     EXPECT_EQ(option.top, win32::TwipsToPixelsY(600));
-    EXPECT_TRUE(drv::FindChild(frame, "Button", "Mode")) << "the frame has no group box with its caption";
-    HWND picture = Backend().WindowOf(f.picBox);
-    EXPECT_EQ(GetParent(Backend().WindowOf(f.cmdInside)), picture);
-    RECT inner;
-    GetClientRect(picture, &inner);
-    EXPECT_LT(inner.right, win32::TwipsToPixelsX(3000)) << "the picture box has no border";
-    EXPECT_NEAR(f.picBox.ScaleWidth(), win32::PixelsToTwipsX(inner.right), 0.5);
-    RECT client;
+    RECT client, outer;
     GetClientRect(form, &client);
-    EXPECT_NEAR(f.ScaleHeight(), win32::PixelsToTwipsY(client.bottom), 0.5);
-    RECT outer;
     GetWindowRect(form, &outer);
+    EXPECT_NEAR(f.ScaleHeight(), win32::PixelsToTwipsY(client.bottom), 0.5);
     EXPECT_EQ(outer.right - outer.left, win32::TwipsToPixelsX(7200));
 
-    // Model changes reach the windows.
     f.lblName.SetCaption("Full &name");
-    EXPECT_EQ(drv::WindowText(Backend().WindowOf(f.lblName)), "Full &name");
     f.lblName.SetAlignment(forms::Alignment::Right);
-    EXPECT_EQ(style(f.lblName) & SS_TYPEMASK, SS_RIGHT);
     f.txtName.SetText("abc");
-    EXPECT_EQ(drv::WindowText(Backend().WindowOf(f.txtName)), "abc");
     f.chkKeep.SetVisible(false);
-    EXPECT_FALSE(IsWindowVisible(Backend().WindowOf(f.chkKeep)));
-    f.chkKeep.SetVisible(true);
     f.cmdCancel.SetEnabled(false);
-    EXPECT_FALSE(IsWindowEnabled(Backend().WindowOf(f.cmdCancel)));
-    f.cmdCancel.SetEnabled(true);
     f.chkKeep.SetValue(2);
-    EXPECT_EQ(SendMessageW(Backend().WindowOf(f.chkKeep), BM_GETCHECK, 0, 0), BST_INDETERMINATE);
-    f.chkKeep.SetValue(0);
-    for (const char* item : {"one", "two", "three"}) f.cboList.AddItem(item);
     f.cboList.SetListIndex(1);
-    EXPECT_EQ(SendMessageW(Backend().WindowOf(f.cboList), CB_GETCOUNT, 0, 0), 3);
-    EXPECT_EQ(SendMessageW(Backend().WindowOf(f.cboList), CB_GETCURSEL, 0, 0), 1);
-    f.cmdOk.SetCaption("&Go");
-    EXPECT_EQ(drv::WindowText(Backend().WindowOf(f.cmdOk)), "&Go");
     f.SetCaption("Sample window");
+    EXPECT_EQ(drv::WindowText(window(f.lblName)), "Full &name");
+    EXPECT_EQ(GetWindowLongW(window(f.lblName), GWL_STYLE) & SS_TYPEMASK, SS_RIGHT);
+    EXPECT_EQ(drv::WindowText(window(f.txtName)), "abc");
+    EXPECT_FALSE(IsWindowVisible(window(f.chkKeep)));
+    EXPECT_FALSE(IsWindowEnabled(window(f.cmdCancel)));
+    EXPECT_EQ(SendMessageW(window(f.chkKeep), BM_GETCHECK, 0, 0), BST_INDETERMINATE);
+    EXPECT_EQ(SendMessageW(window(f.cboList), CB_GETCURSEL, 0, 0), 1);
     EXPECT_EQ(drv::WindowText(form), "Sample window");
-    EXPECT_TRUE(SendMessageW(Backend().WindowOf(f.imgInfo), STM_GETICON, 0, 0)) << "no system icon for the image";
 
     // A control array member loaded at run time gets a window; unloading it takes it away.
     auto& extra = f.LoadMember<forms::OptionButton>("optMode", 2);
-    HWND extraWindow = Backend().WindowOf(extra);
+    HWND extraWindow = window(extra);
     ASSERT_TRUE(extraWindow);
     EXPECT_EQ(GetParent(extraWindow), frame);
-    EXPECT_FALSE(IsWindowVisible(extraWindow));
     f.UnloadMember("optMode", 2);
     EXPECT_FALSE(IsWindow(extraWindow));
 
@@ -403,7 +322,6 @@ TEST_F(FormsWine, ControlsGetWindowsThatFollowTheModel) {
 
 TEST_F(FormsWine, UserInputReachesTheModel) {
     auto& f = App().Get<frmSample>();
-    for (const char* item : {"one", "two", "three"}) f.cboList.AddItem(item);
     f.Show();
     HWND form = Backend().WindowOf(f);
     ASSERT_TRUE(IsWindowVisible(form));
@@ -423,19 +341,21 @@ TEST_F(FormsWine, UserInputReachesTheModel) {
     EXPECT_FALSE(f.optMode0.Value());
     EXPECT_EQ(SendMessageW(Backend().WindowOf(f.optMode0), BM_GETCHECK, 0, 0), BST_UNCHECKED);
 
-    // Typing: the model follows, Change is raised, and the caret stays where the typing is.
+    // Typing, more than the box shows: the model follows, Change is raised for each character,
+    // and the caret stays where the typing is.
     f.txtName.SetFocus();
     ASSERT_TRUE(PumpUntil([&] { return f.textFocus > 0; }));
     EXPECT_EQ(f.ActiveControl(), &f.txtName);
     HWND edit = Backend().WindowOf(f.txtName);
     const int before = f.changes;
-    drv::TypeText(edit, "xyz");
-    ASSERT_TRUE(PumpUntil([&] { return f.txtName.Text() == "xyz"; }));
-    EXPECT_EQ(f.changes - before, 3);
+    const std::string typed = "\\\\SERVER\\share\\Updates\\Galvano\\Upd1\\Log1\\T1234.txt";
+    drv::TypeText(edit, typed);
+    EXPECT_TRUE(PumpUntil([&] { return f.txtName.Text() == typed; })) << f.txtName.Text();
+    EXPECT_EQ(f.changes - before, static_cast<int>(typed.size()));
     DWORD start = 0, end = 0;
     SendMessageW(edit, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
-    EXPECT_EQ(start, 3u);
-    EXPECT_EQ(end, 3u);
+    EXPECT_EQ(start, typed.size());
+    EXPECT_EQ(end, typed.size());
 
     // A combo box selection made with the keyboard.
     f.cboList.SetFocus();
@@ -472,7 +392,10 @@ TEST_F(FormsWine, UserInputReachesTheModel) {
     f.refuseCloses = 1;
     drv::PressCloseBox(form);
     ASSERT_TRUE(PumpUntil([&] { return f.closeRequests.size() == 1; }));
-    PumpFor(100);
+    // Work posted now runs after whatever the refused close left in the queue.
+    bool settled = false;
+    App().Post([&] { settled = true; });
+    ASSERT_TRUE(PumpUntil([&] { return settled; }));
     EXPECT_TRUE(IsWindowVisible(form));
     EXPECT_EQ(f.closeRequests[0], forms::UnloadMode::ControlMenu);
     drv::PressCloseBox(form);
@@ -498,57 +421,6 @@ TEST_F(FormsWine, ModalWindowsDisableTheOthersUntilTheyClose) {
     EXPECT_TRUE(IsWindowEnabled(mainWindow));
     EXPECT_EQ(App().ActiveForm(), &main);
     App().Unload(main);
-}
-
-// A control kind the backend does not know, with a window from a registered factory.
-class TestGrid : public forms::Control {
-public:
-    TestGrid(forms::Form& form, std::string name, int index = -1)
-        : Control(form, std::move(name), index, "UpdexarTestGrid", true, true) {}
-    void Touch() { Changed(forms::Property::Data); }
-};
-class TestSocket : public forms::Control {
-public:
-    TestSocket(forms::Form& form, std::string name, int index = -1)
-        : Control(form, std::move(name), index, "UpdexarTestSocket", false, false) {}
-};
-class frmHosts : public forms::Form {
-public:
-    frmHosts() : forms::Form("frmHosts"), vsGrid(Add<TestGrid>("vsGrid")), sckLink(Add<TestSocket>("sckLink")) {
-        vsGrid.Move(120, 120, 3000, 1500);
-    }
-    TestGrid& vsGrid;
-    TestSocket& sckLink;
-};
-
-TEST_F(FormsWine, UnknownKindsUseTheirRegisteredFactoryOrGetNoWindow) {
-    std::vector<forms::Property> seen;
-    HWND parentSeen = nullptr;
-    win32::RegisterPeerFactory("UpdexarTestGrid",
-                               win32::PeerFactory{[&](HWND parent, forms::Control& c) {
-                                                      parentSeen = parent;
-                                                      return CreateWindowExW(0, L"LISTBOX", L"", WS_CHILD | WS_VISIBLE,
-                                                                             win32::TwipsToPixelsX(c.Left()),
-                                                                             win32::TwipsToPixelsY(c.Top()), 10, 10,
-                                                                             parent, nullptr, nullptr, nullptr);
-                                                  },
-                                                  [&](HWND, forms::Control&, forms::Property what) { seen.push_back(what); },
-                                                  nullptr});
-    auto& f = App().Get<frmHosts>();
-    HWND grid = Backend().WindowOf(f.vsGrid);
-    ASSERT_TRUE(grid);
-    EXPECT_EQ(parentSeen, Backend().WindowOf(f));
-    EXPECT_EQ(drv::ClassOf(grid), "ListBox");
-    EXPECT_EQ(Backend().WindowOf(f.sckLink), nullptr);
-    // The backend moves it like its own; what it does not know goes to the factory.
-    f.vsGrid.Move(240, 240, 1500, 750);
-    const RECT r = ClientRectIn(grid, Backend().WindowOf(f));
-    EXPECT_EQ(r.right - r.left, win32::TwipsToPixelsX(1500));
-    seen.clear();
-    f.vsGrid.Touch();
-    EXPECT_EQ(seen, (std::vector<forms::Property>{forms::Property::Data}));
-    App().Unload(f);
-    EXPECT_FALSE(IsWindow(grid));
 }
 
 TEST_F(FormsWine, TheLoopRunsTimersWakesForPostedWorkAndRethrowsHandlerErrors) {
@@ -581,8 +453,8 @@ TEST_F(FormsWine, TheLoopRunsTimersWakesForPostedWorkAndRethrowsHandlerErrors) {
     EXPECT_FALSE(gaveUp) << "posted work did not wake the loop";
 
     // An error in a click handler comes out of the loop, not out of a window procedure.
-    f.cmdInside.Click = [] { throw std::runtime_error("click failed"); };
-    drv::Click(Backend().WindowOf(f.cmdInside));
+    f.cmdOk.Click = [] { throw std::runtime_error("click failed"); };
+    drv::Click(Backend().WindowOf(f.cmdOk));
     EXPECT_THROW(PumpUntil([] { return false; }, 2000), std::runtime_error);
     // Also when it is raised inside a window procedure (the text box's change notification).
     f.txtName.Change = [] { throw std::runtime_error("change failed"); };

@@ -67,8 +67,6 @@ public:
     Label& lblTitle;
     VSFlexGrid& vs;
     TextBox& txtNote;
-    int scrolls = 0;
-    std::string lastScroll;
 
 private:
     // The LAN grid's rules: boxes in columns 1 and 2 (the header's too), user names only in
@@ -97,10 +95,6 @@ private:
         };
         vs.AfterRowColChange = [this](int, int, int row, int col) {
             if (row >= 1 && col == 3) vs.EditCell();
-        };
-        vs.AfterScroll = [this](int t0, int l0, int t1, int l1) {
-            ++scrolls;
-            lastScroll = std::to_string(t0) + "," + std::to_string(l0) + "->" + std::to_string(t1) + "," + std::to_string(l1);
         };
     }
 
@@ -215,9 +209,6 @@ void ClickCheck(HWND grid, int row, int col) {
 
 HWND Editor(HWND grid) { return reinterpret_cast<HWND>(SendMessageW(grid, win32::GRIDM_GETEDITOR, 0, 0)); }
 
-int Checked(int row, int col) {
-    return OnUi<int>([row, col] { return g_form->vs.CellChecked(row, col); });
-}
 std::string Text(int row, int col) {
     return OnUi<std::string>([row, col] { return g_form->vs.TextMatrix(row, col); });
 }
@@ -232,39 +223,25 @@ void Play(HWND top) {
     Check(grid != nullptr, "the grid has a window of its own");
     if (!grid) return;
 
-    // The layout: header, hidden column, taller rows for results of several lines.
-    Check(OnUi<bool>([] {
-              VSFlexGrid& vs = g_form->vs;
-              return vs.Rows() == 31 && vs.ColWidth(5) == 0 && vs.TopRow() == 1 && vs.VScrollVisible();
-          }),
-          "31 rows, column 5 hidden, a vertical scroll bar");
+    // On screen: the hidden column takes no room, a result of several lines a taller row.
     RECT hidden;
     Check(!SendMessageW(grid, win32::GRIDM_GETCELLRECT, MAKEWPARAM(1, 5), reinterpret_cast<LPARAM>(&hidden)),
           "the hidden column takes no room on screen");
     const RECT status = CellRect(grid, 1, 6), password = CellRect(grid, 1, 4), plain = CellRect(grid, 2, 6);
     Check(status.left == password.right, "Status follows Password directly");
     Check(status.bottom - status.top > plain.bottom - plain.top, "a two-line result makes its row taller");
-    Check(OnUi<bool>([] { return g_form->vs.ColWidth(1) >= 1000; }), "AutoSize kept the load-time widths as minimum");
 
-    // Ticking the address of a row that goes by name clears the name's box.
-    Check(Checked(2, 1) == CheckTicked && Checked(2, 2) == CheckUnticked, "row 2 starts selected by name");
+    // A click on a check box reaches the model (row 2 starts selected by name).
     ClickCheck(grid, 2, 2);
     Check(Eventually([] { return g_form->vs.CellChecked(2, 2) == CheckTicked && g_form->vs.CellChecked(2, 1) == CheckUnticked; }),
           "clicking row 2's address box ticks it and clears its name box");
     Check(OnUi<bool>([] { return g_form->vs.Row() == 2 && g_form->vs.Col() == 2; }), "the click made that cell current");
 
-    // The header box of the names ticks every name box there is; rows without one stay as they are.
+    // So does the header's box, which does not move the current cell.
     ClickCheck(grid, 0, 1);
-    Check(Eventually([] {
-              VSFlexGrid& vs = g_form->vs;
-              for (int r = 1; r < vs.Rows(); ++r) {
-                  const bool named = r % 4 != 3;
-                  if (named && (vs.CellChecked(r, 1) != CheckTicked || vs.CellChecked(r, 2) == CheckTicked)) return false;
-                  if (!named && vs.CellChecked(r, 1) != CheckNone) return false;
-              }
-              return vs.CellChecked(0, 1) == CheckTicked && vs.CellChecked(7, 2) == CheckUnticked;
-          }),
-          "the header box ticked every name box and cleared those rows' address boxes");
+    Check(Eventually([] { return g_form->vs.CellChecked(0, 1) == CheckTicked && g_form->vs.CellChecked(2, 1) == CheckTicked; }),
+          "the header box ticks the name boxes");
+    Check(OnUi<bool>([] { return g_form->vs.Row() == 2; }), "the header box left the current cell alone");
     Shot("grid");
 
     // A user name cell of a selected row opens its editor at once; Enter stores the text.
@@ -297,32 +274,15 @@ void Play(HWND top) {
     Check(Editor(grid) == nullptr && !OnUi<bool>([] { return g_form->vs.Editing(); }),
           "but its edit is refused: neither box of row 7 is ticked");
 
-    // Keys reach the grid's model (where each key leads is grid_test.cpp's business).
-    drv::PressKey(grid, VK_END);
-    Check(Eventually([] { return g_form->vs.Col() == 6; }), "End goes to Status, the last shown column");
-
-    // Scroll bar, wheel.
-    int before = OnUi<int>([] { return g_form->scrolls; });
+    // Scroll bar, wheel (that a scroll commits an edit first is grid_test.cpp's business).
     PostMessageW(grid, WM_VSCROLL, SB_TOP, 0);
     Check(Eventually([] { return g_form->vs.TopRow() == 1; }), "the scroll bar's top goes to row 1");
     PostMessageW(grid, WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-WHEEL_DELTA)), 0);
     Check(Eventually([] { return g_form->vs.TopRow() == 4; }), "one wheel notch scrolls three rows");
     PostMessageW(grid, WM_VSCROLL, SB_LINEDOWN, 0);
-    Check(Eventually([] { return g_form->vs.TopRow() == 5 && g_form->lastScroll == "4,0->5,0"; }),
-          "a line down scrolls one row and says so");
-    Check(OnUi<int>([] { return g_form->scrolls; }) - before == 2, "the wheel and the line down each raised AfterScroll once");
-
-    // Scrolling while editing commits the edit.
+    Check(Eventually([] { return g_form->vs.TopRow() == 5; }), "a line down scrolls one row");
     PostMessageW(grid, WM_VSCROLL, SB_TOP, 0);
     Check(Eventually([] { return g_form->vs.TopRow() == 1; }), "back at the top");
-    ClickCell(grid, 6, 3);
-    Check(drv::WaitFor([&] { return Editor(grid) != nullptr; }, 5000), "row 6's user name opens");
-    editor = Editor(grid);
-    drv::TypeText(editor, "tmp");
-    Check(drv::WaitFor([&] { return drv::WindowText(editor) == "tmp"; }, 3000), "typed into row 6");
-    PostMessageW(grid, WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-WHEEL_DELTA)), 0);
-    Check(Eventually([] { return !g_form->vs.Editing() && g_form->vs.TextMatrix(6, 3) == "tmp" && g_form->vs.TopRow() == 4; }),
-          "the wheel commits the edit before it scrolls (" + Describe() + ")");
 
     // Space toggles the box of the current cell.
     ClickCell(grid, 8, 2);
@@ -330,7 +290,6 @@ void Play(HWND top) {
     drv::PressKey(grid, VK_SPACE);
     Check(Eventually([] { return g_form->vs.CellChecked(8, 2) == CheckTicked && g_form->vs.CellChecked(8, 1) == CheckUnticked; }),
           "Space ticks the address and clears the name");
-    Check(!OnUi<bool>([] { return g_form->vs.Editing(); }), "Space did not start an edit");
 
     // Tab leaves the editor for the next control, and losing the focus commits the edit.
     ClickCell(grid, 10, 3);

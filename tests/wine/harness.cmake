@@ -56,10 +56,6 @@ function(updexar_add_wine_test name)
     ENVIRONMENT "UPDEXAR_WINE_PREFIX=${UPDEXAR_WINE_ROOT}/prefixes/${arg_PREFIX};UPDEXAR_WINE_ROOT=${UPDEXAR_WINE_ROOT};UPDEXAR_WINE_STATE=${UPDEXAR_WINE_STATE};UPDEXAR_WINE_HARNESS=${UPDEXAR_WINE_HARNESS};${arg_ENVIRONMENT}")
 endfunction()
 
-# The harness the other tests lean on.
-updexar_add_wine_test(wine_harness_selftest PREFIX win32 TIMEOUT 300
-  COMMAND ${UPDEXAR_BASH} ${UPDEXAR_WINE_HARNESS}/selftest.sh $<TARGET_FILE:dummy_program>)
-
 # The Windows implementations, for real, in both kinds of Windows.
 foreach(kind IN LISTS UPDEXAR_WINE_KINDS)
   updexar_add_wine_test(platform_wine_tests_${kind} PREFIX ${kind} TIMEOUT 1200

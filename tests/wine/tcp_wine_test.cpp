@@ -5,10 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <functional>
-#include <iostream>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -34,11 +34,7 @@ struct WinsockUp {
 class Recorder : public platform::TcpEvents {
 public:
     void OnConnected() override { Add("connected"); }
-    void OnData(std::string bytes) override {
-        std::lock_guard<std::mutex> lock(mutex_);
-        data_ += bytes;
-        AddLocked("data");
-    }
+    void OnData(std::string bytes) override { Add("data", bytes); }
     void OnError(int number, std::string description) override {
         Add("error " + std::to_string(number) + " " + description);
     }
@@ -50,9 +46,7 @@ public:
     }
     bool WaitForEvent(const std::string& event) {
         return WaitUntil([&](const std::vector<std::string>& events, const std::string&) {
-            for (const std::string& e : events)
-                if (e == event) return true;
-            return false;
+            return std::find(events.begin(), events.end(), event) != events.end();
         });
     }
     std::vector<std::string> Events() {
@@ -69,13 +63,11 @@ public:
     }
 
 private:
-    void Add(const std::string& event) {
+    void Add(const std::string& event, const std::string& bytes = {}) {
         std::lock_guard<std::mutex> lock(mutex_);
-        AddLocked(event);
-    }
-    void AddLocked(const std::string& event) {
         if (std::this_thread::get_id() == caller_) onCaller_ = true;
         events_.push_back(event);
+        data_ += bytes;
         changed_.notify_all();
     }
     std::mutex mutex_;
@@ -163,7 +155,7 @@ private:
 
 bool HasFullAnswer(const std::vector<std::string>&, const std::string& data) { return data == "first|second"; }
 
-TEST(TcpWine, ConnectsSendsAndReceivesAnAnswerInTwoPieces) {
+TEST(TcpWine, ConnectsSendsAndReceivesAnAnswerInTwoPiecesOrIsRefused) {
     WinsockUp up;
     LoopbackServer server("HELLO\xE9", {false, true});
     ASSERT_NE(server.Port(), 0);
@@ -198,20 +190,14 @@ TEST(TcpWine, ConnectsSendsAndReceivesAnAnswerInTwoPieces) {
     EXPECT_EQ(visits[0].request, "HELLO\xE9");
     EXPECT_TRUE(visits[0].sawClientClose);
     EXPECT_EQ(visits[1].request, "HELLO\xE9");
-}
 
-TEST(TcpWine, AClosedPortRefusesWithError10061) {
-    WinsockUp up;
-    uint16_t port = 0;
-    closesocket(LoopbackListener(1, port));
-    ASSERT_NE(port, 0);
-
-    win32::Win32TcpClient client;
+    // A closed port refuses. Sending to the failed connection and closing it twice do no harm;
+    // once Close has returned no event can come, so the error stays the last word.
+    uint16_t closedPort = 0;
+    closesocket(LoopbackListener(1, closedPort));
     Recorder refused;
-    auto connection = client.Connect("127.0.0.1", port, refused);
+    connection = client.Connect("127.0.0.1", closedPort, refused);
     ASSERT_TRUE(refused.WaitForEvent("error 10061 Connection is forcefully rejected"));
-    // Sending to a failed connection and closing it twice do no harm; once Close has returned
-    // no event can come, so the error stays the last word.
     connection->Send("ignored");
     connection->Close();
     EXPECT_EQ(refused.Events().size(), 1u);
@@ -245,33 +231,6 @@ TEST(TcpWine, CloseAtAnyMomentEndsTheConnectionWithoutLaterEvents) {
         seenAtClose.push_back(recorders.back()->Events().size());
     }
 
-    // A connection attempt the server never answers: a listener whose queue is full.
-    uint16_t fullPort = 0;
-    SOCKET full = LoopbackListener(1, fullPort);
-    std::vector<SOCKET> fillers;
-    for (int i = 0; i < 4; ++i) {
-        SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-        u_long on = 1;
-        ioctlsocket(s, FIONBIO, &on);
-        sockaddr_in to{};
-        to.sin_family = AF_INET;
-        to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        to.sin_port = htons(fullPort);
-        connect(s, reinterpret_cast<sockaddr*>(&to), sizeof to);
-        fillers.push_back(s);
-    }
-    Sleep(200);
-    Recorder waiting;
-    auto pending = client.Connect("127.0.0.1", fullPort, waiting);
-    Sleep(300);
-    const auto before = std::chrono::steady_clock::now();
-    pending->Close();
-    const auto took = std::chrono::steady_clock::now() - before;
-    const size_t waitingAtClose = waiting.Events().size();
-    std::cout << "[          ] pending connect closed after " << waiting.Events().size()
-              << " events, Close took "
-              << std::chrono::duration_cast<std::chrono::milliseconds>(took).count() << " ms\n";
-
     // Every connection that reached the open port has ended on the wire, so whatever a late
     // event could come from has happened.
     u_long nonBlocking = 1;
@@ -288,10 +247,6 @@ TEST(TcpWine, CloseAtAnyMomentEndsTheConnectionWithoutLaterEvents) {
     }
     for (size_t i = 0; i < recorders.size(); ++i)
         EXPECT_EQ(recorders[i]->Events().size(), seenAtClose[i]) << "connection " << i << " raised after Close";
-    EXPECT_EQ(waiting.Events().size(), waitingAtClose);
-    pending.reset();
-    for (SOCKET s : fillers) closesocket(s);
-    closesocket(full);
     closesocket(open);
 }
 
