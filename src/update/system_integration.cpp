@@ -80,8 +80,10 @@ void ClearReadOnly(const std::string& file, const std::string& folder) {
     for (const std::string* path : {&file, &folder}) {
         try {
             if (path->empty()) continue;
-            if (!(path == &file ? fs.FileExists(*path) : fs.FolderExists(*path))) continue;
+            // One look at the disk: a missing path throws, and the directory bit tells a file
+            // from a folder.
             const uint32_t attributes = fs.GetAttributes(*path);
+            if (((attributes & platform::AttrDirectory) != 0) != (path == &folder)) continue;
             if (attributes & platform::AttrReadOnly) fs.SetAttributes(*path, attributes - platform::AttrReadOnly);
         } catch (const RuntimeError&) {
         }

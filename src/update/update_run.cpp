@@ -2,6 +2,7 @@
 // system components, the index entries, fonts and the VEK service, in that order.
 #include <cmath>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "core/config.h"
@@ -119,6 +120,7 @@ private:
     uint64_t total_ = 0;
     uint64_t copied_ = 0;
     std::string rightsScript_;
+    std::string lastParent_;
 };
 
 bool UpdateRun::CheckRegSvr() {
@@ -254,13 +256,21 @@ void UpdateRun::Validate(std::vector<IndexEntry>& entries) {
         if (UiDue()) forms::DoEvents();
         e.source = base + e.source;
         source_ = e.source;
+        std::optional<uint64_t> known;
         while (true) {
+            known.reset();
             const std::string type = ToUpper(e.type);
             std::string problem;
             if (type == "FOLDER") {
                 if (!fs_.FolderExists(e.source)) problem = "Folder missing (";
             } else if (type == "FILE") {
-                if (!fs_.FileExists(e.source)) problem = "File missing (";
+                // The size is wanted next anyway: one look at a file on the share, not two.
+                try {
+                    known = fs_.FileSize(e.source);
+                } catch (const RuntimeError& error) {
+                    if (error.Number() != ErrFileNotFound && error.Number() != ErrPathNotFound) break;
+                    problem = "File missing (";
+                }
             } else {
                 problem = "Invalid Type (";
             }
@@ -280,7 +290,7 @@ void UpdateRun::Validate(std::vector<IndexEntry>& entries) {
         if (e.type.empty()) continue;
 
         Do([&] {
-            e.size = ToUpper(e.type) == "FOLDER" ? fs_.FolderSize(e.source) : fs_.FileSize(e.source);
+            e.size = known ? *known : ToUpper(e.type) == "FOLDER" ? fs_.FolderSize(e.source) : fs_.FileSize(e.source);
             total_ += e.size;
         });
 
@@ -326,6 +336,7 @@ void UpdateRun::CopyEntry(const IndexEntry& e, bool show) {
         }
         if (folder) {
             ClearReadOnly("", to);
+            lastParent_.clear();  // the folders below this one go with it
             Do([&] { fs_.DeleteFolder(to, true); });
         } else {
             if (IsComponent(to)) RegUnRegCOM(to, false);
@@ -334,7 +345,12 @@ void UpdateRun::CopyEntry(const IndexEntry& e, bool show) {
         }
     }
 
-    EnsureParentFolder(to);
+    // Entries of one folder come one after another: its parent is looked for once.
+    const std::string parent = PathParent(to);
+    if (!exists && parent != lastParent_) {
+        EnsureParentFolder(to);
+        lastParent_ = parent;
+    }
     if (folder) {
         Do([&] { fs_.CopyFolder(from, to, true); });
         ClearReadOnly("", to);
