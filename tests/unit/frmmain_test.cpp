@@ -19,12 +19,8 @@ struct Main : uitest::UiFixture {
 
     explicit Main(const std::string& key = "Galvano", const std::string& commandLine = "") {
         AnswerMessages();
-        const ProductRow* row = ProductByKey(key);
-        SharedState& s = Shared();
-        s.ProductKey = std::string(row->key);
-        s.ProductName = std::string(row->name);
-        s.ProductDirName = std::string(row->dirName);
-        s.ProgramDir = "C:\\Upd\\GalvanoUpd";
+        SetProduct(key);
+        Shared().ProgramDir = "C:\\Upd\\GalvanoUpd";
         system.commandLine = commandLine;
         files.AddShare("\\\\SERVER\\share");
         files.MakeFolders("\\\\SERVER\\share\\VEK_Updates\\Upd1\\Log1");

@@ -6,6 +6,7 @@
 #include "fakes/fake_platform.h"
 #include "fakes/headless_backend.h"
 #include "forms/application.h"
+#include "core/product_table.h"
 #include "core/shared_state.h"
 #include "core/update_log.h"
 #include "ui/msgbox.h"
@@ -32,6 +33,15 @@ struct UiFixture {
         Shared().SysDir = "C:\\WINDOWS\\system32";
         Shared().FileSys = &files;
         ResetUpdateLog();
+    }
+
+    // The shared record as the start leaves it for this product key.
+    static void SetProduct(const std::string& key) {
+        const ProductRow* row = ProductByKey(key);
+        SharedState& s = Shared();
+        s.ProductKey = std::string(row->key);
+        s.ProductName = std::string(row->name);
+        s.ProductDirName = std::string(row->dirName);
     }
 
     // Every message box from now on is recorded as "title|text" and answered by pressing the

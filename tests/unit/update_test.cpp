@@ -29,11 +29,8 @@ struct Machine : uitest::UiFixture {
     explicit Machine(const std::string& commandLine = "AUTOUPD-Galvano:" + kPkg + ":3:Log1:0:0:N",
                      const std::string& key = "Galvano") {
         AnswerMessages();
-        const ProductRow* row = ProductByKey(key);
+        SetProduct(key);
         SharedState& s = Shared();
-        s.ProductKey = std::string(row->key);
-        s.ProductName = std::string(row->name);
-        s.ProductDirName = std::string(row->dirName);
         s.ProgramDir = commandLine.empty() ? "C:\\Upd\\GalvanoUpd" : kPkg;
         s.IsWinNT = true;
         s.RegSvr32Path = s.ProgramDir + "\\MiscFls\\RegSvr32.exe";

@@ -18,15 +18,7 @@ shift 3
 cases=("$@")
 [ ${#cases[@]} -gt 0 ] || cases=(interactive unknown invalid automatic fewfields)
 
-hx_use_prefix "$UPDEXAR_WINE_PREFIX"
-kind="$(hx_prefix_kind)"
-work="$UPDEXAR_WINE_ROOT/runs/mainwindow-$kind"
-rm -rf "$work"
-mkdir -p "$work" "$shots"
-hx_xvfb_start
-hx_desktop_start mainwindow 1024x768 "$probe_exe"
-share="$work/share"
-hx_map_share SERVER share "$share"
+app_begin mainwindow
 
 pkg='C:\Updates\GalvanoUpd'
 main_caption='Updexar -> Galvano -> GalvanoUpd'

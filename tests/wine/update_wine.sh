@@ -19,16 +19,8 @@ shift 7
 cases=("$@")
 [ ${#cases[@]} -gt 0 ] || cases=(unattended service stops running interactive)
 
-hx_use_prefix "$UPDEXAR_WINE_PREFIX"
-kind="$(hx_prefix_kind)"
-work="$UPDEXAR_WINE_ROOT/runs/update-$kind"
-rm -rf "$work"
-mkdir -p "$work" "$shots"
 . "$(dirname "$0")/harness/app.sh"
-hx_xvfb_start
-hx_desktop_start update 1024x768 "$probe_exe"
-share="$work/share"
-hx_map_share SERVER share "$share"
+app_begin update
 pkg="$share/Upd1"
 app="$(hx_unix_path 'C:\Apps\Galvano')"
 sysdir="$(hx_unix_path 'C:\windows\system32')"

@@ -1,7 +1,21 @@
 # shellcheck shell=bash
 # What the scripts that drive the real utility share: the UI probe, the program started in Wine's
 # virtual desktop with its exit code, failures counted per case, and the loop over the cases.
-# Source after harness.sh, with probe_exe, work and kind set.
+# Source after harness.sh; app_begin sets up the run (probe_exe and shots set before).
+
+# app_begin NAME: the run's prefix, its own folder ($work, from scratch), the display with Wine's
+# virtual desktop named NAME, and \\SERVER\share mapped to $share. Sets kind, work and share.
+app_begin() {
+  hx_use_prefix "$UPDEXAR_WINE_PREFIX"
+  kind="$(hx_prefix_kind)"
+  work="$UPDEXAR_WINE_ROOT/runs/$1-$kind"
+  rm -rf "$work"
+  mkdir -p "$work" "$shots"
+  hx_xvfb_start
+  hx_desktop_start "$1" 1024x768 "$probe_exe"
+  share="$work/share"
+  hx_map_share SERVER share "$share"
+}
 
 probe() {
   timeout 90 wine "$probe_exe" "$@" 2>>"$work/probe-errors.txt" | tr -d '\r'
