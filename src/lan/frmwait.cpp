@@ -33,8 +33,7 @@ frmwait::frmwait()
 
 void frmwait::Form_Load() {
     ScaleForm(*this);
-    const platform::ScreenSize screen = platform::Os().system->ScreenSizeTwips();
-    Move((screen.width - Width()) / 2, (screen.height - Height()) / 2);
+    CenterOnScreen(*this);
 }
 
 void frmwait::InitMe(const std::string& mode, int seconds) {

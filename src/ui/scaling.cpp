@@ -154,4 +154,9 @@ void ScaleForm(forms::Form& form) {
     form.Move(form.Left() * sx, form.Top() * sy, form.Width() * sx, form.Height() * sy);
 }
 
+void CenterOnScreen(forms::Form& form) {
+    const platform::ScreenSize screen = platform::Os().system->ScreenSizeTwips();
+    form.Move((screen.width - form.Width()) / 2, (screen.height - form.Height()) / 2);
+}
+
 }  // namespace updexar

@@ -11,6 +11,8 @@ namespace updexar {
 void ComputeScaleFactors();
 // Moves, resizes and re-fonts every control of a loaded window, and the window itself.
 void ScaleForm(forms::Form& form);
+// The window in the middle of the screen.
+void CenterOnScreen(forms::Form& form);
 
 
 }  // namespace updexar

@@ -54,8 +54,7 @@ void frmUpdate::Form_Load() {
     shpPG.Tag = "0";
     DrawProgress();
     ScaleForm(*this);
-    const platform::ScreenSize screen = platform::Os().system->ScreenSizeTwips();
-    Move((screen.width - Width()) / 2, (screen.height - Height()) / 2);
+    CenterOnScreen(*this);
 }
 
 void frmUpdate::Form_Activate() {
