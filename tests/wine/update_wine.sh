@@ -6,7 +6,8 @@
 #                start-up entry, the VEK service created and running; the log line by line
 #   service      an existing service that does not run is started as the service
 #   stops        the run's stops before anything is installed, each with its line and exit code
-#   running      a running product program: refused without a wait; closed after the countdown
+#   running      a running product program: refused without a wait or when the countdown runs
+#                out on "don't close"; closed when it runs out on "close" or its button is pressed
 #   interactive  Update -> Yes -> the progress window -> "Updated Successfully."
 # Screenshots of the progress and the wait window stay in SHOTDIR.
 set -u
@@ -219,18 +220,37 @@ case_stops() {
   expect_log '[START]' 'Process:Update:To->C:\Apps\Galvano' 'Error:CheckRegSvr:RegSvr32 File is Mising' '[END]'
 }
 
+# start_product: the stand-in product program runs; its pid in product.
+start_product() {
+  rm -f "$(hx_unix_path 'C:\Apps\started.txt')"
+  hx_start 'C:\Apps\Galvano\Galvano.exe' 600 'C:\Apps\started.txt'
+  product=$HX_BG_PID
+  for _ in $(seq 1 100); do [ -s "$(hx_unix_path 'C:\Apps\started.txt')" ] && break; sleep 0.1; done
+}
+
 case_running() {
   seed
   cp "$dummy" "$(hx_unix_path 'C:\Apps\Galvano')/Galvano.exe"
-  hx_start 'C:\Apps\Galvano\Galvano.exe' 600 'C:\Apps\started.txt'
-  local product=$HX_BG_PID
-  for _ in $(seq 1 100); do [ -s "$(hx_unix_path 'C:\Apps\started.txt')" ] && break; sleep 0.1; done
+  local product
+  start_product
   run_unattended '0:N' || return
   [ "$APP_CODE" = 4 ] || fail "refusal: exit code $APP_CODE, not 4"
   expect_log '[START]' 'Error:Update:VEK Applications Running:;  Galvano.exe' '[END]'
   kill -0 "$product" 2>/dev/null || fail "the product program was ended without a wait time"
 
-  # 15 seconds, close: the countdown shows; pressing its button closes the program and updates.
+  # 60 seconds and "don't close", nobody answers: the countdown runs out and nothing is closed.
+  run_unattended '3:N' || return
+  [ "$APP_CODE" = 4 ] || fail "countdown to no: exit code $APP_CODE, not 4"
+  kill -0 "$product" 2>/dev/null || fail "the product program was ended though the choice was not to"
+
+  # 30 seconds and "close", nobody answers: the program is closed and the update runs.
+  run_unattended '2:Y' || return
+  [ "$APP_CODE" = 0 ] || fail "countdown to close: exit code $APP_CODE, not 0"
+  kill -0 "$product" 2>/dev/null && fail "the product program still runs after the countdown"
+  grep -q 'Process:Update:OK' "$pkg/Log1/3.log" || fail "no update after the countdown ran out"
+
+  # In real time the countdown shows; pressing its button closes the program at once.
+  start_product
   rm -f "$pkg/Log1/3.log"
   UPDEXAR_TIME_SCALE=1 start_app '\\SERVER\share\Upd1\UpdateG.exe' 'AUTOUPD-Galvano:\\SERVER\share\Upd1:3:Log1:1:1:Y'
   probe wait-text "= Please Wait ..." "Auto Update in 15 Second(s)" 60 || fail "no start countdown"
