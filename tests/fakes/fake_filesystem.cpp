@@ -23,6 +23,8 @@ struct FakeFileSystem::Node {
     uint32_t attributes = 0;
     DateTime modified;
     std::vector<uint8_t> bytes;
+    // Bytes the file is said to hold beyond those it keeps: large files without the memory.
+    uint64_t unheld = 0;
     std::vector<std::shared_ptr<Node>> children;
 
     std::shared_ptr<Node> Child(const std::string& upperName) const {
@@ -102,7 +104,7 @@ bool HoldsReadOnly(const FakeFileSystem::Node& folder) {
 
 uint64_t TreeSize(const FakeFileSystem::Node& folder) {
     uint64_t total = 0;
-    for (const auto& c : folder.children) total += c->folder ? TreeSize(*c) : c->bytes.size();
+    for (const auto& c : folder.children) total += c->folder ? TreeSize(*c) : c->bytes.size() + c->unheld;
     return total;
 }
 
@@ -303,6 +305,7 @@ void FakeFileSystem::CopyOneFile(const std::shared_ptr<Node>& source, const std:
     // An overwritten file keeps its own name and place; a copy takes the source's date, as on Windows.
     auto target_node = t.node ? t.node : MakeChild(*t.parent, t.name, false);
     target_node->bytes = source->bytes;
+    target_node->unheld = source->unheld;
     target_node->attributes = source->attributes | AttrArchive;
     target_node->modified = source->modified;
 }
@@ -406,7 +409,13 @@ uint64_t FakeFileSystem::FileSize(const std::string& path) {
     l.Guard();
     const auto file = l.File();
     if (!file) throw RuntimeError(ErrFileNotFound);
-    return file->bytes.size();
+    return file->bytes.size() + file->unheld;
+}
+
+void FakeFileSystem::SetSize(const std::string& path, uint64_t size) {
+    const auto file = Find(path).File();
+    if (!file) throw RuntimeError(ErrFileNotFound);
+    file->unheld = size > file->bytes.size() ? size - file->bytes.size() : 0;
 }
 
 uint64_t FakeFileSystem::FolderSize(const std::string& path) {

@@ -46,6 +46,9 @@ public:
     void MakeFolders(const std::string& path);
     void InjectFault(const Fault& fault);
 
+    // The file is said to be this large (the bytes beyond its content are not kept).
+    void SetSize(const std::string& path, uint64_t size);
+
     // --- platform::FileSystem
     bool FileExists(const std::string& path) override;
     bool FolderExists(const std::string& path) override;

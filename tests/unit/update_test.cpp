@@ -267,3 +267,24 @@ TEST(UpdateRun, AServiceThatExistsButDoesNotRunIsStartedAsTheService) {
     EXPECT_EQ(user.Run(), ExitOk);
     EXPECT_TRUE(Has(user.Commands(), "\"" + kSys + "\\VEKSvrReg.exe\""));
 }
+
+TEST(UpdateRun, PackagesBeyondTwoGigabytesKeepTheBarWhole) {
+    Machine m("");
+    const std::string src = Shared().ProgramDir + "\\DLLs\\NewUpFls\\";
+    for (const char* name : {"a.dat", "b.dat"}) {
+        m.Put(src + name, "x");
+        m.files.SetSize(src + name, 3ull << 30);  // 3 GiB each: 6 GiB does not fit 32 bits
+    }
+    m.Package("DLLs\\NewUpFls\\INDEX.UPD", "FILE,a.dat,a.dat,Always\r\nFILE,b.dat,b.dat,Always\r\n");
+    // The bar as it stands when the run says it is done.
+    std::string bar, said;
+    m.backend.WhenShown("frmMsgBox", [&](forms::Form& box) {
+        said = static_cast<frmMsgBox&>(box).lblMsg.Caption();
+        bar = forms::Window<frmUpdate>().shpPG.Tag;
+        fakes::HeadlessBackend::Key(box, forms::KeyReturn);
+    });
+    m.Run();
+    ASSERT_EQ(said, "Updated Successfully.");
+    EXPECT_EQ(m.files.FileSize(kApp + "\\b.dat"), 3ull << 30);
+    EXPECT_EQ(bar, "100");
+}
