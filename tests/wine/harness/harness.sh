@@ -253,9 +253,16 @@ hx_desktop_start() {
   HX_DESKTOP="$1 - Wine desktop"
   HX_DESKTOP_SIZE="$2"
   export UPDEXAR_DESKTOP="$1"
-  # The probe holds the desktop open: Wine would close it between two programs of a test.
-  wine explorer "/desktop=$1,$2" "$HX_PROBE" hold >/dev/null 2>&1 &
-  hx_wait_window "$HX_DESKTOP" 60 || hx_fail "Wine's desktop $1 did not open"
+  # The probe holds the desktop open: Wine would close it between two programs of a test. Now
+  # and then, with the other prefix busy on the same display, the desktop does not come up the
+  # first time; a second start brings it.
+  local try
+  for try in 1 2 3; do
+    wine explorer "/desktop=$1,$2" "$HX_PROBE" hold >>"${UPDEXAR_WINE_ROOT:-/tmp}/desktop-$1.log" 2>&1 &
+    hx_wait_window "$HX_DESKTOP" 20 && return 0
+    kill $! 2>/dev/null
+  done
+  hx_fail "Wine's desktop $1 did not open"
 }
 
 # hx_desktop_ensure: the desktop again when Wine closed it (it goes once its last program has
