@@ -3,7 +3,6 @@
 #include "core/config.h"
 #include "forms/application.h"
 #include "mainwindow/frmmain.h"
-#include "platform/platform.h"
 #include "ui/scaling.h"
 
 namespace updexar {

@@ -6,7 +6,6 @@
 #include "core/config.h"
 #include "core/shared_state.h"
 #include "forms/application.h"
-#include "platform/platform.h"
 #include "ui/scaling.h"
 
 namespace updexar {

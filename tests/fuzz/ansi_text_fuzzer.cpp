@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/ansi.h"
+#include "fuzz_check.h"
 
 namespace {
 
@@ -22,11 +23,9 @@ bool IsValidUtf8(const std::string& s) {
     return true;
 }
 
-void Check(bool ok) {
-    if (!ok) std::abort();
-}
-
 }  // namespace
+
+using fuzzcheck::Check;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace updexar::platform;

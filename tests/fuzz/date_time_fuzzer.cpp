@@ -6,14 +6,9 @@
 #include <cstring>
 
 #include "platform/datetime.h"
+#include "fuzz_check.h"
 
-namespace {
-
-void Check(bool ok) {
-    if (!ok) std::abort();
-}
-
-}  // namespace
+using fuzzcheck::Check;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using updexar::DateTime;

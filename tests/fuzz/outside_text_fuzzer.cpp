@@ -10,14 +10,9 @@
 #include "server/vek_protocol.h"
 #include "core/config.h"
 #include "core/update_log.h"
+#include "fuzz_check.h"
 
-namespace {
-
-void Check(bool ok) {
-    if (!ok) std::abort();
-}
-
-}  // namespace
+using fuzzcheck::Check;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size);

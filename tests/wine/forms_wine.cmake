@@ -12,7 +12,5 @@ add_executable(msgbox_demo ${CMAKE_CURRENT_LIST_DIR}/msgbox_demo.cpp)
 target_link_libraries(msgbox_demo PRIVATE updexar_ui_driver updexar_ui updexar_forms updexar_core updexar_win32)
 
 foreach(size 800x600 1024x768)
-  updexar_add_wine_test(msgbox_screenshot_${size} PREFIX win32 TIMEOUT 180 SCREEN
-    COMMAND ${UPDEXAR_BASH} ${CMAKE_CURRENT_LIST_DIR}/shots.sh $<TARGET_FILE:msgbox_demo> ${size}
-            ${CMAKE_BINARY_DIR}/screenshots $<TARGET_FILE:ui_probe>)
+  updexar_add_screenshot_test(msgbox_screenshot_${size} msgbox_demo ${size} win32)
 endforeach()

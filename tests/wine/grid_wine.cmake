@@ -7,10 +7,6 @@ target_include_directories(grid_demo PRIVATE ${CMAKE_SOURCE_DIR}/tests)
 target_link_libraries(grid_demo PRIVATE updexar_ui_driver updexar_ui updexar_core updexar_forms updexar_win32)
 
 foreach(size 800x600 1024x768)
-  updexar_add_wine_test(grid_window_${size} PREFIX win32 TIMEOUT 240 SCREEN
-    COMMAND ${UPDEXAR_BASH} ${CMAKE_CURRENT_LIST_DIR}/shots.sh $<TARGET_FILE:grid_demo> ${size}
-            ${CMAKE_BINARY_DIR}/screenshots $<TARGET_FILE:ui_probe>)
+  updexar_add_screenshot_test(grid_window_${size} grid_demo ${size} win32)
 endforeach()
-updexar_add_wine_test(grid_window_wow64 PREFIX wow64 TIMEOUT 240 SCREEN
-  COMMAND ${UPDEXAR_BASH} ${CMAKE_CURRENT_LIST_DIR}/shots.sh $<TARGET_FILE:grid_demo> 1024x768
-          ${CMAKE_BINARY_DIR}/screenshots $<TARGET_FILE:ui_probe>)
+updexar_add_screenshot_test(grid_window_wow64 grid_demo 1024x768 wow64)

@@ -56,6 +56,14 @@ function(updexar_add_wine_test name)
     ENVIRONMENT "UPDEXAR_WINE_PREFIX=${UPDEXAR_WINE_ROOT}/prefixes/${arg_PREFIX};UPDEXAR_WINE_ROOT=${UPDEXAR_WINE_ROOT};UPDEXAR_WINE_STATE=${UPDEXAR_WINE_STATE};UPDEXAR_WINE_HARNESS=${UPDEXAR_WINE_HARNESS};${arg_ENVIRONMENT}")
 endfunction()
 
+# updexar_add_screenshot_test(<name> <demo target> <WxH> <win32|wow64>): a demo window played
+# in Wine's virtual desktop of that size, its pictures in <build>/screenshots.
+function(updexar_add_screenshot_test name demo size kind)
+  updexar_add_wine_test(${name} PREFIX ${kind} TIMEOUT 240 SCREEN
+    COMMAND ${UPDEXAR_BASH} ${CMAKE_SOURCE_DIR}/tests/wine/shots.sh $<TARGET_FILE:${demo}> ${size}
+            ${CMAKE_BINARY_DIR}/screenshots $<TARGET_FILE:ui_probe>)
+endfunction()
+
 # The Windows implementations, for real, in both kinds of Windows.
 foreach(kind IN LISTS UPDEXAR_WINE_KINDS)
   updexar_add_wine_test(platform_wine_tests_${kind} PREFIX ${kind} TIMEOUT 1200
