@@ -1,8 +1,10 @@
 // The update of this computer: checks, the server and data-directory steps, clean-up, the
 // system components, the index entries, fonts and the VEK service, in that order.
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <optional>
+#include <set>
 #include <vector>
 
 #include "core/config.h"
@@ -87,18 +89,28 @@ private:
         forms::DoEvents();
     }
 
-    // Whether the window is due for its next look at the user: every entry would repaint the
-    // label and the bar thousands of times a second, which costs more than the copying on a
-    // slow display (under Wine each repaint is a round trip to the X server). A few times a
-    // second keeps the window as responsive and the bar as smooth to the eye.
+    // Whether the window is due for its next look at the user. Every entry would repaint the
+    // label and the bar thousands of times a second, and one repaint can cost more than copying
+    // a small file (under Wine it is a string of round trips to the X server). So the window is
+    // brought up to date a few times a second, and less often where repainting is slow, so that
+    // it never takes more than a twentieth of the run. The gaps are real time, also on a clock
+    // made to run fast: they are about what a screen can show, not about the program's waits.
     bool UiDue(bool last = false) {
-        const int64_t now = platform::Os().clock->MonotonicMs();
-        if (!last && now - lastUiMs_ < kUiIntervalMs) return false;
-        lastUiMs_ = now;
+        platform::Clock& clock = *platform::Os().clock;
+        const int64_t now = clock.MonotonicMs();
+        if (!last && uiShown_ && clock.RealMsFor(now - uiStartMs_) < uiGapMs_) return false;
+        uiShown_ = true;
+        uiStartMs_ = now;
         return true;
     }
+    void UiDone() {
+        platform::Clock& clock = *platform::Os().clock;
+        uiGapMs_ = std::max<int64_t>(kUiIntervalMs, clock.RealMsFor(clock.MonotonicMs() - uiStartMs_) * 20);
+    }
     static constexpr int64_t kUiIntervalMs = 40;
-    int64_t lastUiMs_ = INT64_MIN / 2;
+    bool uiShown_ = false;
+    int64_t uiStartMs_ = 0;
+    int64_t uiGapMs_ = kUiIntervalMs;
 
     bool CheckRegSvr();
     void CopySystemFilesAsTheyAre();
@@ -106,7 +118,7 @@ private:
     std::vector<IndexEntry> ReadIndex();
     void Validate(std::vector<IndexEntry>& entries);
     void Copy(const std::vector<IndexEntry>& entries);
-    void CopyEntry(const IndexEntry& entry, bool show);
+    void CopyEntry(const IndexEntry& entry);
     void FinishSystem();
 
     frmUpdate& w_;
@@ -121,6 +133,8 @@ private:
     uint64_t copied_ = 0;
     std::string rightsScript_;
     std::string lastParent_;
+    std::string freshFolder_;
+    std::set<std::string> freshNames_;
 };
 
 bool UpdateRun::CheckRegSvr() {
@@ -253,7 +267,10 @@ void UpdateRun::Validate(std::vector<IndexEntry>& entries) {
     const std::string installDir = main_.txtInstDir.Text();
     const std::string dataDir = main_.txtDataDir.Text();
     for (IndexEntry& e : entries) {
-        if (UiDue()) forms::DoEvents();
+        if (UiDue()) {
+            forms::DoEvents();
+            UiDone();
+        }
         e.source = base + e.source;
         source_ = e.source;
         std::optional<uint64_t> known;
@@ -313,20 +330,38 @@ void UpdateRun::Copy(const std::vector<IndexEntry>& entries) {
         if (e.type.empty()) continue;
         source_ = e.source;
         copied_ += e.size;
-        const bool show = UiDue(--left == 0);
-        if (show && copied_ <= total_ && total_ > 0)
-            w_.SetProgress(static_cast<int64_t>(std::floor(static_cast<double>(copied_) / static_cast<double>(total_) * 100)));
-        CopyEntry(e, show);
+        if (UiDue(--left == 0)) {
+            if (copied_ <= total_ && total_ > 0)
+                w_.SetProgress(static_cast<int64_t>(std::floor(static_cast<double>(copied_) / static_cast<double>(total_) * 100)));
+            Status(std::string(ToUpper(e.type) == "FOLDER" ? "Copying Folder (" : "Copying File (") + PathFileName(e.source) + ") ...");
+            UiDone();
+        }
+        CopyEntry(e);
     }
 }
 
-void UpdateRun::CopyEntry(const IndexEntry& e, bool show) {
+void UpdateRun::CopyEntry(const IndexEntry& e) {
     const bool folder = ToUpper(e.type) == "FOLDER";
     const std::string& from = e.source;
     const std::string& to = e.destination;
-    if (show) Status(std::string(folder ? "Copying Folder (" : "Copying File (") + PathFileName(from) + ") ...");
 
-    const bool exists = folder ? fs_.FolderExists(to) : fs_.FileExists(to);
+    // Entries of one folder come one after another: its parent is looked for once. A folder this
+    // run had to make holds only what the run put there, so its files need no look at the disk.
+    const std::string parent = PathParent(to);
+    const std::string name = ToUpper(PathFileName(to));
+    bool exists = false;
+    if (folder) {
+        freshFolder_.clear();  // a folder copied in brings names the run does not keep
+        exists = fs_.FolderExists(to);
+    } else if (!freshFolder_.empty() && parent == freshFolder_) {
+        exists = freshNames_.count(name) != 0;
+    } else if (parent != lastParent_ && !fs_.FolderExists(parent)) {
+        EnsureParentFolder(to);
+        lastParent_ = freshFolder_ = parent;
+        freshNames_.clear();
+    } else {
+        exists = fs_.FileExists(to);
+    }
     if (exists) {
         if (e.rule == "No") return;
         if (e.rule == "Last Modified Date") {
@@ -345,8 +380,6 @@ void UpdateRun::CopyEntry(const IndexEntry& e, bool show) {
         }
     }
 
-    // Entries of one folder come one after another: its parent is looked for once.
-    const std::string parent = PathParent(to);
     if (!exists && parent != lastParent_) {
         EnsureParentFolder(to);
         lastParent_ = parent;
@@ -356,7 +389,12 @@ void UpdateRun::CopyEntry(const IndexEntry& e, bool show) {
         ClearReadOnly("", to);
         return;
     }
-    Do([&] { fs_.CopyFile(from, to, true); });
+    // A copy that may not replace needs no look at the target first: where none was there, the
+    // thousands of files of a first installation go straight to the system's copy.
+    Do([&] {
+        fs_.CopyFile(from, to, exists);
+        if (parent == freshFolder_) freshNames_.insert(name);
+    });
     ClearReadOnly(to, "");
     if (!IsComponent(from)) return;
     while (!RegUnRegCOM(to, true)) {

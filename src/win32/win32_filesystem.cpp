@@ -118,16 +118,34 @@ void RefuseReadOnlyTarget(const std::string& path) {
     if (a & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) throw RuntimeError(ErrPermissionDenied);
 }
 
-void CopyOneFile(const std::string& source, const std::string& target, bool overwrite) {
+// Says why a copy the system refused went wrong, in the order a caller would look: the source,
+// then what stands at the target.
+[[noreturn]] void ThrowCopyRefused(const std::string& source, const std::string& target, bool overwrite, DWORD error) {
+    if (!IsFile(Attributes(source))) throw RuntimeError(ErrFileNotFound);
     const DWORD t = Attributes(target);
     if (t != kInvalid) {
         if (t & FILE_ATTRIBUTE_DIRECTORY) throw RuntimeError(ErrPermissionDenied);
         if (!overwrite) throw RuntimeError(ErrFileExists);
-        if (t & FILE_ATTRIBUTE_READONLY) throw RuntimeError(ErrPermissionDenied);
-        // Copying a file onto itself would empty it.
-        if (SamePathOrInside(source, target)) throw RuntimeError(ErrPermissionDenied);
     }
-    if (!CopyFileW(Wide(source).c_str(), Wide(target).c_str(), overwrite ? FALSE : TRUE)) ThrowLastError();
+    ThrowError(error);
+}
+
+void CopyOneFile(const std::string& source, const std::string& target, bool overwrite) {
+    if (overwrite) {
+        // Only a copy that may replace needs a look first; a new file costs the system's own
+        // checks alone, which matters when thousands are copied from a share.
+        const DWORD t = Attributes(target);
+        const bool refused = t != kInvalid && ((t & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) ||
+                                               // Copying a file onto itself would empty it.
+                                               SamePathOrInside(source, target));
+        if (refused) {
+            if (!IsFile(Attributes(source))) throw RuntimeError(ErrFileNotFound);
+            throw RuntimeError(ErrPermissionDenied);
+        }
+    }
+    if (!CopyFileW(Wide(source).c_str(), Wide(target).c_str(), overwrite ? FALSE : TRUE)) {
+        ThrowCopyRefused(source, target, overwrite, GetLastError());
+    }
 }
 
 void CopyTree(const std::string& source, const std::string& target, bool overwrite) {
@@ -312,7 +330,6 @@ std::vector<platform::DriveInfo> Win32FileSystem::Drives() {
 }
 
 void Win32FileSystem::CopyFile(const std::string& source, const std::string& target, bool overwrite) {
-    if (!IsFile(Attributes(source))) throw RuntimeError(ErrFileNotFound);
     // A target ending in a separator names the folder to copy into.
     const std::string to = EndsWithSeparator(target) ? target + PathFileName(source) : target;
     CopyOneFile(source, to, overwrite);
@@ -345,8 +362,10 @@ void Win32FileSystem::DeleteFolder(const std::string& path, bool force) {
 
 void Win32FileSystem::CreateFolder(const std::string& path) {
     if (path.empty()) throw RuntimeError(ErrPathNotFound);
-    if (Attributes(path) != kInvalid) throw RuntimeError(ErrFileExists);
-    if (!CreateDirectoryW(Wide(path).c_str(), nullptr)) ThrowLastError();
+    if (CreateDirectoryW(Wide(path).c_str(), nullptr)) return;
+    const DWORD error = GetLastError();
+    if (error == ERROR_ALREADY_EXISTS || Attributes(path) != kInvalid) throw RuntimeError(ErrFileExists);
+    ThrowError(error);
 }
 
 uint32_t Win32FileSystem::GetAttributes(const std::string& path) {

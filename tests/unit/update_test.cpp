@@ -86,6 +86,7 @@ TEST(UpdateRun, AnUnattendedRunInstallsByTheIndexRulesAndLogsWhatItSkipped) {
     m.Put(src + "keep.txt", "new");
     m.Put(kApp + "\\keep.txt", "old");
     m.Put(src + "fresh.txt", "new");  // rule No, nothing there yet
+    m.Put(src + "other.txt", "other");
     m.Put(src + "same-day.txt", "new");
     m.Put(kApp + "\\same-day.txt", "old");
     m.Put(src + "older.txt", "new");
@@ -101,6 +102,10 @@ TEST(UpdateRun, AnUnattendedRunInstallsByTheIndexRulesAndLogsWhatItSkipped) {
     m.Package("DLLs\\NewUpFls\\INDEX.UPD",
               "FILE,keep.txt,keep.txt,No\r\n"
               "FILE,fresh.txt,deep\\new\\fresh.txt,No\r\n"
+              // Into the folder the run has just made: what it put there counts, in any case.
+              "FILE,other.txt,deep\\new\\FRESH.TXT,No\r\n"
+              "FILE,other.txt,deep\\new\\again.txt,Always\r\n"
+              "FILE,fresh.txt,deep\\new\\again.txt,Always\r\n"
               "FILE,same-day.txt,same-day.txt,Last Modified Date\r\n"
               "FILE,older.txt,older.txt,Last Modified Date\r\n"
               "FILE,always.txt,always.txt,Always\r\n"
@@ -127,6 +132,7 @@ TEST(UpdateRun, AnUnattendedRunInstallsByTheIndexRulesAndLogsWhatItSkipped) {
 
     EXPECT_EQ(m.files.ReadAllText(kApp + "\\keep.txt"), "old");
     EXPECT_EQ(m.files.ReadAllText(kApp + "\\deep\\new\\fresh.txt"), "new");
+    EXPECT_EQ(m.files.ReadAllText(kApp + "\\deep\\new\\again.txt"), "new");
     EXPECT_EQ(m.files.ReadAllText(kApp + "\\same-day.txt"), "new");
     EXPECT_EQ(m.files.ReadAllText(kApp + "\\older.txt"), "old");
     EXPECT_EQ(m.files.ReadAllText(kApp + "\\always.txt"), "new");
