@@ -57,6 +57,7 @@ PY
 update() {
   rm -rf "$(hx_unix_path 'C:\Apps\Xelmor')" "$share/$1/Log1"; mkdir -p "$(hx_unix_path 'C:\Apps\Xelmor')" "$share/$1/Log1"
   local start end program="\\\\SERVER\\share\\$1\\UpdateX.exe" args="AUTOUPD-Xelmor:\\\\SERVER\\share\\$1:3:Log1:1:0:N"
+  sync   # the last run's writes are not this run's to pay for
   start=$(now_ms)
   if [ "${2:-}" = peak ]; then
     /usr/bin/time -f '%M' -o "$root/time.txt" wine "$program" "$args" >/dev/null 2>&1
@@ -81,7 +82,7 @@ ups=() xcs=() cps=()
 for round in 1 2 3; do
   update big
   ups+=("$SECONDS_TAKEN")
-  rm -rf "$(hx_unix_path 'C:\Copy')"
+  rm -rf "$(hx_unix_path 'C:\Copy')"; sync
   start=$(now_ms)
   wine cmd /c xcopy /E /I /Q '\\SERVER\share\big\DLLs\NewUpFls\tree' 'C:\Copy' >/dev/null 2>&1
   xcs+=("$(awk -v a="$start" -v b="$(now_ms)" 'BEGIN { printf "%.2f", (b - a) / 1000 }')")
