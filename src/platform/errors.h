@@ -25,6 +25,7 @@ enum ErrorNumber : int {
     ErrDeviceUnavailable = 68,
     ErrPermissionDenied = 70,
     ErrDiskNotReady = 71,
+    ErrRenameAcrossDisks = 74,
     ErrPathFileAccess = 75,
     ErrPathNotFound = 76,
     ErrObjectNotSet = 91,

@@ -62,6 +62,13 @@ public:
     virtual void Close() = 0;
 };
 
+// One entry of a folder listing.
+struct FolderEntry {
+    std::string name;
+    bool folder = false;
+    uint64_t size = 0;  // files only
+};
+
 class FileSystem {
 public:
     virtual ~FileSystem() = default;
@@ -97,6 +104,13 @@ public:
     // Names (not paths), in the order the file system lists them.
     virtual std::vector<std::string> ListFiles(const std::string& folder) = 0;
     virtual std::vector<std::string> ListFolders(const std::string& folder) = 0;
+    // Files and folders with their sizes in one listing; 76 when the folder does not exist.
+    virtual std::vector<FolderEntry> ListEntries(const std::string& folder) = 0;
+
+    // Moves a file or folder to another name on the same volume in one step: another process
+    // sees either the old name or the new one, never a half. With replace an existing file at
+    // `to` is replaced in the same step; without it, anything at `to` gives 58.
+    virtual void Rename(const std::string& from, const std::string& to, bool replace = false) = 0;
 
     // Whole-file text in the ANSI code page, returned and taken as UTF-8.
     virtual std::string ReadAllText(const std::string& path) = 0;

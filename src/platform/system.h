@@ -5,6 +5,8 @@
 #include <memory>
 #include <string>
 
+#include "platform/datetime.h"
+
 namespace updexar::platform {
 
 struct ScreenSize {
@@ -36,6 +38,8 @@ public:
     virtual std::string Wow64SystemDirectory() = 0;
 
     virtual std::string ComputerName() = 0;
+    // The date in the user's long date format ("Sunday, 6 December 2026").
+    virtual std::string LongDate(const DateTime& when) = 0;
     // Platform id 2 from the version query (with the 148-byte ANSI record); false when it fails.
     virtual bool IsWinNTPlatform() = 0;
 

@@ -16,7 +16,7 @@ UpdateSeams& UpdateHooks() {
             Shared().SvrCheckOk = true;
             return true;
         },
-        [] { return true; },
+        [](frmUpdate&) { return true; },
         nullptr,
     };
     return seams;

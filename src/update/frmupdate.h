@@ -37,7 +37,7 @@ struct UpdateSeams {
     // and its checks pass.
     std::function<bool(forms::Form& owner)> checkServer;
     // Stores the update in the data directory; true when the update may go on here.
-    std::function<bool()> copyUpdateToDataPath;
+    std::function<bool(frmUpdate&)> copyUpdateToDataPath;
     // The LAN run behind the "LAN" mode.
     std::function<void(frmUpdate&)> updateLAN;
 };

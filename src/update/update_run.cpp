@@ -1,6 +1,5 @@
 // The update of this computer: checks, the server and data-directory steps, clean-up, the
 // system components, the index entries, fonts and the VEK service, in that order.
-#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <optional>
@@ -18,6 +17,7 @@
 #include "platform/platform.h"
 #include "platform/strings.h"
 #include "ui/msgbox.h"
+#include "ui/repaint_pace.h"
 #include "update/frmupdate.h"
 #include "update/system_integration.h"
 
@@ -89,29 +89,6 @@ private:
         forms::DoEvents();
     }
 
-    // Whether the window is due for its next look at the user. Every entry would repaint the
-    // label and the bar thousands of times a second, and one repaint can cost more than copying
-    // a small file (under Wine it is a string of round trips to the X server). So the window is
-    // brought up to date a few times a second, and less often where repainting is slow, so that
-    // it never takes more than a twentieth of the run. The gaps are real time, also on a clock
-    // made to run fast: they are about what a screen can show, not about the program's waits.
-    bool UiDue(bool last = false) {
-        platform::Clock& clock = *platform::Os().clock;
-        const int64_t now = clock.MonotonicMs();
-        if (!last && uiShown_ && clock.RealMsFor(now - uiStartMs_) < uiGapMs_) return false;
-        uiShown_ = true;
-        uiStartMs_ = now;
-        return true;
-    }
-    void UiDone() {
-        platform::Clock& clock = *platform::Os().clock;
-        uiGapMs_ = std::max<int64_t>(kUiIntervalMs, clock.RealMsFor(clock.MonotonicMs() - uiStartMs_) * 20);
-    }
-    static constexpr int64_t kUiIntervalMs = 40;
-    bool uiShown_ = false;
-    int64_t uiStartMs_ = 0;
-    int64_t uiGapMs_ = kUiIntervalMs;
-
     bool CheckRegSvr();
     void CopySystemFilesAsTheyAre();
     void CopyAndRegisterForDotNet(const std::string& folder, const std::string& regAsmName);
@@ -135,6 +112,7 @@ private:
     std::string lastParent_;
     std::string freshFolder_;
     std::set<std::string> freshNames_;
+    RepaintPace pace_;
 };
 
 bool UpdateRun::CheckRegSvr() {
@@ -267,10 +245,7 @@ void UpdateRun::Validate(std::vector<IndexEntry>& entries) {
     const std::string installDir = main_.txtInstDir.Text();
     const std::string dataDir = main_.txtDataDir.Text();
     for (IndexEntry& e : entries) {
-        if (UiDue()) {
-            forms::DoEvents();
-            UiDone();
-        }
+        pace_.Maybe();
         e.source = base + e.source;
         source_ = e.source;
         std::optional<uint64_t> known;
@@ -330,11 +305,11 @@ void UpdateRun::Copy(const std::vector<IndexEntry>& entries) {
         if (e.type.empty()) continue;
         source_ = e.source;
         copied_ += e.size;
-        if (UiDue(--left == 0)) {
+        if (pace_.Due(--left == 0)) {
             if (copied_ <= total_ && total_ > 0)
                 w_.SetProgress(static_cast<int64_t>(std::floor(static_cast<double>(copied_) / static_cast<double>(total_) * 100)));
             Status(std::string(ToUpper(e.type) == "FOLDER" ? "Copying Folder (" : "Copying File (") + PathFileName(e.source) + ") ...");
-            UiDone();
+            pace_.Done();
         }
         CopyEntry(e);
     }
@@ -460,7 +435,7 @@ void UpdateRun::Run() {
                 NoteRunOutcome(ExitServerCheck);
                 throw StopUpdate{};
             }
-            if (!UpdateHooks().copyUpdateToDataPath()) {
+            if (!UpdateHooks().copyUpdateToDataPath(w_)) {
                 NoteRunOutcome(ExitDataDirectory);
                 throw StopUpdate{};
             }

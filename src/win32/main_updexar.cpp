@@ -7,6 +7,7 @@
 
 #include "core/exit_codes.h"
 #include "core/update_log.h"
+#include "distribution/copy_update.h"
 #include "forms/application.h"
 #include "lan/running_apps.h"
 #include "mainwindow/frmmain.h"
@@ -23,6 +24,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         windows->app.Title = "Updexar";
         updexar::InstallMainWindow();
         updexar::InstallLocalUpdate();
+        updexar::InstallDistribution();
         updexar::forms::Window<updexar::frmcheckCOM>();
         updexar::win32::RunMessageLoop();
     } catch (const std::exception& e) {

@@ -35,6 +35,7 @@ int ErrorNumberFor(DWORD e) {
         case ERROR_DISK_FULL:
         case ERROR_HANDLE_DISK_FULL: return ErrDiskFull;
         case ERROR_NOT_READY: return ErrDiskNotReady;
+        case ERROR_NOT_SAME_DEVICE: return ErrRenameAcrossDisks;
         case ERROR_INVALID_DRIVE: return ErrDeviceUnavailable;
         case ERROR_INVALID_NAME:
         case ERROR_BAD_PATHNAME: return ErrBadFileNameOrNumber;

@@ -85,7 +85,7 @@ struct Entry {
 };
 
 // The folder's entries in the order the file system gives them, without "." and "..".
-std::vector<Entry> ListEntries(const std::string& folder) {
+std::vector<Entry> ListRaw(const std::string& folder) {
     const DWORD a = Attributes(folder);
     if (!IsFolder(a)) throw RuntimeError(ErrPathNotFound);
     const std::wstring pattern = Wide(PathJoin(folder, "*"));
@@ -152,7 +152,7 @@ void CopyTree(const std::string& source, const std::string& target, bool overwri
     const DWORD t = Attributes(target);
     if (IsFile(t)) throw RuntimeError(ErrFileExists);
     if (t == kInvalid && !CreateDirectoryW(Wide(target).c_str(), nullptr)) ThrowLastError();
-    for (const Entry& e : ListEntries(source)) {
+    for (const Entry& e : ListRaw(source)) {
         const std::string from = PathJoin(source, e.name);
         const std::string to = PathJoin(target, e.name);
         if (e.attributes & FILE_ATTRIBUTE_DIRECTORY) {
@@ -164,7 +164,7 @@ void CopyTree(const std::string& source, const std::string& target, bool overwri
 }
 
 bool HoldsReadOnly(const std::string& folder) {
-    for (const Entry& e : ListEntries(folder)) {
+    for (const Entry& e : ListRaw(folder)) {
         if (e.attributes & FILE_ATTRIBUTE_READONLY) return true;
         if ((e.attributes & FILE_ATTRIBUTE_DIRECTORY) && !(e.attributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
             HoldsReadOnly(PathJoin(folder, e.name)))
@@ -195,7 +195,7 @@ void DeleteOneFile(const std::string& path, DWORD attributes, bool force) {
 void DeleteTree(const std::string& folder, DWORD attributes, bool force) {
     // A linked folder is removed as a link; what it points to is not ours to empty.
     if (!(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-        for (const Entry& e : ListEntries(folder)) {
+        for (const Entry& e : ListRaw(folder)) {
             const std::string path = PathJoin(folder, e.name);
             if (e.attributes & FILE_ATTRIBUTE_DIRECTORY) {
                 DeleteTree(path, e.attributes, force);
@@ -214,7 +214,7 @@ void DeleteTree(const std::string& folder, DWORD attributes, bool force) {
 
 uint64_t TreeSize(const std::string& folder) {
     uint64_t total = 0;
-    for (const Entry& e : ListEntries(folder)) {
+    for (const Entry& e : ListRaw(folder)) {
         if (e.attributes & FILE_ATTRIBUTE_DIRECTORY) {
             if (!(e.attributes & FILE_ATTRIBUTE_REPARSE_POINT)) total += TreeSize(PathJoin(folder, e.name));
         } else {
@@ -425,16 +425,36 @@ void Win32FileSystem::SetLastModified(const std::string& path, const DateTime& w
 
 std::vector<std::string> Win32FileSystem::ListFiles(const std::string& folder) {
     std::vector<std::string> names;
-    for (Entry& e : ListEntries(folder))
+    for (Entry& e : ListRaw(folder))
         if (!(e.attributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(std::move(e.name));
     return names;
 }
 
 std::vector<std::string> Win32FileSystem::ListFolders(const std::string& folder) {
     std::vector<std::string> names;
-    for (Entry& e : ListEntries(folder))
+    for (Entry& e : ListRaw(folder))
         if (e.attributes & FILE_ATTRIBUTE_DIRECTORY) names.push_back(std::move(e.name));
     return names;
+}
+
+std::vector<platform::FolderEntry> Win32FileSystem::ListEntries(const std::string& folder) {
+    std::vector<platform::FolderEntry> out;
+    for (Entry& e : ListRaw(folder)) {
+        const bool isFolder = (e.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        out.push_back(platform::FolderEntry{std::move(e.name), isFolder, isFolder ? 0 : e.size});
+    }
+    return out;
+}
+
+void Win32FileSystem::Rename(const std::string& from, const std::string& to, bool replace) {
+    const std::string source = WithoutTrailingSeparator(from);
+    const std::string target = WithoutTrailingSeparator(to);
+    if (MoveFileExW(Wide(source).c_str(), Wide(target).c_str(), replace ? MOVEFILE_REPLACE_EXISTING : 0)) return;
+    const DWORD error = GetLastError();
+    if (Attributes(source) == kInvalid) throw RuntimeError(ErrFileNotFound);
+    const DWORD t = Attributes(target);
+    if (t != kInvalid && (!replace || (t & FILE_ATTRIBUTE_DIRECTORY))) throw RuntimeError(ErrFileExists);
+    ThrowError(error);
 }
 
 std::string Win32FileSystem::ReadAllText(const std::string& path) {

@@ -46,6 +46,8 @@ public:
 
     std::vector<std::string> ListFiles(const std::string& folder) override;
     std::vector<std::string> ListFolders(const std::string& folder) override;
+    std::vector<platform::FolderEntry> ListEntries(const std::string& folder) override;
+    void Rename(const std::string& from, const std::string& to, bool replace = false) override;
 
     std::string ReadAllText(const std::string& path) override;
     void WriteAllText(const std::string& path, const std::string& text) override;

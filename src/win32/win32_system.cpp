@@ -95,6 +95,17 @@ std::string Win32System::ComputerName() {
     return Narrow(buffer, size);
 }
 
+std::string Win32System::LongDate(const DateTime& when) {
+    SYSTEMTIME st{};
+    st.wYear = static_cast<WORD>(when.year);
+    st.wMonth = static_cast<WORD>(when.month);
+    st.wDay = static_cast<WORD>(when.day);
+    wchar_t buffer[128];
+    const int n = GetDateFormatW(LOCALE_USER_DEFAULT, DATE_LONGDATE, &st, nullptr, buffer, 128);
+    if (n <= 1) return when.ToIsoText().substr(0, 10);
+    return Narrow(buffer, static_cast<size_t>(n - 1));
+}
+
 bool Win32System::IsWinNTPlatform() {
     OSVERSIONINFOA info{};
     info.dwOSVersionInfoSize = 148;

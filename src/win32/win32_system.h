@@ -21,6 +21,7 @@ public:
     std::unique_ptr<platform::ExclusiveLock> TryExclusiveLock(const std::string& name) override;
 
     std::string ComputerName() override;
+    std::string LongDate(const DateTime& when) override;
     bool IsWinNTPlatform() override;
 
     platform::ScreenSize DisplayModeSize() override;

@@ -302,6 +302,7 @@ void FakeFileSystem::CopyOneFile(const std::shared_ptr<Node>& source, const std:
         throw RuntimeError(ErrPathNotFound);
     }
     CheckFault(t.key, FaultWrite);
+    Changing(t.key);
     // An overwritten file keeps its own name and place; a copy takes the source's date, as on Windows.
     auto target_node = t.node ? t.node : MakeChild(*t.parent, t.name, false);
     target_node->bytes = source->bytes;
@@ -355,6 +356,7 @@ void FakeFileSystem::DeleteFile(const std::string& path, bool force) {
     const auto file = l.File();
     if (!file) throw RuntimeError(ErrFileNotFound);
     if ((file->attributes & AttrReadOnly) && !force) throw RuntimeError(ErrPermissionDenied);
+    Changing(l.key);
     l.parent->Remove(file.get());
 }
 
@@ -366,6 +368,7 @@ void FakeFileSystem::RemoveTree(Node& parent, const std::string& key, bool force
         const auto children = node->children;
         for (const auto& child : children) RemoveTree(*node, key + "\\" + child->upper, force);
     }
+    Changing(key);
     parent.Remove(node.get());
 }
 
@@ -386,6 +389,7 @@ void FakeFileSystem::CreateFolder(const std::string& path) {
     l.Guard();
     if (l.node) throw RuntimeError(ErrFileExists);
     if (!l.parent) throw RuntimeError(ErrPathNotFound);
+    Changing(l.key);
     MakeChild(*l.parent, l.name, true);
 }
 
@@ -400,6 +404,7 @@ void FakeFileSystem::SetAttributes(const std::string& path, uint32_t attributes)
     const Lookup l = Find(path);
     l.Guard();
     if (!l.File() && !l.Folder()) throw RuntimeError(ErrFileNotFound);
+    Changing(l.key);
     const uint32_t settable = AttrReadOnly | AttrHidden | AttrSystem | AttrArchive;
     l.node->attributes = (attributes & settable) | (l.node->folder ? uint32_t{AttrDirectory} : 0u);
 }
@@ -452,6 +457,35 @@ std::vector<std::string> FakeFileSystem::ListChildren(const std::string& folder,
 }
 
 std::vector<std::string> FakeFileSystem::ListFiles(const std::string& folder) { return ListChildren(folder, false); }
+
+std::vector<platform::FolderEntry> FakeFileSystem::ListEntries(const std::string& folder) {
+    const Lookup l = Find(folder);
+    l.Guard();
+    if (!l.Folder()) throw RuntimeError(ErrPathNotFound);
+    std::vector<platform::FolderEntry> out;
+    for (const auto& c : l.node->children)
+        out.push_back(platform::FolderEntry{c->name, c->folder, c->folder ? 0 : c->bytes.size() + c->unheld});
+    return out;
+}
+
+void FakeFileSystem::Rename(const std::string& from, const std::string& to, bool replace) {
+    const Lookup f = Find(from);
+    const Lookup t = Find(to);
+    f.Guard();
+    t.Guard();
+    if (!f.node || f.isRoot) f.ThrowMissing();
+    if (t.root != f.root) throw RuntimeError(ErrRenameAcrossDisks);
+    if (!t.parent) throw RuntimeError(ErrPathNotFound);
+    if (t.node && t.node != f.node && (!replace || t.node->folder || f.node->folder)) throw RuntimeError(ErrFileExists);
+    if (f.node->folder && (t.key + "\\").rfind(f.key + "\\", 0) == 0 && t.key != f.key) throw RuntimeError(ErrPermissionDenied);
+    Changing(t.key);
+    auto node = f.node;
+    f.parent->Remove(node.get());
+    if (t.node && t.node != node) t.parent->Remove(t.node.get());
+    node->name = t.name;
+    node->upper = ToUpper(t.name);
+    t.parent->children.push_back(node);
+}
 
 std::vector<std::string> FakeFileSystem::ListFolders(const std::string& folder) { return ListChildren(folder, true); }
 

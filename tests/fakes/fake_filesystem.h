@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -48,6 +49,10 @@ public:
 
     // The file is said to be this large (the bytes beyond its content are not kept).
     void SetSize(const std::string& path, uint64_t size);
+    // Called before every change (a file made, written, copied, renamed or deleted, a folder
+    // made, each entry of a folder deleted), with the path it changes: a test can stop the
+    // program there as a crash would.
+    std::function<void(const std::string& path)> beforeChange;
 
     // --- platform::FileSystem
     bool FileExists(const std::string& path) override;
@@ -70,6 +75,8 @@ public:
 
     std::vector<std::string> ListFiles(const std::string& folder) override;
     std::vector<std::string> ListFolders(const std::string& folder) override;
+    std::vector<platform::FolderEntry> ListEntries(const std::string& folder) override;
+    void Rename(const std::string& from, const std::string& to, bool replace = false) override;
 
     std::string ReadAllText(const std::string& path) override;
     void WriteAllText(const std::string& path, const std::string& text) override;
@@ -88,6 +95,9 @@ private:
     Lookup Find(const std::string& path);
     // The error a pending fault gives this operation on this path, 0 when none.
     int TakeFault(const std::string& key, unsigned op);
+    void Changing(const std::string& key) {
+        if (beforeChange) beforeChange(key);
+    }
     void CheckFault(const std::string& key, unsigned op);
     std::shared_ptr<Node> OpenForWriting(const std::string& path, bool append, std::string& key);
     void CopyOneFile(const std::shared_ptr<Node>& source, const std::string& target, bool overwrite);

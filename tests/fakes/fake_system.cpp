@@ -131,3 +131,17 @@ std::unique_ptr<platform::ExclusiveLock> FakeSystem::TryExclusiveLock(const std:
 }
 
 }  // namespace updexar::fakes
+
+namespace updexar::fakes {
+
+std::string FakeSystem::LongDate(const DateTime& when) {
+    static const char* const kDays[] = {"Thursday", "Friday", "Saturday", "Sunday", "Monday", "Tuesday", "Wednesday"};
+    static const char* const kMonths[] = {"January", "February", "March",     "April",   "May",      "June",
+                                          "July",    "August",   "September", "October", "November", "December"};
+    const int64_t day = when.DayNumber();  // 1 January 1970 was a Thursday
+    const std::string weekday = kDays[((day % 7) + 7) % 7];
+    const std::string month = when.month >= 1 && when.month <= 12 ? kMonths[when.month - 1] : "?";
+    return weekday + ", " + std::to_string(when.day) + " " + month + " " + std::to_string(when.year);
+}
+
+}  // namespace updexar::fakes

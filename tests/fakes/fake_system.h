@@ -55,6 +55,8 @@ public:
     std::string Wow64SystemDirectory() override { return wow64SystemDirectory; }
     std::unique_ptr<platform::ExclusiveLock> TryExclusiveLock(const std::string& name) override;
     std::string ComputerName() override { return computerName; }
+    // The long date as an English system with the default format writes it.
+    std::string LongDate(const DateTime& when) override;
     bool IsWinNTPlatform() override { return winNT; }
 
     platform::ScreenSize DisplayModeSize() override { return display_; }

@@ -1,0 +1,243 @@
+#include "distribution/data_store.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cctype>
+
+#include "core/product_table.h"
+#include "platform/errors.h"
+#include "platform/platform.h"
+#include "platform/strings.h"
+
+namespace updexar {
+namespace {
+
+void ListInto(platform::FileSystem& fs, const std::string& folder, const std::string& prefix, std::vector<TreeFile>& out) {
+    std::vector<platform::FolderEntry> entries;
+    try {
+        entries = fs.ListEntries(folder);
+    } catch (const RuntimeError&) {
+        return;
+    }
+    for (const platform::FolderEntry& e : entries) {
+        if (e.folder) ListInto(fs, folder + "\\" + e.name, prefix + e.name + "\\", out);
+        else out.push_back(TreeFile{prefix + e.name, e.size});
+    }
+}
+
+template <class F>
+bool Try(F&& statement) {
+    try {
+        statement();
+        return true;
+    } catch (const RuntimeError&) {
+        return false;
+    }
+}
+
+std::optional<uint64_t> SizeOf(platform::FileSystem& fs, const std::string& path) {
+    try {
+        return fs.FileSize(path);
+    } catch (const RuntimeError&) {
+        return std::nullopt;
+    }
+}
+
+class Store {
+public:
+    Store(platform::FileSystem& fs, const StoreJob& job, const StoreProgress& progress)
+        : fs_(fs), job_(job), progress_(progress), root_(job.dataDir + "\\SoftUpdates"), target_(root_ + "\\" + job.name),
+          marker_(root_ + "\\UpdInfo" + job.kind + ".txt"), info_("UpdInfo" + job.kind + ".txt"),
+          mine_("~" + ToUpper(job.owner) + ".") {}
+
+    StoreResult Run() {
+        Status("Copying Update to Server Data Directory ...");
+        if (!fs_.FolderExists(root_)) Try([&] { fs_.CreateFolder(root_); });  // another computer may be quicker
+        if (!fs_.FolderExists(root_)) return Fail("Failed to Create Folder [" + root_ + "]");
+        ClearLeftovers();
+
+        const bool named = EqualsNoCase(job_.storedName, job_.name);
+        bool inPlace = false;
+        if (fs_.FolderExists(target_)) {
+            // The marker's own folder was complete before the marker named it. Under any other
+            // name a complete copy is another computer's work, or an earlier store's; anything
+            // else is left over from a copy that never finished, and goes.
+            inPlace = named || Complete(target_);
+            if (!inPlace && !Discard(target_)) return Fail("Failed to Delete Folder [" + target_ + "]");
+        }
+        if (!inPlace) {
+            StoreResult copied = CopyPackage();
+            if (!copied.ok) return copied;
+        }
+        if (named) return Done();
+
+        // The marker: one rename, so that it is never missing or half written for a reader.
+        const std::string next = Private(".txt");
+        const bool replaced = Try([&] {
+            fs_.CopyFile(job_.packageDir + "\\" + info_, next, true);
+            fs_.Rename(next, marker_, true);
+        });
+        if (!replaced || !fs_.FileExists(marker_)) {
+            Try([&] { fs_.DeleteFile(next, true); });
+            return Fail("Failed to Copy File [" + marker_ + "]");
+        }
+        // Only now that the marker names this update may the one it named before go.
+        if (!job_.storedName.empty()) {
+            const std::string old = root_ + "\\" + job_.storedName;
+            if (fs_.FolderExists(old)) Discard(old);
+        }
+        return Done();
+    }
+
+private:
+    StoreResult CopyPackage() {
+        const std::string staging = Private("");
+        if (!Try([&] { fs_.CreateFolder(staging); }) || !fs_.FolderExists(staging))
+            return Fail("Failed to Create Folder [" + target_ + "]");
+        auto failed = [&](const std::string& text) {
+            Try([&] { fs_.DeleteFolder(staging, true); });
+            return Fail(text);
+        };
+        for (const std::string& folder : PackageFolders()) {
+            Status("Copying Folder [" + folder + "] to Server Data Directory ...");
+            const std::string source = job_.packageDir + "\\" + folder;
+            std::vector<TreeFile> files = ListTree(fs_, source);
+            if (progress_.folderStarts) progress_.folderStarts(static_cast<int32_t>(files.size()));
+            CopyFolderTree(fs_, source, staging + "\\" + folder, progress_.fileCopied);
+            if (!SameFiles(std::move(files), ListTree(fs_, staging + "\\" + folder)))
+                return failed("Failed to Copy Folder [" + target_ + "\\" + folder + "]");
+        }
+        for (const auto& [from, name] : {std::pair{job_.packageDir + "\\" + info_, info_},
+                                         std::pair{job_.programPath, job_.storedProgram}}) {
+            Try([&] { fs_.CopyFile(from, staging + "\\" + name, true); });
+            const std::optional<uint64_t> copy = SizeOf(fs_, staging + "\\" + name);
+            if (!copy || copy != SizeOf(fs_, from)) return failed("Failed to Copy File [" + target_ + "\\" + name + "]");
+        }
+        if (Try([&] { fs_.Rename(staging, target_); })) return Done();
+        // Another computer put its copy in place first: that one serves as well.
+        if (fs_.FolderExists(target_) && Complete(target_)) {
+            Try([&] { fs_.DeleteFolder(staging, true); });
+            return Done();
+        }
+        return failed("Failed to Create Folder [" + target_ + "]");
+    }
+
+    // Whether the folder holds this package: the same files with the same sizes.
+    bool Complete(const std::string& folder) {
+        for (const std::string& sub : PackageFolders())
+            if (!SameFiles(ListTree(fs_, job_.packageDir + "\\" + sub), ListTree(fs_, folder + "\\" + sub))) return false;
+        const std::optional<uint64_t> info = SizeOf(fs_, folder + "\\" + info_);
+        const std::optional<uint64_t> program = SizeOf(fs_, folder + "\\" + job_.storedProgram);
+        return info && info == SizeOf(fs_, job_.packageDir + "\\" + info_) && program && program == SizeOf(fs_, job_.programPath);
+    }
+
+    // Takes a folder out of the way in one rename, then deletes it at leisure. A complete copy of
+    // this package that another computer put there meanwhile is put back.
+    bool Discard(const std::string& folder) {
+        const std::string aside = Private(".old");
+        if (!Try([&] { fs_.Rename(folder, aside); })) {
+            Try([&] { fs_.DeleteFolder(folder, true); });
+            return !fs_.FolderExists(folder);
+        }
+        if (folder == target_ && Complete(aside) && Try([&] { fs_.Rename(aside, folder); })) return true;
+        Try([&] { fs_.DeleteFolder(aside, true); });
+        return !fs_.FolderExists(folder);
+    }
+
+    // What a store of this owner left when it died: its private folders and files.
+    void ClearLeftovers() {
+        std::vector<platform::FolderEntry> entries;
+        if (!Try([&] { entries = fs_.ListEntries(root_); })) return;
+        for (const platform::FolderEntry& e : entries) {
+            if (!StartsWithNoCase(e.name, mine_)) continue;
+            const std::string path = root_ + "\\" + e.name;
+            Try([&] { e.folder ? fs_.DeleteFolder(path, true) : fs_.DeleteFile(path, true); });
+        }
+    }
+
+    std::vector<std::string> ListFolderNames(const std::string& folder) {
+        std::vector<std::string> names;
+        Try([&] { names = fs_.ListFolders(folder); });
+        return names;
+    }
+
+    const std::vector<std::string>& PackageFolders() {
+        if (!packageFolders_) {
+            packageFolders_.emplace();
+            for (std::string& name : ListFolderNames(job_.packageDir))
+                if (!IsReportFolder(name)) packageFolders_->push_back(std::move(name));
+        }
+        return *packageFolders_;
+    }
+
+    std::string Private(const std::string& suffix) {
+        static std::atomic<int> serial{0};
+        const int64_t now = platform::Os().clock->Now().SerialSeconds();
+        return root_ + "\\" + mine_ + std::to_string(now) + "." + std::to_string(++serial) + suffix;
+    }
+
+    void Status(const std::string& text) {
+        if (progress_.status) progress_.status(text);
+    }
+    static StoreResult Done() { return StoreResult{true, {}}; }
+    static StoreResult Fail(const std::string& text) { return StoreResult{false, text}; }
+
+    platform::FileSystem& fs_;
+    const StoreJob& job_;
+    const StoreProgress& progress_;
+    const std::string root_, target_, marker_, info_, mine_;
+    std::optional<std::vector<std::string>> packageFolders_;
+};
+
+}  // namespace
+
+std::vector<TreeFile> ListTree(platform::FileSystem& fs, const std::string& folder) {
+    std::vector<TreeFile> out;
+    ListInto(fs, folder, "", out);
+    return out;
+}
+
+int32_t CountFiles(platform::FileSystem& fs, const std::string& folder) {
+    return static_cast<int32_t>(std::min<size_t>(ListTree(fs, folder).size(), INT32_MAX));
+}
+
+void CopyFolderTree(platform::FileSystem& fs, const std::string& source, const std::string& target,
+                    const std::function<void()>& copied) {
+    // A folder made here holds nothing yet: its files need no look before the copy.
+    const bool fresh = !fs.FolderExists(target) && Try([&] { fs.CreateFolder(target); });
+    std::vector<platform::FolderEntry> entries;
+    if (!Try([&] { entries = fs.ListEntries(source); })) return;
+    for (const platform::FolderEntry& e : entries) {
+        if (e.folder) continue;
+        Try([&] { fs.CopyFile(source + "\\" + e.name, target + "\\" + e.name, !fresh); });
+        if (copied) copied();
+    }
+    for (const platform::FolderEntry& e : entries)
+        if (e.folder) CopyFolderTree(fs, source + "\\" + e.name, target + "\\" + e.name, copied);
+}
+
+bool SameFiles(std::vector<TreeFile> a, std::vector<TreeFile> b) {
+    if (a.size() != b.size()) return false;
+    auto byName = [](const TreeFile& x, const TreeFile& y) { return ToUpper(x.relative) < ToUpper(y.relative); };
+    std::sort(a.begin(), a.end(), byName);
+    std::sort(b.begin(), b.end(), byName);
+    for (size_t i = 0; i < a.size(); ++i)
+        if (!EqualsNoCase(a[i].relative, b[i].relative) || a[i].size != b[i].size) return false;
+    return true;
+}
+
+bool IsReportFolder(const std::string& name) {
+    if (name.size() <= 3 || !StartsWithNoCase(name, "Log")) return false;
+    return std::all_of(name.begin() + 3, name.end(), [](char c) { return std::isdigit(static_cast<unsigned char>(c)); });
+}
+
+StoreResult StoreUpdate(platform::FileSystem& fs, const StoreJob& job, const StoreProgress& progress) {
+    return Store(fs, job, progress).Run();
+}
+
+std::string ProductLetter(const std::string& productKey) {
+    const ProductRow* row = ProductByKey(productKey);
+    return row ? std::string(1, row->letter) : std::string();
+}
+
+}  // namespace updexar
