@@ -2,6 +2,8 @@
 // the protection of read-only files, merging copies, dates and listings.
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "contract/contract_env.h"
 #include "contract/contract_util.h"
 #include "platform/strings.h"
@@ -224,6 +226,37 @@ TEST(FileSystemContract, ParentFolderIsLookedUpNotCutFromTheText) {
     EXPECT_TRUE(EqualsNoCase(fs.ParentFolder(At("pkg\\sub\\..\\sub\\.")), At("pkg")));
     EXPECT_EQ(fs.ParentFolder(scratch.substr(0, 3)), "");  // the drive's root has no parent
     EXPECT_EQ(ErrPathNotFound, ErrorOf([&] { fs.ParentFolder(At("none\\")); }));
+}
+
+TEST(FileSystemContract, RenamesMoveInOneStepAndReplaceOnlyFilesWhenAsked) {
+    platform::FileSystem& fs = *Env().files;
+    fs.WriteAllText(At("a.txt"), "abc");
+    fs.WriteAllText(At("new.txt"), "newer");
+    fs.CreateFolder(At("d"));
+    fs.WriteAllText(At("d\\in.txt"), "in");
+    fs.CreateFolder(At("other"));
+
+    std::map<std::string, std::pair<bool, uint64_t>> listed;
+    for (const platform::FolderEntry& e : fs.ListEntries(Env().scratchFolder)) listed[e.name] = {e.folder, e.size};
+    EXPECT_EQ((std::pair<bool, uint64_t>{false, 3}), listed["a.txt"]);
+    EXPECT_TRUE(listed["d"].first);
+    EXPECT_EQ(ErrPathNotFound, ErrorOf([&] { fs.ListEntries(At("none")); }));
+
+    fs.Rename(At("a.txt"), At("b.txt"));
+    EXPECT_FALSE(fs.FileExists(At("a.txt")));
+    EXPECT_EQ("abc", fs.ReadAllText(At("b.txt")));
+    EXPECT_EQ(ErrFileExists, ErrorOf([&] { fs.Rename(At("new.txt"), At("b.txt")); }));
+    EXPECT_EQ(ErrFileExists, ErrorOf([&] { fs.Rename(At("new.txt"), At("d"), true); }));
+    EXPECT_EQ(ErrFileNotFound, ErrorOf([&] { fs.Rename(At("none.txt"), At("x.txt")); }));
+    fs.Rename(At("new.txt"), At("B.TXT"), true);
+    EXPECT_EQ("newer", fs.ReadAllText(At("b.txt")));
+    EXPECT_FALSE(fs.FileExists(At("new.txt")));
+
+    // A folder moves with everything in it, but never onto another folder.
+    EXPECT_EQ(ErrFileExists, ErrorOf([&] { fs.Rename(At("d"), At("other")); }));
+    fs.Rename(At("d\\"), At("moved"));
+    EXPECT_EQ("in", fs.ReadAllText(At("moved\\in.txt")));
+    EXPECT_FALSE(fs.FolderExists(At("d")));
 }
 
 }  // namespace
