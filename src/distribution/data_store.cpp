@@ -5,6 +5,7 @@
 #include <cctype>
 
 #include "core/product_table.h"
+#include "distribution/upd_info.h"
 #include "platform/errors.h"
 #include "platform/platform.h"
 #include "platform/strings.h"
@@ -69,23 +70,19 @@ public:
             StoreResult copied = CopyPackage();
             if (!copied.ok) return copied;
         }
-        if (named) return Done();
-
-        // The marker: one rename, so that it is never missing or half written for a reader.
-        const std::string next = Private(".txt");
-        const bool replaced = Try([&] {
-            fs_.CopyFile(job_.packageDir + "\\" + info_, next, true);
-            fs_.Rename(next, marker_, true);
-        });
-        if (!replaced || !fs_.FileExists(marker_)) {
-            Try([&] { fs_.DeleteFile(next, true); });
-            return Fail("Failed to Copy File [" + marker_ + "]");
+        if (!named) {
+            // The marker: one rename, so that it is never missing or half written for a reader.
+            const std::string next = Private(".txt");
+            const bool replaced = Try([&] {
+                fs_.CopyFile(job_.packageDir + "\\" + info_, next, true);
+                fs_.Rename(next, marker_, true);
+            });
+            if (!replaced || !fs_.FileExists(marker_)) {
+                Try([&] { fs_.DeleteFile(next, true); });
+                return Fail("Failed to Copy File [" + marker_ + "]");
+            }
         }
-        // Only now that the marker names this update may the one it named before go.
-        if (!job_.storedName.empty()) {
-            const std::string old = root_ + "\\" + job_.storedName;
-            if (fs_.FolderExists(old)) Discard(old);
-        }
+        ClearOlderUpdates();
         return Done();
     }
 
@@ -142,6 +139,27 @@ private:
         if (folder == target_ && Complete(aside) && Try([&] { fs_.Rename(aside, folder); })) return true;
         Try([&] { fs_.DeleteFolder(aside, true); });
         return !fs_.FolderExists(folder);
+    }
+
+    // Only once the marker names this update may the ones before it go; a store that died
+    // between the two leaves them for the next one. An update dated later is left alone: another
+    // computer may be about to name it.
+    void ClearOlderUpdates() {
+        std::optional<UpdDate> ours;
+        Try([&] {
+            if (const auto header = ReadStoredHeader(fs_.ReadAllText(marker_)); header && EqualsNoCase(header->name, job_.name))
+                ours = ParseUpdDate(header->date);
+        });
+        if (!ours) return;
+        for (const std::string& name : ListFolderNames(root_)) {
+            if (EqualsNoCase(name, job_.name) || name.rfind('~', 0) == 0) continue;
+            std::optional<UpdDate> theirs;
+            Try([&] {
+                if (const auto header = ReadStoredHeader(fs_.ReadAllText(root_ + "\\" + name + "\\" + info_)))
+                    theirs = ParseUpdDate(header->date);
+            });
+            if (theirs && UpdDateSeconds(*theirs) <= UpdDateSeconds(*ours)) Discard(root_ + "\\" + name);
+        }
     }
 
     // What a store of this owner left when it died: its private folders and files.

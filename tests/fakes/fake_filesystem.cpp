@@ -510,6 +510,7 @@ std::shared_ptr<FakeFileSystem::Node> FakeFileSystem::OpenForWriting(const std::
     if (l.Folder()) throw RuntimeError(ErrPermissionDenied);
     if (l.trailing) throw RuntimeError(ErrBadFileNameOrNumber);
     if (!l.node && !l.parent) throw RuntimeError(ErrPathNotFound);
+    Changing(l.key);
     if (l.node && (l.node->attributes & AttrReadOnly)) throw RuntimeError(ErrPermissionDenied);
     // A full disk lets the file be made or emptied and then fails the write; anything else
     // fails the opening.
