@@ -104,8 +104,10 @@ private:
             if (!SameFiles(std::move(files), ListTree(fs_, staging + "\\" + folder)))
                 return failed("Failed to Copy Folder [" + target_ + "\\" + folder + "]");
         }
-        for (const auto& [from, name] : {std::pair{job_.packageDir + "\\" + info_, info_},
-                                         std::pair{job_.programPath, job_.storedProgram}}) {
+        for (const auto& file : {std::pair{job_.packageDir + "\\" + info_, info_},
+                                 std::pair{job_.programPath, job_.storedProgram}}) {
+            const std::string& from = file.first;
+            const std::string& name = file.second;
             Try([&] { fs_.CopyFile(from, staging + "\\" + name, true); });
             const std::optional<uint64_t> copy = SizeOf(fs_, staging + "\\" + name);
             if (!copy || copy != SizeOf(fs_, from)) return failed("Failed to Copy File [" + target_ + "\\" + name + "]");

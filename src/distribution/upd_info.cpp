@@ -11,7 +11,10 @@ namespace {
 
 int Part(const std::string& text, size_t from, size_t length) {
     if (from >= text.size()) return 0;
+    // Four characters can still spell "9E99": what no calendar part can be is held at a bound.
     const double v = Val(text.substr(from, length));
+    if (!(v > -100000)) return -100000;
+    if (v > 100000) return 100000;
     return static_cast<int>(v);
 }
 
