@@ -119,11 +119,13 @@ private:
                                    "Computer over Network";
         if (automatic_) Fail("CopyUpdateToDataPath", higher);
         ShowMessage(&w_, higher + ".\r\n\r\nThe Higher Version Software Update will be run on this Computer.", MsgStyleInfo);
+        // The user sees the stored update, and its program takes over from this one.
         const std::string storedPath = DataDir() + "\\SoftUpdates\\" + stored->name;
+        const std::string program = storedPath + "\\Update" + ProductLetter(s_.ProductKey) + ".exe";
         os_.shell->Execute("Open", "explorer.exe", "/select," + storedPath, "", platform::ShowMaximized);
-        if (!os_.shell->Execute("", storedPath, "", "", platform::ShowHidden)) {
+        if (!os_.shell->Execute("", program, "", "", platform::ShowHidden)) {
             forms::Application::Current().GetBackend().SystemMessageBox(
-                &w_, "Failed to Run Update File [" + storedPath + "].", MsgStyleInfo, std::nullopt);
+                &w_, "Failed to Run Update File [" + program + "].", MsgStyleInfo, std::nullopt);
         }
         return false;
     }
