@@ -75,7 +75,7 @@ printf '%s\r\n' \
   '"Version.txt","","06/12/2026 09:00:00","2"' > "$pkg/UpdInfoP.txt"
 printf 'Tools the update uses on machines that lack them.\r\n' > "$pkg/MiscFls/ReadMe.txt"
 cp "$regsvr32" "$pkg/MiscFls/RegSvr32.exe"
-touch -d '2 days ago' "$app/Galvano.exe" "$app/Reports/Sales.rpt"
+touch -d '2 days ago' "$app/Galvano.exe" "$app/Version.txt" "$app/Reports/Sales.rpt"
 
 # What the installation holds: every file with its size and first line.
 listing() {

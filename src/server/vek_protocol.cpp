@@ -123,4 +123,33 @@ std::string ParseAnswer(std::string_view received, std::string_view machineKey, 
     return "-1";
 }
 
+void AnswerReader::Reset(std::string machineKey, std::string productCode) {
+    key_ = std::move(machineKey);
+    code_ = std::move(productCode);
+    received_.clear();
+}
+
+std::string AnswerReader::Add(std::string_view bytes) {
+    received_ += bytes;
+    if (received_.empty()) return "";
+    // No service answers at such length: what has come decides.
+    constexpr size_t kLongest = 4096;
+    if (received_.size() > kLongest) return ParseAnswer(received_, key_, code_);
+    if (received_ == kInvalidCommand) return "NOUPD";
+    if (kInvalidCommand.substr(0, received_.size()) == received_) return "";
+    const std::string plain = Cipher(received_, key_);
+    if (plain.find('|') != std::string::npos) return ParseAnswer(received_, key_, code_);
+    for (const bool exists : {true, false}) {
+        const std::string whole = PlainAnswer(code_, exists);
+        const std::string field = whole.substr(0, whole.find('|'));
+        if (plain == field) return exists ? "EXIST" : "NOTEXIST";
+        if (field.compare(0, plain.size(), plain) == 0) return "";
+    }
+    if (plain == "INVALIDCOMMAND") return "NOUPD";
+    if (std::string_view("INVALIDCOMMAND").substr(0, plain.size()) == plain) return "";
+    return "-1";
+}
+
+std::string AnswerReader::Closed() const { return received_.empty() ? "" : ParseAnswer(received_, key_, code_); }
+
 }  // namespace updexar::vek

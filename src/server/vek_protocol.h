@@ -61,4 +61,21 @@ std::string BuildAnswer(std::string_view productCode, bool exists, std::string_v
 // is empty (nothing happens, the wait goes on).
 std::string ParseAnswer(std::string_view received, std::string_view machineKey, std::string_view productCode);
 
+// Gathers the service's answer as it arrives. TCP may hand it over in pieces, and the cipher runs
+// from its first byte, so a piece is read together with what came before it. An answer is taken
+// as soon as it is whole, or as soon as it can no longer become a known one.
+class AnswerReader {
+public:
+    void Reset(std::string machineKey, std::string productCode);
+    // The outcome ("EXIST", "NOTEXIST", "NOUPD", "-1"), or "" while more is worth waiting for.
+    std::string Add(std::string_view bytes);
+    // The other side has closed: what came is all there is; "" when nothing came.
+    std::string Closed() const;
+
+private:
+    std::string key_;
+    std::string code_;
+    std::string received_;
+};
+
 }  // namespace updexar::vek

@@ -95,6 +95,9 @@ seed() {
     'FOLDER,NoSuchFolder,x,Always' \
     'DRIVER,keep.txt,x,Always' \
     '"FILE" , "keep.txt", "with, comma.txt" ,' >"$src/INDEX.UPD"
+  # The update's information: one file the installation lacks, so this computer needs it.
+  printf 'Upd1,06/12/2026,,\r\nfresh.txt,,,2\r\n' >"$pkg/UpdInfoP.txt"
+  rm -rf "$share/Data/Galvano/SoftUpdates"
   cp "$exe" "$pkg/UpdateG.exe"
   for tool in RegSvr32 RegIni Msizap; do cp "$recorder" "$pkg/MiscFls/$tool.exe"; done
   cp "$recorder" "$pkg/DLLs/SigFlsN/Regasm.exe"
