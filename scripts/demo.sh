@@ -69,10 +69,12 @@ printf '%s\r\n' \
   '"FILE","Galvano.exe","Galvano.exe","Last Modified Date"' \
   '"FILE","Version.txt","Version.txt","Always"' \
   '"FOLDER","Reports","Reports","Last Modified Date"' > "$pkg/DLLs/NewUpFls/INDEX.UPD"
+# Dated today: the installation's files (two days old) need it.
+today="$(date +%d/%m/%Y)"
 printf '%s\r\n' \
-  '"GalvanoUpd","06/12/2026","",""' \
-  '"Galvano.exe","01/01/2024","06/12/2026 09:00:00","2"' \
-  '"Version.txt","","06/12/2026 09:00:00","2"' > "$pkg/UpdInfoP.txt"
+  "\"GalvanoUpd\",\"$today\",\"\",\"\"" \
+  "\"Galvano.exe\",\"01/01/2024\",\"$today 00:00:00\",\"2\"" \
+  "\"Version.txt\",\"\",\"$today 00:00:00\",\"2\"" > "$pkg/UpdInfoP.txt"
 printf 'Tools the update uses on machines that lack them.\r\n' > "$pkg/MiscFls/ReadMe.txt"
 cp "$regsvr32" "$pkg/MiscFls/RegSvr32.exe"
 touch -d '2 days ago' "$app/Galvano.exe" "$app/Version.txt" "$app/Reports/Sales.rpt"
