@@ -87,6 +87,8 @@ void frmCheckOnSvr::Form_Load() {
 void frmCheckOnSvr::InitMe(bool settingsOnly, bool& ok) {
     ok = false;
     famMain.Tag = settingsOnly ? "Y" : "N";
+    // A check asked again from the settings starts clean: the last one's file goes first.
+    DeleteTestFile();
     testFile_.clear();
     Winsock1.Tag.clear();
     Timer1.SetEnabled(false);

@@ -1,0 +1,215 @@
+// The server settings and the check of the data directory on a pretend machine and network: what
+// is read and saved, what refuses a directory, and what each answer of the VEK service (or its
+// silence) leads to, at the desk and in an unattended run.
+#include <gtest/gtest.h>
+
+#include "core/config.h"
+#include "core/exit_codes.h"
+#include "fakes/fake_tcp.h"
+#include "mainwindow/frmmain.h"
+#include "server/frmcheckonsvr.h"
+#include "server/vek_protocol.h"
+#include "ui_fixture.h"
+#include "update/frmupdate.h"
+
+using namespace updexar;
+using updexar::fakes::FakeTcpServer;
+using updexar::fakes::ProcessEnded;
+
+namespace {
+
+constexpr auto HKLM = platform::RegRoot::LocalMachine;
+constexpr auto HKCU = platform::RegRoot::CurrentUser;
+const std::string kKey = "Software\\VEKInfo\\Galvano";
+const std::string kData = "\\\\SERVER\\share\\Data\\Galvano";
+const std::string kPkg = "\\\\SERVER\\share\\Upd1";
+
+struct Check : uitest::UiFixture {
+    fakes::FakeTcpClient tcp;
+    explicit Check(bool automatic = true, const std::string& server = "VEKSRV") {
+        fake.Get().tcp = &tcp;
+        AnswerMessages();
+        SetProduct("Galvano");
+        Shared().ProductCode = "GAL";
+        Shared().ProgramDir = kPkg;
+        system.commandLine = automatic ? "AUTOUPD-Galvano:" + kPkg + ":3:Log1:0:0:N" : "";
+        files.AddShare("\\\\SERVER\\share");
+        files.MakeFolders(kData);
+        files.MakeFolders(kPkg + "\\Log1");
+        WriteRegValue(HKLM, kKey, "AppPath", RegKindText, kData + "\\");
+        WriteRegValue(HKLM, kKey, "Server", RegKindText, server);
+        WriteRegValue(HKLM, "Software\\VEKInfo", "SvrPort", RegKindText, "7070");
+        InstallServerCheck();
+        forms::Window<frmmain>();
+    }
+    // A service that answers whatever `answer` makes of the request.
+    void Service(std::function<std::vector<std::string>(const std::string&)> answer,
+                 FakeTcpServer::Accept accept = FakeTcpServer::Accept::Yes) {
+        FakeTcpServer server;
+        server.accept = accept;
+        server.answer = std::move(answer);
+        tcp.AddServer("VEKSRV", 7070, server);
+    }
+    std::string Key() { return vek::MachineKey(files.Drives()); }
+    // The check as the update run makes it; the exit code when the run ended.
+    std::optional<uint32_t> Run() {
+        try {
+            UpdateHooks().checkServer(forms::Window<frmUpdate>());
+        } catch (const ProcessEnded& e) {
+            return e.exitCode;
+        }
+        return std::nullopt;
+    }
+    std::string Log() {
+        const std::string path = kPkg + "\\Log1\\3.log";
+        return files.FileExists(path) ? files.ReadAllText(path) : "";
+    }
+    size_t TestFiles() {
+        size_t n = 0;
+        for (const std::string& f : files.ListFiles(kData)) n += f.size() == 9 && f[0] == 'T';
+        return n;
+    }
+};
+
+std::string Line(const std::string& text) { return "[START]\r\nError:CheckOnSvr:" + text + "\r\n[END]\r\n"; }
+
+}  // namespace
+
+TEST(ServerCheck, EveryAnswerOrSilenceOfTheServiceEndsAnUnattendedCheckItsOwnWay) {
+    const std::string dir = "Software Data Directory [" + kData + "]";
+    const std::string service = "Service [VEKSvrReg.Exe]";
+    const struct {
+        std::function<std::vector<std::string>(const std::string& request, const std::string& key)> answer;
+        FakeTcpServer::Accept accept;
+        std::string log;  // empty: confirmed
+    } cases[] = {
+        {[](auto&, auto& key) { return std::vector<std::string>{vek::BuildAnswer("GAL", true, key)}; },
+         FakeTcpServer::Accept::Yes, ""},
+        {[](auto&, auto& key) {  // the answer in three pieces
+             const std::string a = vek::BuildAnswer("GAL", true, key);
+             return std::vector<std::string>{a.substr(0, 3), a.substr(3, 9), a.substr(12)};
+         },
+         FakeTcpServer::Accept::Yes, ""},
+        {[](auto&, auto& key) { return std::vector<std::string>{vek::BuildAnswer("GAL", false, key)}; },
+         FakeTcpServer::Accept::Yes, Line(dir + " could not be verified from the server")},
+        {[](auto&, auto&) { return std::vector<std::string>{"INVALIDCOMMAND|0"}; }, FakeTcpServer::Accept::Yes,
+         Line("Old Version of " + service + " is running on Server")},
+        {[](auto&, auto&) { return std::vector<std::string>{std::string("\0\xff garbage|", 11)}; }, FakeTcpServer::Accept::Yes,
+         Line("Failed to Verify " + dir + " from the server")},
+        {[](auto&, auto&) { return std::vector<std::string>{}; }, FakeTcpServer::Accept::Yes,
+         Line("Connected to " + service + " but Failed to Retrieve Data")},
+        {nullptr, FakeTcpServer::Accept::Never, Line("Can't Connect to " + service)},
+    };
+    for (const auto& c : cases) {
+        Check check;
+        const std::string key = check.Key();
+        check.Service([&](const std::string& request) { return c.answer ? c.answer(request, key) : std::vector<std::string>{}; },
+                      c.accept);
+        const std::optional<uint32_t> ended = check.Run();
+        EXPECT_EQ(check.Log(), c.log);
+        EXPECT_EQ(ended, c.log.empty() ? std::nullopt : std::optional<uint32_t>(ExitServerCheck)) << c.log;
+        EXPECT_EQ(Shared().SvrCheckOk, c.log.empty()) << c.log;
+        EXPECT_EQ(check.tcp.ConnectionCount(), 1u);
+        if (c.log.empty()) {
+            EXPECT_EQ(check.TestFiles(), 0u);
+        }
+    }
+
+    Check refused;  // a port where nothing listens: the socket error with its number
+    refused.tcp.AddHost("VEKSRV");
+    EXPECT_EQ(refused.Run(), ExitServerCheck);
+    EXPECT_EQ(refused.Log().rfind("[START]\r\nError:CheckOnSvr:Error Occured while Connecting to " + service + "-10061 : ", 0), 0u)
+        << refused.Log();
+
+    Check local(true, "ws01");  // this computer by name: no network, and the check passes
+    EXPECT_EQ(local.Run(), std::nullopt);
+    EXPECT_TRUE(Shared().SvrCheckOk);
+    EXPECT_EQ(local.tcp.ConnectionCount(), 0u);
+}
+
+TEST(ServerCheck, TheDataDirectoryMustBeThereBeTheProductsAndTakeAFile) {
+    {
+        Check check;
+        WriteRegValue(HKLM, kKey, "AppPath", RegKindText, kData + "X");
+        check.files.MakeFolders(kData + "X");
+        EXPECT_EQ(check.Run(), ExitServerCheck);
+        EXPECT_EQ(check.Log(), Line("Data Path [" + kData + "X] is not correct"));
+    }
+    {
+        Check check(false);
+        WriteRegValue(HKLM, kKey, "AppPath", RegKindText, kData + "\\..\\Gone\\Galvano");
+        bool ok = true;
+        forms::Window<frmCheckOnSvr>().InitMe(false, ok);
+        EXPECT_FALSE(ok);
+        EXPECT_EQ(check.messages, (std::vector<std::string>{"Updexar|Data Path [" + kData + "\\..\\Gone\\Galvano] not found."}));
+    }
+    {
+        Check check;
+        check.files.InjectFault(fakes::Fault{kData + "\\TestGAL.TXT", 70});
+        EXPECT_EQ(check.Run(), ExitServerCheck);
+        EXPECT_EQ(check.Log(), Line("Data Path [" + kData + "] is Write-Protected"));
+    }
+}
+
+TEST(ServerCheck, TheSettingsAreShownAndSavedAsText) {
+    Check check(false);
+    WriteRegValue(HKLM, "Software\\VEKInfo", "SvrPort", RegKindText, "0");
+    WriteRegValue(HKLM, kKey, "Server", RegKindText, "");
+    frmCheckOnSvr& f = forms::Window<frmCheckOnSvr>();
+    bool ok = true;
+    f.InitMe(true, ok);
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(f.txtDataDir.Text(), kData);
+    EXPECT_EQ(f.txtSvr.Text(), "localhost");
+    EXPECT_EQ(f.txtPort.Text(), "7070");
+
+    f.txtSvr.SetText("SRV2");
+    f.txtPort.SetText("7071");
+    f.chkThinCl.SetValue(1);
+    f.cmdsubmit_Click();
+    EXPECT_EQ(ReadRegValue(HKCU, kKey, "ThinClient", RegKindText, ""), "1");
+    EXPECT_EQ(ReadRegValue(HKCU, kKey, "Server", RegKindText, ""), "SRV2");
+    EXPECT_EQ(ReadRegValue(HKLM, "Software\\VEKInfo", "SvrPort", RegKindText, ""), "7071");
+    EXPECT_EQ(ReadRegValue(HKLM, kKey, "DefVal", RegKindText, ""), "0");
+    EXPECT_FALSE(f.Loaded());
+    EXPECT_TRUE(check.messages.empty());
+}
+
+TEST(ServerCheck, AtTheDeskTheWaitCanBeRetriedLeftForTheSettingsOrCancelled) {
+    Check check(false);
+    check.Service([](const std::string&) { return std::vector<std::string>{}; });  // connects, never answers
+    frmCheckOnSvr& f = forms::Window<frmCheckOnSvr>();
+    bool ok = false;
+    f.InitMe(false, ok);
+    ASSERT_TRUE(ok);
+    check.app.DoEvents();
+    EXPECT_EQ(f.cmdsubmit.Caption(), "&Settings");
+    EXPECT_EQ(check.TestFiles(), 1u);
+
+    check.answers = {"&Yes", "&No"};
+    for (int tick = 0; tick < 2; ++tick) {
+        check.clock.Advance(30000);
+        check.app.DoEvents();
+    }
+    ASSERT_EQ(check.messages.size(), 2u);
+    EXPECT_EQ(check.messages[0], check.messages[1]);
+    EXPECT_NE(check.messages[0].find("but Failed to Retrieve Data.\r\n\r\nDo you want to Retry?"), std::string::npos);
+    EXPECT_EQ(f.cmdsubmit.Caption(), "&Submit");  // back to the settings
+    EXPECT_TRUE(f.famMain.Visible());
+
+    FakeTcpServer silent;
+    silent.accept = FakeTcpServer::Accept::Never;
+    check.tcp.AddServer("VEKSRV", 7070, silent);
+    f.cmdsubmit.SetCaption("&Submit");
+    f.InitMe(false, ok);  // the check again, and Settings during the wait
+    f.cmdsubmit_Click();
+    EXPECT_EQ(f.cmdsubmit.Caption(), "&Submit");
+    check.clock.Advance(60000);
+    check.app.DoEvents();
+    EXPECT_EQ(check.messages.size(), 2u);  // the wait is over: no question comes
+
+    f.cmdcancel_Click();
+    EXPECT_FALSE(f.Loaded());
+    EXPECT_EQ(check.TestFiles(), 0u);
+    EXPECT_FALSE(Shared().SvrCheckOk);
+}
