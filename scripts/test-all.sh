@@ -58,7 +58,7 @@ if has win32; then
 else
   failed+=("wine tests (not built)")
 fi
-if has fuzz; then step "fuzz tests" tier fuzz 6 ctest --preset fuzz -L fuzz; else failed+=("fuzz tests (not built)"); fi
+if has fuzz; then step "fuzz tests" tier fuzz 7 ctest --preset fuzz -L fuzz; else failed+=("fuzz tests (not built)"); fi
 
 echo
 if [ ${#failed[@]} -eq 0 ]; then
