@@ -136,7 +136,8 @@ private:
         job.dataDir = DataDir();
         job.name = packageName_;
         job.kind = kind_;
-        job.programPath = os_.system->ProgramPath();
+        // The program as the package holds it: the running copy may have been started by another path.
+        job.programPath = job.packageDir + "\\" + PathFileName(os_.system->ProgramPath());
         job.storedProgram = "Update" + ProductLetter(s_.ProductKey) + ".exe";
         job.storedName = storedName_;
         job.owner = os_.system->ComputerName();
