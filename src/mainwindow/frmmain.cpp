@@ -197,6 +197,10 @@ void frmmain::Design() {
     cmdUpdate.Click = [this] { cmdUpdate_Click(); };
     cmdexit.Click = [this] { cmdexit_Click(); };
     cmdDataDir.Click = [this] { cmdDataDir_Click(); };
+    cmdSearch.Click = [this] {
+        if (Handoffs().showComputerSearch) Handoffs().showComputerSearch();
+        vs.AutoSize(0, vs.Cols() - 1);
+    };
     cmdInstDir.Click = [this] { cmdInstDir_Click(); };
     cmdUpdDir.Click = [this] { cmdUpdDir_Click(); };
 }

@@ -8,6 +8,7 @@
 #include "core/exit_codes.h"
 #include "core/update_log.h"
 #include "distribution/copy_update.h"
+#include "network/frmgetips.h"
 #include "server/frmcheckonsvr.h"
 #include "forms/application.h"
 #include "lan/running_apps.h"
@@ -27,6 +28,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         updexar::InstallLocalUpdate();
         updexar::InstallDistribution();
         updexar::InstallServerCheck();
+        updexar::InstallComputerSearch();
         updexar::forms::Window<updexar::frmcheckCOM>();
         updexar::win32::RunMessageLoop();
     } catch (const std::exception& e) {

@@ -1,9 +1,13 @@
-// This computer's name and address; nothing else resolves and no account is known.
+// This computer's name and address, and the other machines a test gives names; no account is
+// known.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/network.h"
@@ -17,11 +21,26 @@ public:
 
     std::string LocalHostName() override { return hostName; }
     std::string LocalAddress() override { return address; }
+    // Other machines: address to name. Lookups may come from several threads at once.
+    std::map<std::string, std::string> machines;
+    // How long each lookup takes, in real time.
+    int lookupMs = 0;
+
     std::string HostNameFromAddress(const std::string& dottedAddress) override {
-        return dottedAddress == address ? hostName : std::string();
+        Wait();
+        if (dottedAddress == address) return hostName;
+        const auto it = machines.find(dottedAddress);
+        return it == machines.end() ? std::string() : it->second;
     }
     std::string AddressFromHostName(const std::string& name) override {
-        return name == hostName ? address : std::string();
+        Wait();
+        if (name == hostName) return address;
+        for (const auto& [a, n] : machines)
+            if (n == name) return a;
+        return std::string();
+    }
+    void Wait() const {
+        if (lookupMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(lookupMs));
     }
     std::optional<platform::Account> LookupNtAccount(const std::string&, const std::vector<uint32_t>&) override {
         return std::nullopt;

@@ -1,0 +1,76 @@
+// The computer search on a pretend network: what it refuses, and the rows it leaves in the grid,
+// which must be those a search of one address after another would leave.
+#include <gtest/gtest.h>
+
+#include "forms/grid.h"
+#include "mainwindow/frmmain.h"
+#include "mainwindow/handoffs.h"
+#include "network/frmgetips.h"
+#include "ui_fixture.h"
+
+using namespace updexar;
+
+namespace {
+
+struct Search : uitest::UiFixture {
+    Search() {
+        AnswerMessages();
+        fake.network.address = "10.1.2.7";
+        fake.network.machines = {{"10.1.2.3", "ALPHA"}, {"10.1.2.5", "GAMMA"}, {"10.1.2.9", "DELTA"}};
+        InstallComputerSearch();
+        forms::Window<frmmain>().PrepareGrid();
+    }
+    frmGetIPs& Window() { return forms::Window<frmGetIPs>(); }
+    // Row by row: "number|name(check)|address(check)".
+    std::vector<std::string> Rows() {
+        forms::VSFlexGrid& vs = forms::Window<frmmain>().vs;
+        std::vector<std::string> rows;
+        for (int r = 1; r < vs.Rows(); ++r)
+            rows.push_back(vs.TextMatrix(r, 0) + "|" + vs.TextMatrix(r, 1) + "(" + std::to_string(vs.CellChecked(r, 1)) +
+                           ")|" + vs.TextMatrix(r, 2) + "(" + std::to_string(vs.CellChecked(r, 2)) + ")");
+        return rows;
+    }
+};
+
+}  // namespace
+
+TEST(ComputerSearch, ARangeFillsTheGridInItsOwnOrderAndSkipsThisComputer) {
+    Search s;
+    frmGetIPs& f = s.Window();
+    EXPECT_EQ(f.txtIP0.Text() + "." + f.txtIP1.Text() + "." + f.txtIP2.Text(), "10.1.2");
+    EXPECT_TRUE(f.optAddIP2.Value());
+
+    f.txtIP3.SetText("256");
+    f.cmdOk_Click();
+    f.txtIP3.SetText("10");
+    f.txtIP4.SetText("9");
+    f.cmdOk_Click();
+    EXPECT_EQ(s.messages, (std::vector<std::string>{"Updexar|Invalid Value.", "Updexar|Invalid Range."}));
+
+    // A machine found by name first: the range finds its address again and updates its row.
+    AddFoundMachine(forms::Window<frmmain>(), "GAMMA", "", "10.1.2.5");
+    f.txtIP3.SetText("3");
+    f.txtIP4.SetText("8");
+    f.cmdOk_Click();
+    EXPECT_FALSE(f.Loaded());
+    EXPECT_EQ(s.Rows(), (std::vector<std::string>{"1|GAMMA(2)|10.1.2.5(1)", "2|ALPHA(2)|10.1.2.3(1)", "3|(0)|10.1.2.4(1)",
+                                                  "4|(0)|10.1.2.6(1)", "5|(0)|10.1.2.8(1)"}));
+}
+
+TEST(ComputerSearch, OneMachineByNameOrAddress) {
+    Search s;
+    frmGetIPs& f = s.Window();
+    f.optAddIP1.SetValue(true);
+    f.txtNameIP.SetText("10.1.2.300");
+    f.cmdOk_Click();
+    f.txtNameIP.SetText("");
+    f.cmdOk_Click();
+    EXPECT_EQ(s.messages, (std::vector<std::string>{"Updexar|Invalid IP Address [10.1.2.300].",
+                                                    "Updexar|Please specify 'IP Address'."}));
+    f.txtNameIP.SetText("010.001.002.009");  // leading zeros are fine
+    EXPECT_TRUE(IsValidIPAddress(f.txtNameIP.Text()));
+    f.optAddIP0.SetValue(true);
+    f.txtNameIP.SetText("DELTA");
+    f.cmdOk_Click();
+    EXPECT_EQ(s.Rows(), (std::vector<std::string>{"1|DELTA(1)|10.1.2.9(2)"}));
+}
