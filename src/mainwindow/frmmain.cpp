@@ -201,6 +201,22 @@ void frmmain::Design() {
         if (Handoffs().showComputerSearch) Handoffs().showComputerSearch();
         vs.AutoSize(0, vs.Cols() - 1);
     };
+    cmdGetLoginNms.Click = [this] {
+        if (!GridAsks(vs.Rows() > 1, "Confirm Fill 'Logger User Name' for All the selected LAN Machines ?")) return;
+        if (Handoffs().showUserNameLookup) Handoffs().showUserNameLookup();
+        vs.AutoSize(0, vs.Cols() - 1);
+    };
+    cmdFill0.Click = [this] { FillSelected(false); };
+    cmdFill1.Click = [this] { FillSelected(true); };
+    cmdDelete.Click = [this] {
+        const int row = vs.Row();
+        if (!GridAsks(row >= 1 && row < vs.Rows(), "Confirm delete selected LAN Machine ?")) return;
+        vs.RemoveItem(row);
+        for (int r = 1; r < vs.Rows(); ++r) vs.SetTextMatrix(r, 0, std::to_string(r));
+    };
+    cmdClear.Click = [this] {
+        if (GridAsks(vs.Rows() > 1, "Confirm delete all the LAN Machines ?")) vs.SetRows(1);
+    };
     cmdInstDir.Click = [this] { cmdInstDir_Click(); };
     cmdUpdDir.Click = [this] { cmdUpdDir_Click(); };
 }
@@ -399,6 +415,28 @@ void frmmain::cmdUpdate_Click() {
         if (ShowMessage(this, "Do you really want to Update software on selected LAN Machines ?", MsgStyleQuestionNo) == MsgYes)
             UpdateSoftwareOnLAN();
     }
+}
+
+// The grid buttons act only where there is something to act on, and after a question that only
+// No declines.
+bool frmmain::GridAsks(bool precondition, const std::string& question) {
+    return precondition && ShowMessage(this, question, MsgStyleQuestionNo) != MsgNo;
+}
+
+void frmmain::FillSelected(bool password) {
+    if (!GridAsks(vs.Rows() > 1, std::string("Confirm Fill 'Common/Admin ") + (password ? "Password" : "Username") +
+                                     "' for All the selected LAN Machines ?"))
+        return;
+    for (int r = 1; r < vs.Rows(); ++r) {
+        if (vs.CellChecked(r, 1) != 1 && vs.CellChecked(r, 2) != 1) continue;
+        if (password) {
+            vs.SetTextMatrix(r, 4, std::string(txtPass.Text().size(), '*'));
+            vs.SetTextMatrix(r, 5, txtPass.Text());
+        } else {
+            vs.SetTextMatrix(r, 3, txtUser.Text());
+        }
+    }
+    vs.AutoSize(0, vs.Cols() - 1);
 }
 
 void frmmain::cmdDataDir_Click() {

@@ -69,6 +69,9 @@ public:
     void UpdateSoftwareOnLAN();
     // Clears the grid to its header row and sets the column widths of the design.
     void PrepareGrid();
+    bool GridAsks(bool precondition, const std::string& question);
+    // Column 3 (the user) or 4 and 5 (the password, masked and plain) of every selected row.
+    void FillSelected(bool password);
 
     void chkUpdateOn_Click(int index);
     void cboCloseApp_Click();

@@ -9,6 +9,7 @@
 #include "core/update_log.h"
 #include "distribution/copy_update.h"
 #include "network/frmgetips.h"
+#include "network/frmloginnms.h"
 #include "server/frmcheckonsvr.h"
 #include "forms/application.h"
 #include "lan/running_apps.h"
@@ -29,6 +30,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         updexar::InstallDistribution();
         updexar::InstallServerCheck();
         updexar::InstallComputerSearch();
+        updexar::InstallUserNameLookup();
         updexar::forms::Window<updexar::frmcheckCOM>();
         updexar::win32::RunMessageLoop();
     } catch (const std::exception& e) {

@@ -1,5 +1,4 @@
-// This computer's name and address, and the other machines a test gives names; no account is
-// known.
+// This computer's name and address, and the other machines and accounts a test gives.
 #pragma once
 
 #include <chrono>
@@ -42,8 +41,12 @@ public:
     void Wait() const {
         if (lookupMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(lookupMs));
     }
-    std::optional<platform::Account> LookupNtAccount(const std::string&, const std::vector<uint32_t>&) override {
-        return std::nullopt;
+    // Accounts by their identifiers' sub-authorities, on every machine alike.
+    std::map<std::vector<uint32_t>, platform::Account> accounts;
+    std::optional<platform::Account> LookupNtAccount(const std::string&, const std::vector<uint32_t>& sub) override {
+        const auto it = accounts.find(sub);
+        if (it == accounts.end()) return std::nullopt;
+        return it->second;
     }
 };
 

@@ -181,6 +181,10 @@ bool FakeRegistry::DeleteKey(RegRoot root, const std::string& path) {
 
 // No test reaches another machine's registry yet: every connection fails, as to a machine that
 // is switched off.
-std::unique_ptr<platform::RegistryKey> FakeRegistry::ConnectUsers(const std::string&) { return nullptr; }
+std::unique_ptr<platform::RegistryKey> FakeRegistry::ConnectUsers(const std::string& machine) {
+    for (const std::string& name : reachable)
+        if (EqualsNoCase(name, machine)) return Open(platform::RegRoot::Users, "");
+    return nullptr;
+}
 
 }  // namespace updexar::fakes

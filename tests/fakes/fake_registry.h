@@ -1,6 +1,7 @@
 // An in-memory registry: keys and value names compare without regard to case and keep the case
 // they were made with, values are typed, subkeys are listed in creation order (the real registry
-// sorts them; callers must not depend on either). Remote machines are out of reach.
+// sorts them; callers must not depend on either). The machines a test names reach its own
+// HKEY_USERS; others are out of reach.
 #pragma once
 
 #include <map>
@@ -15,6 +16,9 @@ namespace updexar::fakes {
 class FakeRegistry : public platform::Registry {
 public:
     struct KeyNode;
+
+    // Upper-case names of the machines whose HKEY_USERS can be reached (it is this one's).
+    std::vector<std::string> reachable;
 
     FakeRegistry();
     ~FakeRegistry() override;

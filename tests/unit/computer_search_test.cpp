@@ -6,6 +6,7 @@
 #include "mainwindow/frmmain.h"
 #include "mainwindow/handoffs.h"
 #include "network/frmgetips.h"
+#include "network/frmloginnms.h"
 #include "ui_fixture.h"
 
 using namespace updexar;
@@ -73,4 +74,20 @@ TEST(ComputerSearch, OneMachineByNameOrAddress) {
     f.txtNameIP.SetText("DELTA");
     f.cmdOk_Click();
     EXPECT_EQ(s.Rows(), (std::vector<std::string>{"1|DELTA(1)|10.1.2.9(2)"}));
+}
+
+TEST(UserLookup, TheThirdAccountThatResolvesIsTheOneLoggedOn) {
+    Search s;
+    auto& users = s.registry;
+    users.reachable = {"PC7"};
+    for (const char* key : {".DEFAULT", "S-1-5-18", "S-1-5-19", "S-1-5-19_Classes", "S-1-5-20", "S-1-5-21-7-8-4294967295-1001",
+                            "S-1-5-21-7-8-4294967295-1001_CLASSES"})
+        users.Create(platform::RegRoot::Users, key);
+    s.fake.network.accounts = {{{18}, {"NT AUTHORITY", "SYSTEM"}},
+                               {{19}, {"NT AUTHORITY", "LOCAL SERVICE"}},
+                               {{21, 7, 8, 0xFFFFFFFFu, 1001}, {"OFFICE", "clerk"}}};
+    EXPECT_EQ(GetLoggedOnUser("pc7"), "OFFICE\\clerk");  // 20 does not resolve: three resolve in all
+    s.fake.network.accounts.erase({18});
+    EXPECT_EQ(GetLoggedOnUser("PC7"), "");
+    EXPECT_EQ(GetLoggedOnUser("PC8"), "");  // out of reach
 }
