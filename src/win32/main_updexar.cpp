@@ -13,6 +13,7 @@
 #include "server/frmcheckonsvr.h"
 #include "forms/application.h"
 #include "lan/running_apps.h"
+#include "lan/saved_settings.h"
 #include "mainwindow/frmmain.h"
 #include "platform/platform.h"
 #include "startup/frmcheckcom.h"
@@ -31,6 +32,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         updexar::InstallServerCheck();
         updexar::InstallComputerSearch();
         updexar::InstallUserNameLookup();
+        updexar::InstallSavedSettings();
         updexar::forms::Window<updexar::frmcheckCOM>();
         updexar::win32::RunMessageLoop();
     } catch (const std::exception& e) {
