@@ -117,6 +117,13 @@ public:
     virtual void WriteAllText(const std::string& path, const std::string& text) = 0;
     virtual std::vector<uint8_t> ReadAllBytes(const std::string& path) = 0;
     virtual void WriteAllBytes(const std::string& path, const std::vector<uint8_t>& bytes) = 0;
+    // Creates the file anew (an existing one must have been deleted: 58) so that only the
+    // Administrators group and the user running the program may open it, whatever the folder
+    // would pass on.
+    virtual void WritePrivateFile(const std::string& path, const std::vector<uint8_t>& bytes) = 0;
+    // Who may open the file, as the system's security-descriptor text ("D:P(A;;FA;;;BA)...");
+    // empty when the file system keeps no such thing.
+    virtual std::string AccessDescription(const std::string& path) = 0;
     // Creates (truncating) or, with append, extends the file.
     virtual std::unique_ptr<TextWriter> OpenTextWriter(const std::string& path, bool append = false) = 0;
     virtual std::unique_ptr<TextReader> OpenTextReader(const std::string& path) = 0;

@@ -3,6 +3,8 @@
 //
 #include "win32/win32_filesystem.h"
 
+#include <sddl.h>
+
 #include <algorithm>
 
 #include "platform/errors.h"
@@ -487,6 +489,58 @@ std::vector<uint8_t> Win32FileSystem::ReadAllBytes(const std::string& path) {
 void Win32FileSystem::WriteAllBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
     Handle h(OpenForWriting(path, false));
     WriteAll(h.Get(), reinterpret_cast<const char*>(bytes.data()), bytes.size());
+}
+
+namespace {
+
+// The text form of the running user's security identifier; empty when the token says nothing.
+std::wstring CurrentUserSid() {
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return {};
+    Handle guard(token);
+    DWORD size = 0;
+    GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+    std::vector<uint8_t> buffer(size);
+    if (size == 0 || !GetTokenInformation(token, TokenUser, buffer.data(), size, &size)) return {};
+    wchar_t* text = nullptr;
+    if (!ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, &text)) return {};
+    std::wstring sid(text);
+    LocalFree(text);
+    return sid;
+}
+
+}  // namespace
+
+void Win32FileSystem::WritePrivateFile(const std::string& path, const std::vector<uint8_t>& bytes) {
+    // Protected from what the folder would pass on; full access for the Administrators group and
+    // for whoever saves the file, nobody else.
+    std::wstring sddl = L"D:P(A;;FA;;;BA)";
+    const std::wstring user = CurrentUserSid();
+    if (!user.empty()) sddl += L"(A;;FA;;;" + user + L")";
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1, &descriptor, nullptr))
+        ThrowLastError();
+    SECURITY_ATTRIBUTES attributes{sizeof(attributes), descriptor, FALSE};
+    HANDLE h = CreateFileW(Wide(path).c_str(), GENERIC_WRITE, 0, &attributes, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const DWORD error = GetLastError();
+    LocalFree(descriptor);
+    if (h == INVALID_HANDLE_VALUE) ThrowError(error);
+    Handle guard(h);
+    WriteAll(h, reinterpret_cast<const char*>(bytes.data()), bytes.size());
+}
+
+std::string Win32FileSystem::AccessDescription(const std::string& path) {
+    DWORD size = 0;
+    const SECURITY_INFORMATION what = DACL_SECURITY_INFORMATION;
+    GetFileSecurityW(Wide(path).c_str(), what, nullptr, 0, &size);
+    if (size == 0) return {};
+    std::vector<uint8_t> buffer(size);
+    if (!GetFileSecurityW(Wide(path).c_str(), what, buffer.data(), size, &size)) return {};
+    wchar_t* text = nullptr;
+    if (!ConvertSecurityDescriptorToStringSecurityDescriptorW(buffer.data(), SDDL_REVISION_1, what, &text, nullptr)) return {};
+    std::string out = Narrow(text);
+    LocalFree(text);
+    return out;
 }
 
 std::unique_ptr<platform::TextWriter> Win32FileSystem::OpenTextWriter(const std::string& path, bool append) {

@@ -53,6 +53,8 @@ public:
     void WriteAllText(const std::string& path, const std::string& text) override;
     std::vector<uint8_t> ReadAllBytes(const std::string& path) override;
     void WriteAllBytes(const std::string& path, const std::vector<uint8_t>& bytes) override;
+    void WritePrivateFile(const std::string& path, const std::vector<uint8_t>& bytes) override;
+    std::string AccessDescription(const std::string& path) override;
     std::unique_ptr<platform::TextWriter> OpenTextWriter(const std::string& path, bool append = false) override;
     std::unique_ptr<platform::TextReader> OpenTextReader(const std::string& path) override;
 

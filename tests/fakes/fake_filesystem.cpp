@@ -547,4 +547,17 @@ std::unique_ptr<platform::TextReader> FakeFileSystem::OpenTextReader(const std::
     return std::make_unique<platform::StringTextReader>(ReadAllText(path));
 }
 
+void FakeFileSystem::WritePrivateFile(const std::string& path, const std::vector<uint8_t>& bytes) {
+    if (Find(path).node) throw RuntimeError(ErrFileExists);
+    WriteAllBytes(path, bytes);
+    privateFiles_.push_back(Find(path).key);
+}
+
+std::string FakeFileSystem::AccessDescription(const std::string& path) {
+    const std::string key = Find(path).key;
+    for (const std::string& p : privateFiles_)
+        if (p == key && Find(path).node) return "D:P(A;;FA;;;BA)(A;;FA;;;" + userSid + ")";
+    return "";
+}
+
 }  // namespace updexar::fakes

@@ -82,6 +82,10 @@ public:
     void WriteAllText(const std::string& path, const std::string& text) override;
     std::vector<uint8_t> ReadAllBytes(const std::string& path) override;
     void WriteAllBytes(const std::string& path, const std::vector<uint8_t>& bytes) override;
+    void WritePrivateFile(const std::string& path, const std::vector<uint8_t>& bytes) override;
+    // "D:P(A;;FA;;;BA)(A;;FA;;;<user>)" for files written privately, empty for the others.
+    std::string AccessDescription(const std::string& path) override;
+    std::string userSid = "S-1-5-21-1-2-3-1001";
     std::unique_ptr<platform::TextWriter> OpenTextWriter(const std::string& path, bool append = false) override;
     std::unique_ptr<platform::TextReader> OpenTextReader(const std::string& path) override;
 
@@ -100,6 +104,7 @@ private:
     }
     void CheckFault(const std::string& key, unsigned op);
     std::shared_ptr<Node> OpenForWriting(const std::string& path, bool append, std::string& key);
+    std::vector<std::string> privateFiles_;  // keys
     void CopyOneFile(const std::shared_ptr<Node>& source, const std::string& target, bool overwrite);
     void CopyTree(const std::shared_ptr<Node>& source, const std::string& target, bool overwrite);
     void RemoveTree(Node& parent, const std::string& key, bool force);
