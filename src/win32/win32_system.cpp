@@ -147,7 +147,14 @@ std::string Win32System::ProgramPath() {
     for (int attempt = 0; attempt < 6; ++attempt) {
         const DWORD n = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
         if (n == 0) return {};
-        if (n < buffer.size()) return Narrow(buffer.data(), n);
+        if (n < buffer.size()) {
+            std::string path = Narrow(buffer.data(), n);
+            // Wine names a program started from a share "UNC\SERVER\share\...": the NT name
+            // without its "\??\". Everything that builds on the program's folder needs the path
+            // Windows gives.
+            if (path.rfind("UNC\\", 0) == 0) path = "\\" + path.substr(3);
+            return path;
+        }
         buffer.resize(buffer.size() * 2);
     }
     return {};

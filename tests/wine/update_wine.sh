@@ -95,10 +95,10 @@ seed() {
     'FOLDER,NoSuchFolder,x,Always' \
     'DRIVER,keep.txt,x,Always' \
     '"FILE" , "keep.txt", "with, comma.txt" ,' >"$src/INDEX.UPD"
-  # The update's information: one file the installation lacks, so this computer needs it.
-  printf 'Upd1,06/12/2026,,\r\nfresh.txt,,,2\r\n' >"$pkg/UpdInfoP.txt"
   rm -rf "$share/Data/Galvano/SoftUpdates"
   cp "$exe" "$pkg/UpdateG.exe"
+  # The update is stored in the data directory first; a new file is what this computer needs it for.
+  printf '%s\r\n' 'Upd1,06/12/2026,,' 'deep\new\fresh.txt,,,2' >"$pkg/UpdInfoP.txt"
   for tool in RegSvr32 RegIni Msizap; do cp "$recorder" "$pkg/MiscFls/$tool.exe"; done
   cp "$recorder" "$pkg/DLLs/SigFlsN/Regasm.exe"
   printf 'net' >"$pkg/DLLs/SigFlsN/Net.dll"
@@ -272,7 +272,7 @@ case_interactive() {
   seed
   local local_pkg; local_pkg="$(hx_unix_path 'C:\Updates\GalvanoUpd')"
   rm -rf "$local_pkg"; mkdir -p "$(dirname "$local_pkg")"; cp -a "$pkg" "$local_pkg"
-  printf 'GalvanoUpd,06/12/2026,,\r\nfresh.txt,,,2\r\n' >"$local_pkg/UpdInfoP.txt"  # an update is named by its folder
+  sed -i 's/^Upd1,/GalvanoUpd,/' "$local_pkg/UpdInfoP.txt"   # the update is named after its folder
   start_app 'C:\Updates\GalvanoUpd\UpdateG.exe'
   local main='Updexar -> Galvano -> GalvanoUpd'
   probe wait-window "=$main" 60 >/dev/null || { fail "no main window"; return; }
