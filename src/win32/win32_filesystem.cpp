@@ -521,8 +521,18 @@ void Win32FileSystem::WritePrivateFile(const std::string& path, const std::vecto
     if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1, &descriptor, nullptr))
         ThrowLastError();
     SECURITY_ATTRIBUTES attributes{sizeof(attributes), descriptor, FALSE};
-    HANDLE h = CreateFileW(Wide(path).c_str(), GENERIC_WRITE, 0, &attributes, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-    const DWORD error = GetLastError();
+    HANDLE h = CreateFileW(Wide(path).c_str(), GENERIC_WRITE | WRITE_DAC, 0, &attributes, CREATE_NEW,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    DWORD error = GetLastError();
+    // Wine keeps a descriptor given at creation only as Unix permissions; set once more, it keeps
+    // it whole. Windows has it already and takes the same again.
+    if (h != INVALID_HANDLE_VALUE &&
+        !SetKernelObjectSecurity(h, DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, descriptor)) {
+        error = GetLastError();
+        CloseHandle(h);
+        DeleteFileW(Wide(path).c_str());
+        h = INVALID_HANDLE_VALUE;
+    }
     LocalFree(descriptor);
     if (h == INVALID_HANDLE_VALUE) ThrowError(error);
     Handle guard(h);

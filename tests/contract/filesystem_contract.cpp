@@ -2,6 +2,7 @@
 // the protection of read-only files, merging copies, dates and listings.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 
 #include "contract/contract_env.h"
@@ -257,6 +258,20 @@ TEST(FileSystemContract, RenamesMoveInOneStepAndReplaceOnlyFilesWhenAsked) {
     fs.Rename(At("d\\"), At("moved"));
     EXPECT_EQ("in", fs.ReadAllText(At("moved\\in.txt")));
     EXPECT_FALSE(fs.FolderExists(At("d")));
+}
+
+TEST(FileSystemContract, APrivateFileIsOpenToAdministratorsAndItsWriterOnly) {
+    platform::FileSystem& fs = *Env().files;
+    fs.WritePrivateFile(At("logins.bin"), {1, 2, 3});
+    EXPECT_EQ(fs.ReadAllBytes(At("logins.bin")), (std::vector<uint8_t>{1, 2, 3}));
+    const std::string access = fs.AccessDescription(At("logins.bin"));
+    // Its writer has full access; nobody else but administrators (or, where the file system keeps
+    // only Unix permissions, the system): no entry for everyone, users or the authenticated.
+    EXPECT_NE(access.find("(A;;FA;;;S-1-5-21-"), std::string::npos) << access;
+    for (const char* wide : {";;;WD)", ";;;BU)", ";;;AU)"}) EXPECT_EQ(access.find(wide), std::string::npos) << access;
+    fs.WriteAllText(At("plain.txt"), "x");
+    EXPECT_NE(fs.AccessDescription(At("plain.txt")), access);
+    EXPECT_EQ(ErrFileExists, ErrorOf([&] { fs.WritePrivateFile(At("logins.bin"), {4}); }));
 }
 
 }  // namespace
