@@ -14,6 +14,7 @@
 #include "core/shared_state.h"
 #include "core/update_log.h"
 #include "ui/msgbox.h"
+#include "ui/placement.h"
 #include "ui/scaling.h"
 
 namespace updexar {
@@ -38,8 +39,7 @@ constexpr Column kColumns[] = {
 };
 
 void Place(Control& c, Control* container, double left, double top, double width, double height) {
-    c.SetContainer(container);
-    c.Move(left, top, width, height);
+    Placed(c, container, left, top, width, height);
 }
 
 template <class T>

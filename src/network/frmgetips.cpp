@@ -12,6 +12,7 @@
 #include "platform/platform.h"
 #include "platform/strings.h"
 #include "ui/msgbox.h"
+#include "ui/placement.h"
 #include "ui/scaling.h"
 
 namespace updexar {
@@ -44,12 +45,6 @@ std::vector<std::string> Split(const std::string& text, char separator) {
 
 const char* const kOptionNames[] = {"Computer Name", "IP Address"};
 
-template <class T>
-T& Placed(T& c, forms::Control* container, double left, double top, double width, double height) {
-    c.SetContainer(container);
-    c.Move(left, top, width, height);
-    return c;
-}
 
 }  // namespace
 

@@ -12,6 +12,7 @@
 #include "platform/strings.h"
 #include "server/version_table.h"
 #include "ui/msgbox.h"
+#include "ui/placement.h"
 #include "ui/scaling.h"
 #include "update/frmupdate.h"
 
@@ -24,12 +25,6 @@ const std::string kService = "Service [VEKSvrReg.Exe]";
 
 std::string ProductKeyPath() { return "Software\\VEKInfo\\" + Shared().ProductKey; }
 
-template <class T>
-T& Placed(T& c, forms::Control* container, double left, double top, double width, double height) {
-    c.SetContainer(container);
-    c.Move(left, top, width, height);
-    return c;
-}
 
 }  // namespace
 
