@@ -29,8 +29,9 @@ void Unscramble(std::span<uint8_t> bytes) {
 
 // The uncoded form is kept for what it tells a reader of the bytes, never for a file.
 bool StoredForm(std::vector<uint8_t>& scrambled) {
-    const uint8_t header[] = {'H', 'E', '0', kCarriageReturn};
-    scrambled.insert(scrambled.begin(), std::begin(header), std::end(header));
+    std::vector<uint8_t> form = {'H', 'E', '0', kCarriageReturn};
+    form.insert(form.end(), scrambled.begin(), scrambled.end());
+    scrambled = std::move(form);
     return false;
 }
 
