@@ -52,13 +52,13 @@ tier() {
   fi
 }
 
-if has linux; then step "unit tests" tier unit 93 ctest --preset linux -L unit -j2; else failed+=("unit tests (not built)"); fi
+if has linux; then step "unit tests" tier unit 99 ctest --preset linux -L unit -j2; else failed+=("unit tests (not built)"); fi
 if has win32; then
-  step "wine tests" tier wine 21 bash tests/wine/harness/with-xvfb.sh ctest --preset win32 -L wine -j2
+  step "wine tests" tier wine 22 bash tests/wine/harness/with-xvfb.sh ctest --preset win32 -L wine -j2
 else
   failed+=("wine tests (not built)")
 fi
-if has fuzz; then step "fuzz tests" tier fuzz 7 ctest --preset fuzz -L fuzz; else failed+=("fuzz tests (not built)"); fi
+if has fuzz; then step "fuzz tests" tier fuzz 8 ctest --preset fuzz -L fuzz; else failed+=("fuzz tests (not built)"); fi
 
 echo
 if [ ${#failed[@]} -eq 0 ]; then

@@ -1,0 +1,77 @@
+// The saved machine list's packing on any bytes, taken both ways: as a block read from a share
+// and as a list about to be saved.
+//
+// Unpacking ends with a result on any bytes, never reads past them, and leaves them alone when
+// it fails. pack(unpack(x)) == x is no promise for every block that unpacks: the reader accepts
+// blocks the packer never writes (four leading bytes that are no header, bytes after the data,
+// padding bits that are not zero, a code table other than the one the merge rule gives, pairs
+// out of order, a single value or values the data never uses). What must hold, and is checked:
+// whatever unpacks packs again unless it is one of the lists that cannot be packed, and that
+// block unpacks to the same bytes, so a list loaded and saved again loads back unchanged; and for
+// a block the packer wrote, pack(unpack(x)) == x.
+//
+// The lists that cannot be packed are exactly the empty one and those whose bytes before the
+// last are all the chaining byte K1: the scramble turns those into one repeated value, with
+// nothing to code. Huffman codes never take more bits than a byte per byte, so no other list is
+// refused for growing.
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/login_list.h"
+#include "core/machine_list.h"
+#include "fuzz_check.h"
+
+using fuzzcheck::Check;
+using namespace updexar;
+using Bytes = std::vector<uint8_t>;
+
+namespace {
+
+bool StartsWith(const Bytes& block, const char (&header)[5]) {
+    return block.size() >= 4 && std::equal(block.begin(), block.begin() + 4, header);
+}
+
+uint32_t StatedLength(const Bytes& block) {
+    return block[5] | block[6] << 8 | block[7] << 16 | static_cast<uint32_t>(block[8]) << 24;
+}
+
+void CheckPacksBack(const Bytes& list) {
+    const bool packable =
+        !list.empty() && !std::all_of(list.begin(), list.end() - 1, [](uint8_t b) { return b == kLoginListK1; });
+    Bytes block = list;
+    const bool packed = PackLoginList(block);
+    Check(packed == packable);
+    if (!packed) {
+        Check(block.size() == list.size() + 4 && StartsWith(block, "HE0\r"));
+        Check(!UnpackLoginList(block));
+        return;
+    }
+    Check(block.size() >= 11 && StartsWith(block, "HE3\r") && StatedLength(block) == list.size());
+    Bytes again = block;
+    Check(UnpackLoginList(again) && again == list);
+    Check(PackLoginList(again) && again == block);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const Bytes input(data, data + size);
+
+    Bytes bytes = input;
+    if (UnpackLoginList(bytes)) {
+        Check(!bytes.empty() && input.size() >= 11 && bytes.size() == StatedLength(input));
+        CheckPacksBack(bytes);
+    } else {
+        Check(bytes == input);
+    }
+
+    CheckPacksBack(input);
+
+    // The machines of any text, written out and read again, are the same machines.
+    const std::vector<SavedMachine> machines = ParseMachineList(std::string(input.begin(), input.end()));
+    Check(ParseMachineList(MachineListText(machines)) == machines);
+    return 0;
+}
