@@ -1,8 +1,16 @@
 #include "lan/saved_settings.h"
 
+#include <vector>
+
+#include "core/config.h"
+#include "core/login_list.h"
+#include "core/machine_list.h"
 #include "forms/application.h"
+#include "forms/grid.h"
 #include "mainwindow/frmmain.h"
 #include "mainwindow/handoffs.h"
+#include "network/frmgetips.h"
+#include "network/lookups.h"
 #include "platform/errors.h"
 #include "platform/platform.h"
 #include "platform/strings.h"
@@ -60,9 +68,99 @@ void SaveOptions(frmmain& main) {
     }
 }
 
+void SaveMachineList(frmmain& main) {
+    try {
+        platform::Platform& os = platform::Os();
+        platform::FileSystem& fs = *os.files;
+        const std::string path = SharedSettingsFile(main.txtUpdDir.Text(), "VEKUpdUtil.UPL");
+        if (fs.FileExists(path)) {
+            if (fs.GetAttributes(path) == platform::AttrReadOnly) fs.SetAttributes(path, 0);
+            fs.DeleteFile(path);
+        }
+        if (main.cboSaveUPL.Text() != "Yes") return;
+        forms::VSFlexGrid& vs = main.vs;
+        std::vector<SavedMachine> machines;
+        for (int r = 1; r < vs.Rows(); ++r) {
+            for (int col : {1, 2, 3, 5}) vs.SetTextMatrix(r, col, WithoutRecordBreaks(vs.TextMatrix(r, col)));
+            auto ansi = [&](int col) { return os.text->ToAnsi(vs.TextMatrix(r, col)); };
+            machines.push_back(SavedMachine{std::to_string(vs.CellChecked(r, 1)), ansi(1), std::to_string(vs.CellChecked(r, 2)),
+                                            ansi(2), ansi(3), ansi(5)});
+        }
+        const std::string text = MachineListText(machines);
+        if (text.empty()) return;
+        std::vector<uint8_t> bytes(text.begin(), text.end());
+        if (!PackLoginList(bytes)) return;
+        // Administrators' passwords on a shared folder: readable by administrators and whoever
+        // saved the list, nobody else.
+        fs.WritePrivateFile(path, bytes);
+    } catch (const RuntimeError&) {
+        // A list that cannot be saved is not worth stopping the update for.
+    }
+}
+
+int LoadMachineList(frmmain& main) {
+    int loaded = 0;
+    try {
+        platform::Platform& os = platform::Os();
+        const std::string path = SharedSettingsFile(main.txtUpdDir.Text(), "VEKUpdUtil.UPL");
+        if (!os.files->FileExists(path)) return 0;
+        std::vector<uint8_t> bytes = os.files->ReadAllBytes(path);
+        if (!UnpackLoginList(bytes)) return 0;
+        const std::vector<SavedMachine> machines = ParseMachineList(std::string(bytes.begin(), bytes.end()));
+        // Each row's name or address is looked up again: all rows at once, each written in its
+        // own order when its answers are in.
+        std::vector<std::string> queries;
+        for (const SavedMachine& m : machines) {
+            queries.push_back(m.nameCheck + "\t" + os.text->FromAnsi(m.name) + "\t" + m.addressCheck + "\t" +
+                              os.text->FromAnsi(m.address));
+        }
+        Lookups lookups(queries, [](const std::string& query) {
+            std::vector<std::string> f(1);
+            for (char c : query) {
+                if (c == '\t') f.emplace_back();
+                else f.back() += c;
+            }
+            std::string name = f[1], address = f[3];
+            const bool nameTicked = Val(f[0]) == 1, addressTicked = Val(f[2]) == 1;
+            if (!address.empty() && addressTicked) name = HostNameFromAddress(address);
+            if (!name.empty() && nameTicked) address = AddressFromHostName(name);
+            return name + "\t" + address;
+        });
+        forms::VSFlexGrid& vs = main.vs;
+        for (size_t i = 0; i < machines.size(); ++i) {
+            const SavedMachine& m = machines[i];
+            vs.AddItem("");
+            const int r = vs.Rows() - 1;
+            ++loaded;
+            vs.SetTextMatrix(r, 0, std::to_string(r));
+            vs.SetCellChecked(r, 1, static_cast<int>(Val(m.nameCheck)));
+            vs.SetTextMatrix(r, 1, os.text->FromAnsi(m.name));
+            vs.SetCellChecked(r, 2, static_cast<int>(Val(m.addressCheck)));
+            vs.SetTextMatrix(r, 2, os.text->FromAnsi(m.address));
+            vs.SetTextMatrix(r, 3, os.text->FromAnsi(m.user));
+            const std::string password = os.text->FromAnsi(m.password);
+            vs.SetTextMatrix(r, 4, std::string(m.password.size(), '*'));
+            vs.SetTextMatrix(r, 5, password);
+
+            std::optional<std::string> refreshed;
+            while (!(refreshed = lookups.Take(i, 50))) forms::DoEvents();
+            const size_t tab = refreshed->find('\t');
+            vs.SetTextMatrix(r, 1, refreshed->substr(0, tab));
+            if (vs.TextMatrix(r, 1).empty()) vs.SetCellChecked(r, 1, 0);
+            vs.SetTextMatrix(r, 2, refreshed->substr(tab + 1));
+            if (vs.TextMatrix(r, 2).empty()) vs.SetCellChecked(r, 2, 0);
+        }
+    } catch (const RuntimeError&) {
+        // What was loaded stays; a broken list is not reported.
+    }
+    return loaded;
+}
+
 void InstallSavedSettings() {
     Handoffs().loadOptions = LoadOptions;
     Handoffs().saveOptions = SaveOptions;
+    Handoffs().loadMachineList = LoadMachineList;
+    Handoffs().saveMachineList = SaveMachineList;
 }
 
 }  // namespace updexar

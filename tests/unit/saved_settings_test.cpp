@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "lan/saved_settings.h"
+#include "forms/grid.h"
 #include "mainwindow/frmmain.h"
 #include "ui_fixture.h"
 
@@ -45,4 +46,53 @@ TEST(SavedSettings, OptionsAreReadByTheirRulesAndWrittenOnlyWhenChanged) {
     SaveOptions(m);
     EXPECT_EQ(writes, 1);
     EXPECT_EQ(s.files.ReadAllText(ini), "cboStartUpd=2\r\ncboCloseApp=1\r\noptCloseApp=Y\r\n");
+}
+
+TEST(SavedSettings, TheMachineListGoesOutPackedAndPrivateAndComesBackLookedUpAgain) {
+    Settings s;
+    frmmain& m = s.Main();
+    forms::VSFlexGrid& vs = m.vs;
+    m.PrepareGrid();
+    s.fake.network.machines = {{"10.1.2.3", "ALPHA"}, {"10.1.2.4", "BETA"}};
+    const auto row = [&](const std::string& name, int nameCheck, const std::string& address, int addressCheck,
+                         const std::string& user, const std::string& password) {
+        vs.AddItem("");
+        const int r = vs.Rows() - 1;
+        vs.SetTextMatrix(r, 1, name);
+        vs.SetCellChecked(r, 1, nameCheck);
+        vs.SetTextMatrix(r, 2, address);
+        vs.SetCellChecked(r, 2, addressCheck);
+        vs.SetTextMatrix(r, 3, user);
+        vs.SetTextMatrix(r, 5, password);
+    };
+    row("OLDNAME", 2, "10.1.2.3", 1, "admin", "pa\tss");  // found by address: the name comes anew
+    row("BETA", 1, "9.9.9.9", 2, "clerk", "x");            // by name: the address comes anew
+    row("GONE", 2, "10.1.2.99", 1, "", "");                 // its address has no name: no name box
+    m.cboSaveUPL.SetListIndex(1);
+    const std::string upl = kShare + "\\VEKUpdUtil.UPL";
+    SaveMachineList(m);
+    EXPECT_EQ(vs.TextMatrix(1, 5), "pass");  // the cell loses its TAB too
+    EXPECT_EQ(s.files.ReadAllBytes(upl)[2], '3');
+    EXPECT_EQ(s.files.AccessDescription(upl), "D:P(A;;FA;;;BA)(A;;FA;;;" + s.files.userSid + ")");
+
+    vs.SetRows(1);
+    EXPECT_EQ(LoadMachineList(m), 3);
+    std::vector<std::string> rows;
+    for (int r = 1; r < vs.Rows(); ++r)
+        rows.push_back(vs.TextMatrix(r, 0) + "|" + vs.TextMatrix(r, 1) + std::to_string(vs.CellChecked(r, 1)) + "|" +
+                       vs.TextMatrix(r, 2) + std::to_string(vs.CellChecked(r, 2)) + "|" + vs.TextMatrix(r, 3) + "|" +
+                       vs.TextMatrix(r, 4) + "|" + vs.TextMatrix(r, 5));
+    EXPECT_EQ(rows, (std::vector<std::string>{"1|ALPHA2|10.1.2.31|admin|****|pass", "2|BETA1|10.1.2.42|clerk|*|x",
+                                              "3|0|10.1.2.991|||"}));
+
+    // A damaged list loads nothing; "No" removes the saved list and writes none.
+    std::vector<uint8_t> bytes = s.files.ReadAllBytes(upl);
+    bytes[4] ^= 1;
+    s.files.DeleteFile(upl);
+    s.files.WriteAllBytes(upl, bytes);
+    vs.SetRows(1);
+    EXPECT_EQ(LoadMachineList(m), 0);
+    m.cboSaveUPL.SetListIndex(0);
+    SaveMachineList(m);
+    EXPECT_FALSE(s.files.FileExists(upl));
 }
