@@ -7,6 +7,7 @@
 #include <cwchar>
 #include <vector>
 
+#include "platform/strings.h"
 #include "win32/wide.h"
 
 namespace updexar::win32 {
@@ -147,7 +148,15 @@ std::string Win32System::ProgramPath() {
     for (int attempt = 0; attempt < 6; ++attempt) {
         const DWORD n = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
         if (n == 0) return {};
-        if (n < buffer.size()) return Narrow(buffer.data(), n);
+        if (n < buffer.size()) {
+            const std::string path = Narrow(buffer.data(), n);
+            // Wine names a program started from a share by its NT path less the \??\ in front,
+            // UNC\server\share\..., which no file call takes for the share; Windows gives
+            // \\server\share\.... A module's name is never relative, so that form never means a
+            // folder called UNC.
+            if (StartsWithNoCase(path, "UNC\\")) return "\\\\" + path.substr(4);
+            return path;
+        }
         buffer.resize(buffer.size() * 2);
     }
     return {};
