@@ -272,6 +272,8 @@ case_interactive() {
   seed
   local local_pkg; local_pkg="$(hx_unix_path 'C:\Updates\GalvanoUpd')"
   rm -rf "$local_pkg"; mkdir -p "$(dirname "$local_pkg")"; cp -a "$pkg" "$local_pkg"
+  # The update information names the package's own folder, or the store refuses it.
+  printf 'GalvanoUpd,06/12/2026,,\r\nfresh.txt,,,2\r\n' >"$local_pkg/UpdInfoP.txt"
   start_app 'C:\Updates\GalvanoUpd\UpdateG.exe'
   local main='Updexar -> Galvano -> GalvanoUpd'
   probe wait-window "=$main" 60 >/dev/null || { fail "no main window"; return; }
