@@ -291,12 +291,16 @@ void frmCheckOnSvr::Timer1_Timer() {
     const bool automatic = IsAutomaticMode();
     const std::string dir = txtDataDir.Text();
     bool unload = false;
+    // The run ends here and the window is never unloaded: its test file would stay behind in
+    // the shared data directory, one more with every failed run.
+    auto endRun = [&](const std::string& line) {
+        LogErrorLAN("Error:CheckOnSvr:" + line);
+        DeleteTestFile();
+        EndAutomaticRun(ExitServerCheck);
+    };
     // Automatic: the line, and the run ends. Interactive: the box, then the settings.
     auto report = [&](const std::string& line, const std::string& box, int style) {
-        if (automatic) {
-            LogErrorLAN("Error:CheckOnSvr:" + line);
-            EndAutomaticRun(ExitServerCheck);
-        }
+        if (automatic) endRun(line);
         ShowMessage(this, box, style);
     };
     if (state == "CANCEL") {
@@ -309,11 +313,8 @@ void frmCheckOnSvr::Timer1_Timer() {
                                " is not been blocked by Firewall or any Antivirus Software.\r\n - Same Port Used for e.g. 7070."
                                "\r\n\r\nDo you want to Retry?"
                          : "Connected to " + kService + " but Failed to Retrieve Data.\r\n\r\nDo you want to Retry?";
-        if (automatic) {
-            LogErrorLAN(std::string("Error:CheckOnSvr:") +
-                        (state == "W" ? "Can't Connect to " + kService : "Connected to " + kService + " but Failed to Retrieve Data"));
-            EndAutomaticRun(ExitServerCheck);
-        }
+        if (automatic)
+            endRun(state == "W" ? "Can't Connect to " + kService : "Connected to " + kService + " but Failed to Retrieve Data");
         if (ShowMessage(this, question, MsgStyleQuestion) == MsgYes) {
             // The same wait once more: the connection attempt or the answer may still come.
             Timer1.SetEnabled(true);

@@ -7,6 +7,7 @@
 #include <cwchar>
 #include <vector>
 
+#include "platform/strings.h"
 #include "win32/wide.h"
 
 namespace updexar::win32 {
