@@ -35,6 +35,9 @@ enum ErrorNumber : int {
     ErrInvalidPropertyArrayIndex = 381,
     ErrFormAlreadyDisplayed = 400,
     ErrCantCreateObject = 429,
+    // A database driver's failure, numbered as the data access objects numbered it; its
+    // description is the driver's own message.
+    ErrDatabase = -2147467259,
 };
 
 // The classic description of an error number; "Application-defined or object-defined error"

@@ -5,6 +5,7 @@
 #include "platform/ansi.h"
 #include "platform/clock.h"
 #include "platform/com.h"
+#include "platform/database.h"
 #include "platform/filesystem.h"
 #include "platform/fonts.h"
 #include "platform/network.h"
@@ -30,6 +31,7 @@ struct Platform {
     Clock* clock = nullptr;
     AnsiText* text = nullptr;
     TcpClient* tcp = nullptr;
+    Database* database = nullptr;
 };
 
 // The installed platform. Installing null removes it.

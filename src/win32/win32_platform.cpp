@@ -5,6 +5,7 @@
 
 #include "win32/win32_ansi.h"
 #include "win32/win32_com.h"
+#include "win32/win32_database.h"
 #include "win32/win32_filesystem.h"
 #include "win32/win32_fonts.h"
 #include "win32/win32_network.h"
@@ -29,6 +30,7 @@ platform::Platform& Win32Platform() {
     static Win32Shell shell;
     static Win32Network network;
     static Win32TcpClient tcp;
+    static Win32Database database;
     static platform::StdClock realClock;
     static std::unique_ptr<platform::ScaledClock> scaled;
     static platform::Platform p = [] {
@@ -43,6 +45,7 @@ platform::Platform& Win32Platform() {
         made.shell = &shell;
         made.network = &network;
         made.tcp = &tcp;
+        made.database = &database;
         made.text = &text;
         made.clock = &realClock;
         if (const char* s = std::getenv("UPDEXAR_TIME_SCALE")) {

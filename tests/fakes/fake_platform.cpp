@@ -21,6 +21,7 @@ FakePlatform::FakePlatform() : files(clock, text), system(files) {
     platform_.fonts = &fonts;
     platform_.shell = &shell;
     platform_.network = &network;
+    platform_.database = &database;
     platform_.clock = &clock;
     platform_.text = &text;
 }

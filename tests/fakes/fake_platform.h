@@ -3,6 +3,7 @@
 #pragma once
 
 #include "fakes/fake_com.h"
+#include "fakes/fake_database.h"
 #include "fakes/fake_filesystem.h"
 #include "fakes/fake_fonts.h"
 #include "fakes/fake_network.h"
@@ -32,6 +33,7 @@ public:
     FakeFonts fonts;
     FakeShell shell;
     FakeNetwork network;
+    FakeDatabase database;
 
     platform::Platform& Get() { return platform_; }
 

@@ -9,7 +9,7 @@ objdump="$1" format="$2"; shift 2
 allowed=(kernel32.dll user32.dll gdi32.dll advapi32.dll shell32.dll ole32.dll oleaut32.dll
   comctl32.dll comdlg32.dll ws2_32.dll wsock32.dll version.dll shlwapi.dll msvcrt.dll winmm.dll
   mpr.dll netapi32.dll rpcrt4.dll secur32.dll crypt32.dll iphlpapi.dll userenv.dll imm32.dll
-  uxtheme.dll winspool.drv dnsapi.dll wtsapi32.dll psapi.dll bcrypt.dll ntdll.dll)
+  uxtheme.dll winspool.drv dnsapi.dll wtsapi32.dll psapi.dll bcrypt.dll ntdll.dll odbc32.dll)
 is_allowed() { local a; for a in "${allowed[@]}"; do [ "$a" = "$1" ] && return 0; done; return 1; }
 bad=0
 for exe in "$@"; do

@@ -1,0 +1,47 @@
+// A pretend database server: tables that open or not, statements that mend a table or fail,
+// connection strings that are refused; it keeps everything asked of it, in order. Every
+// connection string not refused reaches the same tables. Look at what it kept once the work
+// that used it has ended (it may run on a worker thread).
+#pragma once
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/database.h"
+
+namespace updexar::fakes {
+
+struct FakeTable {
+    bool opens = true;
+    // Statements (compared without regard to case) after which the table opens.
+    std::vector<std::string> mendedBy;
+};
+
+class FakeDatabase : public platform::Database {
+public:
+    // By name in upper case: the server is on Windows, where table names have no case.
+    std::map<std::string, FakeTable> tables;
+    void AddTable(const std::string& name, FakeTable table = {});
+    // Connection strings that fail, with the driver's message each fails with.
+    std::map<std::string, std::string> refusals;
+    // Statements (exactly as given) that fail, with the driver's message.
+    std::map<std::string, std::string> failingStatements;
+
+    struct Connection {
+        std::string text;
+        int timeoutSeconds = 0;
+    };
+    // Every connection asked for, refused ones included.
+    std::vector<Connection> connections;
+    // Everything asked over them: "open <table>" for a table opened, a statement as it was given.
+    std::vector<std::string> requests;
+    // Connections made and not yet closed.
+    int open = 0;
+
+    std::unique_ptr<platform::DatabaseConnection> Connect(const std::string& connectionString,
+                                                          int timeoutSeconds) override;
+};
+
+}  // namespace updexar::fakes
