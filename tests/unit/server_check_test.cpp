@@ -211,3 +211,45 @@ TEST(ServerCheck, AtTheDeskTheWaitCanBeRetriedLeftForTheSettingsOrCancelled) {
     EXPECT_EQ(check.TestFiles(), 0u);
     EXPECT_FALSE(Shared().SvrCheckOk);
 }
+
+TEST(ServerCheck, OnThisComputerTheVersionTableIsMendedWhenItDoesNotOpen) {
+    {
+        Check check(true, "localhost");
+        Shared().VerInfoTable = "VerInfo";
+        Shared().ProductDbName = "galvano";
+        check.fake.database.AddTable("VerInfo", fakes::FakeTable{false, {"REPAIR TABLE VerInfo EXTENDED"}});
+        EXPECT_EQ(check.Run(), std::nullopt);
+        EXPECT_TRUE(Shared().SvrCheckOk);  // a table that stays broken does not stop the update
+        ASSERT_EQ(check.fake.database.connections.size(), 1u);
+        EXPECT_EQ(check.fake.database.connections[0].text,
+                  "PROVIDER=MSDASQL;driver={MySQL};server=localhost;uid=zolt;pwd=;database=galvano;port=3306;");
+        EXPECT_LE(check.fake.database.connections[0].timeoutSeconds, 5);
+        EXPECT_EQ(check.fake.database.requests,
+                  (std::vector<std::string>{"open VerInfo", "REPAIR TABLE VerInfo USE_FRM", "open VerInfo",
+                                            "REPAIR TABLE VerInfo EXTENDED"}));
+        EXPECT_EQ(check.fake.database.open, 0);
+    }
+    {  // The account of the installed server version; a port of 0 is left out.
+        Check check(true, "WS01");
+        Shared().VerInfoTable = "VerInfo";
+        Shared().ProductDbName = "galvano";
+        WriteRegValue(HKLM, kKey, "MySqlVer", RegKindText, "5.1");
+        WriteRegValue(HKLM, kKey, "Database", RegKindText, "galvano_2026");
+        check.files.WriteAllText(Shared().SysDir + "\\VEKCONFIG.INI",
+                                 "[MySql]\r\nUID_51=admin\r\nPWD_51=secret\r\nPort_51=0\r\nDriverVer_51=5.1\r\n");
+        check.fake.database.AddTable("VerInfo");
+        EXPECT_EQ(check.Run(), std::nullopt);
+        ASSERT_EQ(check.fake.database.connections.size(), 1u);
+        EXPECT_EQ(check.fake.database.connections[0].text,
+                  "PROVIDER=MSDASQL;driver={MySQL ODBC 5.1 Driver};server=WS01;uid=admin;pwd=secret;database=galvano_2026;");
+        EXPECT_EQ(check.fake.database.requests, (std::vector<std::string>{"open VerInfo"}));
+    }
+    {  // Another product's database is not touched.
+        Check check(true, "localhost");
+        Shared().VerInfoTable = "VerInfo";
+        Shared().ProductDbName = "galvano";
+        WriteRegValue(HKLM, kKey, "Database", RegKindText, "tarsel");
+        EXPECT_EQ(check.Run(), std::nullopt);
+        EXPECT_TRUE(check.fake.database.connections.empty());
+    }
+}
