@@ -147,7 +147,13 @@ std::string Win32System::ProgramPath() {
     for (int attempt = 0; attempt < 6; ++attempt) {
         const DWORD n = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
         if (n == 0) return {};
-        if (n < buffer.size()) return Narrow(buffer.data(), n);
+        if (n < buffer.size()) {
+            // Wine names a program started from a share "UNC\SERVER\share\...": its NT path
+            // with only the "\??\" cut off. Windows gives "\\SERVER\share\...", which is what
+            // the program's folder and the copy of itself stored on the server must be.
+            if (n > 4 && _wcsnicmp(buffer.data(), L"UNC\\", 4) == 0) return "\\" + Narrow(buffer.data() + 3, n - 3);
+            return Narrow(buffer.data(), n);
+        }
         buffer.resize(buffer.size() * 2);
     }
     return {};
