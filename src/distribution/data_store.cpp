@@ -44,6 +44,10 @@ std::optional<uint64_t> SizeOf(platform::FileSystem& fs, const std::string& path
     }
 }
 
+// Ten tries a tenth of a second apart: far longer than anyone holds the marker open.
+constexpr int kMarkerAttempts = 10;
+constexpr uint32_t kMarkerPauseMs = 100;
+
 class Store {
 public:
     Store(platform::FileSystem& fs, const StoreJob& job, const StoreProgress& progress)
@@ -73,10 +77,14 @@ public:
         if (!named) {
             // The marker: one rename, so that it is never missing or half written for a reader.
             const std::string next = Private(".txt");
-            const bool replaced = Try([&] {
-                fs_.CopyFile(job_.packageDir + "\\" + info_, next, true);
-                fs_.Rename(next, marker_, true);
-            });
+            const bool copied = Try([&] { fs_.CopyFile(job_.packageDir + "\\" + info_, next, true); });
+            // A file that is open cannot be replaced, and the marker is open for a moment whenever
+            // another computer reads it or has just renamed its own copy onto it: try again shortly.
+            bool replaced = false;
+            for (int attempt = 0; copied && !replaced && attempt < kMarkerAttempts; ++attempt) {
+                if (attempt > 0) platform::Os().clock->Sleep(kMarkerPauseMs);
+                replaced = Try([&] { fs_.Rename(next, marker_, true); });
+            }
             if (!replaced || !fs_.FileExists(marker_)) {
                 Try([&] { fs_.DeleteFile(next, true); });
                 return Fail("Failed to Copy File [" + marker_ + "]");
