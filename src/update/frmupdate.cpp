@@ -27,7 +27,8 @@ frmUpdate::frmUpdate()
       picPG(Add<forms::PictureBox>("picPG")),
       shpPG(Add<forms::Shape>("shpPG")),
       lblPG(Add<forms::Label>("lblPG")),
-      cmdClose(Add<forms::CommandButton>("cmdClose")) {
+      cmdClose(Add<forms::CommandButton>("cmdClose")),
+      tmrPoll(Add<forms::Timer>("tmrPoll")) {
     SetCaption(" Please Wait ...");
     ControlBox = false;
     Move(0, 0, 6150, 1905);

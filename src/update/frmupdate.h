@@ -17,6 +17,8 @@ public:
     forms::Shape& shpPG;
     forms::Label& lblPG;
     forms::CommandButton& cmdClose;
+    // Paces the LAN run's looks at the shared folder.
+    forms::Timer& tmrPoll;
 
     // Mode "LOCAL" or "LAN"; the caller then shows the window modal.
     void InitMe(const std::string& mode);

@@ -14,6 +14,7 @@
 #include "forms/application.h"
 #include "lan/running_apps.h"
 #include "lan/saved_settings.h"
+#include "lan/update_lan.h"
 #include "mainwindow/frmmain.h"
 #include "platform/platform.h"
 #include "startup/frmcheckcom.h"
@@ -33,6 +34,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         updexar::InstallComputerSearch();
         updexar::InstallUserNameLookup();
         updexar::InstallSavedSettings();
+        updexar::InstallLanRun();
         updexar::forms::Window<updexar::frmcheckCOM>();
         updexar::win32::RunMessageLoop();
     } catch (const std::exception& e) {

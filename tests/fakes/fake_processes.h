@@ -25,6 +25,8 @@ public:
 
     // A running program; its id.
     uint32_t AddProcess(const std::string& exeName);
+    // A started program that goes on running (from onStart), under its file name.
+    void KeepRunning(const StartRecord& start, const std::string& exeName) { running_.push_back({start.processId, exeName}); }
     bool IsRunning(uint32_t id) const;
 
     uint32_t StartHidden(const std::string& commandLine, const std::string& workingDirectory = "") override;

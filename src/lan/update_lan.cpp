@@ -1,0 +1,409 @@
+#include "lan/update_lan.h"
+
+#include <cmath>
+#include <cstdio>
+#include <set>
+#include <vector>
+
+#include "core/config.h"
+#include "core/shared_state.h"
+#include "distribution/data_store.h"
+#include "forms/application.h"
+#include "forms/grid.h"
+#include "mainwindow/frmmain.h"
+#include "platform/errors.h"
+#include "platform/platform.h"
+#include "platform/strings.h"
+#include "ui/msgbox.h"
+#include "ui/repaint_pace.h"
+#include "update/frmupdate.h"
+
+namespace updexar {
+namespace {
+
+constexpr int kConnectSeconds = 15;
+constexpr int kUpdateSeconds = 900;
+// How often the shared folder is looked at while machines work: a finished machine shows within
+// this, and a wait on hundreds of machines costs next to nothing in between.
+constexpr int64_t kPollRealMs = 400;
+
+const char* const kQ = "\"";
+
+// Ends the run: the end steps follow.
+struct EndRun {};
+
+bool Selected(const forms::VSFlexGrid& vs, int row) { return vs.CellChecked(row, 1) == 1 || vs.CellChecked(row, 2) == 1; }
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    size_t at = 0;
+    while (true) {
+        const size_t end = text.find("\r\n", at);
+        lines.push_back(text.substr(at, end == std::string::npos ? std::string::npos : end - at));
+        if (end == std::string::npos) break;
+        at = end + 2;
+    }
+    return lines;
+}
+
+// Program-clock milliseconds for a span of real time: the waits of 15 and 900 seconds run on the
+// program's clock (tests make it fast), the pace of looking at files on real time.
+int64_t ClockMsFor(int64_t realMs) {
+    platform::Clock& clock = *platform::Os().clock;
+    const int64_t probe = 1000000;
+    const int64_t real = clock.RealMsFor(probe);
+    return real <= 0 ? realMs : realMs * probe / real;
+}
+
+class LanRun {
+public:
+    explicit LanRun(frmUpdate& w)
+        : w_(w), main_(forms::Window<frmmain>()), vs_(main_.vs), s_(Shared()), os_(platform::Os()), fs_(*os_.files) {}
+
+    void Run() {
+        try {
+            if (Refused()) return;
+            Prepare();
+            Launch();
+            WaitForConnections();
+            vs_.AutoSize(0, vs_.Cols() - 1);
+            w_.cmdClose.SetVisible(true);
+            w_.cmdClose.Tag.clear();
+            WaitForUpdates();
+        } catch (const EndRun&) {
+        } catch (const RuntimeError& e) {
+            ShowMessage(&w_, e.Description(), MsgStyleError, std::string("UpdateLAN"));
+        }
+        End();
+    }
+
+private:
+    // What cannot travel on PsExec's command line is refused before anything starts.
+    bool Refused() {
+        auto refuse = [this](const std::string& text) {
+            ShowMessage(&w_, text, MsgStyleInfo);
+            return true;
+        };
+        const std::string shared = s_.LanUpdateDir;
+        if (shared.find(' ') != std::string::npos || shared.find(':') != std::string::npos)
+            return refuse("The Shared Directory [" + shared +
+                          "] holds a blank or a \":\", which the LAN Machines cannot be given. Choose a folder without.");
+        for (int r = 1; r < vs_.Rows(); ++r) {
+            if (!Selected(vs_, r)) continue;
+            if (vs_.TextMatrix(r, 3).find('"') != std::string::npos || vs_.TextMatrix(r, 5).find('"') != std::string::npos)
+                return refuse("The User Name or Password of LAN Machine [" + Target(r) +
+                              "] holds a double quote, which cannot be passed on. Change it.");
+        }
+        return false;
+    }
+
+    std::string Target(int r) const { return vs_.TextMatrix(r, vs_.CellChecked(r, 1) == 1 ? 1 : 2); }
+    int Last() const { return vs_.Cols() - 1; }
+
+    [[noreturn]] void Fail(const std::string& text) {
+        ShowMessage(&w_, text + ".", MsgStyleInfo);
+        throw EndRun{};
+    }
+
+    void Status(const std::string& text) {
+        w_.lblPG.SetCaption(text);
+        forms::DoEvents();
+    }
+
+    void Prepare() {
+        const double seconds = os_.clock->SecondsSinceMidnight();
+        runName_ = "Log" + std::to_string(static_cast<long>(std::nearbyint(seconds)));
+        runNumber_ = runName_.substr(3);
+        Status("Please Wait ...");
+        const std::string shared = s_.LanUpdateDir;
+        report_ = shared + "\\" + runName_;
+        if (fs_.FolderExists(report_)) {
+            Ignore([&] { fs_.DeleteFolder(report_, true); });
+            if (fs_.FolderExists(report_)) Fail("Failed to Delete Folder [" + report_ + "]");
+        }
+        Ignore([&] { fs_.CreateFolder(report_); });
+        if (!fs_.FolderExists(report_)) Fail("Failed to Create Folder [" + report_ + "]");
+        made_ = true;
+
+        // Run from the shared folder itself: its folders are the package's already.
+        if (!fs_.FolderExists(s_.ProgramDir + "\\" + runName_)) {
+            for (const char* name : {"MiscFls", "DLLs"}) Stage(name);
+            // The machines' own update checks its update information in the shared folder.
+            for (const char* kind : {"P", "F"}) {
+                const std::string info = std::string("\\UpdInfo") + kind + ".txt";
+                if (fs_.FileExists(s_.ProgramDir + info)) Ignore([&] { fs_.CopyFile(s_.ProgramDir + info, shared + info, true); });
+            }
+        }
+        program_ = shared + "\\Up" + runNumber_ + ".exe";
+        Ignore([&] { fs_.CopyFile(s_.ProgramDir + "\\" + PathFileName(os_.system->ProgramPath()), program_, true); });
+        if (!fs_.FileExists(program_)) Fail("Failed to Copy File [" + program_ + "]");
+    }
+
+    void Stage(const std::string& name) {
+        const std::string from = s_.ProgramDir + "\\" + name;
+        const std::string to = s_.LanUpdateDir + "\\" + name;
+        if (!fs_.FolderExists(from)) {
+            if (fs_.FolderExists(to)) {
+                Ignore([&] { fs_.DeleteFolder(to, true); });
+                if (fs_.FolderExists(to)) Fail("Failed to Delete Folder [" + to + "]");
+            }
+            return;
+        }
+        if (fs_.FolderExists(to) && CountFiles(fs_, from) > CountFiles(fs_, to)) {
+            Ignore([&] { fs_.DeleteFolder(to, true); });
+            if (fs_.FolderExists(to)) Fail("Failed to Delete Folder [" + to + "]");
+        }
+        if (fs_.FolderExists(to)) return;
+        w_.lblPG.SetCaption("Copying Folder [" + name + "] to Shared Directory ...");
+        w_.picPG.Tag = std::to_string(CountFiles(fs_, from));
+        w_.shpPG.Tag = "0";
+        w_.DrawProgress();
+        forms::DoEvents();
+        RepaintPace pace;
+        CopyFolderTree(fs_, from, to, [&] {
+            w_.shpPG.Tag = std::to_string(static_cast<long>(Val(w_.shpPG.Tag)) + 1);
+            w_.DrawProgress();
+            pace.Maybe();
+        });
+        if (CountFiles(fs_, from) > CountFiles(fs_, to)) Fail("Failed to Copy Folder [" + to + "]");
+    }
+
+    void Launch() {
+        for (int r = 1; r < vs_.Rows(); ++r) {
+            vs_.SetTextMatrix(r, Last(), "");
+            vs_.SetCellBackColor(r, Last(), 0);
+        }
+        vs_.AutoSize(0, vs_.Cols() - 1);
+        Status("Connecting to LAN Machines ...");
+        w_.picPG.Tag = std::to_string(vs_.Rows() - 1);
+        w_.shpPG.Tag = "0";
+        w_.DrawProgress();
+        for (int r = 1; r < vs_.Rows(); ++r) {
+            if (Selected(vs_, r)) {
+                LanLaunch l;
+                l.programDir = s_.ProgramDir;
+                l.target = Target(r);
+                l.user = vs_.TextMatrix(r, 3);
+                l.password = vs_.TextMatrix(r, 5);
+                l.sharedFolder = s_.LanUpdateDir;
+                l.runName = runName_;
+                l.row = r;
+                l.productKey = s_.ProductKey;
+                l.startWait = main_.cboStartUpd.ListIndex();
+                l.closeWait = main_.cboCloseApp.ListIndex();
+                l.closeApps = main_.optCloseApp1.Value();
+                if (const uint32_t id = os_.processes->StartHidden(LanCommandLine(l))) started_.insert(id);
+            }
+            w_.shpPG.Tag = std::to_string(static_cast<long>(Val(w_.shpPG.Tag)) + 1);
+            w_.DrawProgress();
+            forms::DoEvents();
+        }
+    }
+
+    // Seconds since `start`, whole, on the program's clock (which never goes back, midnight or not).
+    int64_t Elapsed(int64_t start) const { return static_cast<int64_t>(std::nearbyint((os_.clock->MonotonicMs() - start) / 1000.0)); }
+
+    std::string ReadIfThere(const std::string& path) {
+        try {
+            return fs_.FileExists(path) ? fs_.ReadAllText(path) : "";
+        } catch (const RuntimeError&) {
+            return "";
+        }
+    }
+
+    // Lets the window answer its user until the next look at the shared folder is due, without
+    // spinning: the loop sleeps until input comes or the pause is over.
+    void Pause() {
+        bool due = false;
+        forms::Timer& timer = w_.tmrPoll;
+        timer.Tick = [&] { due = true; };
+        timer.SetInterval(static_cast<int>(std::max<int64_t>(1, ClockMsFor(kPollRealMs))));
+        timer.SetEnabled(true);
+        forms::Application::Current().WaitUntil([&] { return due || w_.cmdClose.Tag == "C"; });
+        timer.SetEnabled(false);
+        timer.Tick = nullptr;
+    }
+
+    void WaitForConnections() {
+        const int64_t start = os_.clock->MonotonicMs();
+        while (true) {
+            Status("Waiting for Connection Response [Time Out in " + TimeLeftText(static_cast<int16_t>(kConnectSeconds - Elapsed(start))) +
+                   "] ...");
+            int waiting = 0;
+            for (int r = 1; r < vs_.Rows(); ++r) {
+                if (!Selected(vs_, r) || !vs_.TextMatrix(r, Last()).empty()) continue;
+                if (Elapsed(start) >= kConnectSeconds) {
+                    Result(r, "Not Connected (Time Out)");
+                    continue;
+                }
+                const std::string marker = report_ + "\\" + std::to_string(r) + ".txt";
+                const std::string text = ReadIfThere(marker);
+                if (text.find("[END]") == std::string::npos) {
+                    ++waiting;
+                    continue;
+                }
+                Ignore([&] { fs_.DeleteFile(marker, true); });
+                Result(r, text.find("Connected") != std::string::npos ? "Connected" : "Not Connected (Unknown reason)");
+            }
+            if (waiting == 0) return;
+            Pause();
+        }
+    }
+
+    void WaitForUpdates() {
+        const int64_t start = os_.clock->MonotonicMs();
+        while (true) {
+            if (w_.cmdClose.Tag == "C") {
+                const int answer = ShowMessage(&w_,
+                                               "It will only stop waiting for response and will not stop update already "
+                                               "running on LAN Machines.\r\n\r\nDo you really want to close waiting ?",
+                                               MsgStyleYesNoCancel);
+                if (answer == MsgYes) return;
+                w_.cmdClose.Tag.clear();
+            }
+            Status("Waiting for Update Response [Time Out in " + TimeLeftText(static_cast<int16_t>(kUpdateSeconds - Elapsed(start))) +
+                   "] ...");
+            int waiting = 0;
+            for (int r = 1; r < vs_.Rows(); ++r) {
+                if (!Selected(vs_, r) || vs_.TextMatrix(r, Last()) != "Connected") continue;
+                if (Elapsed(start) >= kUpdateSeconds) {
+                    Result(r, "Connected (Time Out)");
+                    continue;
+                }
+                const std::string log = report_ + "\\" + std::to_string(r) + ".log";
+                const std::string text = ReadIfThere(log);
+                if (text.find("[END]") == std::string::npos) {
+                    ++waiting;
+                    continue;
+                }
+                Ignore([&] { fs_.DeleteFile(log, true); });
+                ShowLanResponse(main_, text, r);
+                vs_.AutoSize(0, vs_.Cols() - 1);
+            }
+            if (waiting == 0) return;
+            Pause();
+        }
+    }
+
+    void Result(int r, const std::string& text) {
+        vs_.SetTextMatrix(r, Last(), text);
+        vs_.AutoSize(0, vs_.Cols() - 1);
+    }
+
+    void End() {
+        // Only this run's own PsExec processes: others on this computer may be someone's work.
+        Ignore([&] {
+            for (const platform::ProcessEntry& p : os_.processes->Snapshot()) {
+                if (!started_.count(p.id) || ToUpper(PathFileName(Trim(p.exeName))) != "PSEXEC.EXE") continue;
+                os_.processes->Terminate(p.id);
+                forms::DoEvents();
+            }
+        });
+        if (made_) {
+            WriteRecord();
+            Ignore([&] { fs_.DeleteFolder(report_, false); });
+        }
+        if (!program_.empty()) Ignore([&] { fs_.DeleteFile(program_, false); });
+    }
+
+    // Which machines this run reached and how, for whoever looks later: a CSV in VEK_Updates.
+    void WriteRecord() {
+        Ignore([&] {
+            const DateTime now = os_.clock->Now();
+            char stamp[32];
+            std::snprintf(stamp, sizeof stamp, "%04d%02d%02d-%02d%02d%02d", now.year, now.month, now.day, now.hour,
+                          now.minute, now.second);
+            auto field = [](std::string text) {
+                std::string out = "\"";
+                for (size_t i = 0; i < text.size(); ++i) {
+                    if (text.compare(i, 2, "\r\n") == 0) {
+                        out += " / ";
+                        ++i;
+                    } else {
+                        out += text[i] == '"' ? std::string("\"\"") : std::string(1, text[i]);
+                    }
+                }
+                return out + "\"";
+            };
+            std::string csv = "Machine,Address,Result,Time\r\n";
+            for (int r = 1; r < vs_.Rows(); ++r) {
+                if (!Selected(vs_, r)) continue;
+                csv += field(vs_.TextMatrix(r, 1)) + "," + field(vs_.TextMatrix(r, 2)) + "," + field(vs_.TextMatrix(r, Last())) +
+                       "," + field(now.ToIsoText()) + "\r\n";
+            }
+            fs_.WriteAllText(PathParent(s_.LanUpdateDir) + "\\LanRun-" + stamp + ".csv", csv);
+        });
+    }
+
+    template <class F>
+    static void Ignore(F&& f) {
+        try {
+            f();
+        } catch (const RuntimeError&) {
+        }
+    }
+
+    frmUpdate& w_;
+    frmmain& main_;
+    forms::VSFlexGrid& vs_;
+    SharedState& s_;
+    platform::Platform& os_;
+    platform::FileSystem& fs_;
+    std::string runName_, runNumber_, report_, program_;
+    bool made_ = false;
+    std::set<uint32_t> started_;
+};
+
+}  // namespace
+
+std::string TimeLeftText(int16_t seconds) {
+    std::string text;
+    int s = seconds;
+    if (s > 60) {
+        text = std::to_string((s - s % 60) / 60) + " Minute(s)";
+        s %= 60;
+    }
+    if (s >= 1) text += (text.empty() ? "" : " ") + std::to_string(s) + " Second(s)";
+    return text;
+}
+
+void ShowLanResponse(frmmain& main, const std::string& log, int row) {
+    if (log.empty()) return;
+    std::string target, errors;
+    bool ok = false;
+    for (const std::string& line : Lines(log)) {
+        if (line.rfind("Process:Update:To->", 0) == 0) target = line.substr(19);
+        else if (line == "Process:Update:OK") ok = true;
+        else if (line.rfind("Error:", 0) == 0) errors += (errors.empty() ? "" : "\r\n") + line.substr(6);
+    }
+    forms::VSFlexGrid& vs = main.vs;
+    const int last = vs.Cols() - 1;
+    std::string text;
+    if (ok && errors.empty()) {
+        text = "Updated successfully to:\r\n" + target;
+        vs.SetCellBackColor(row, last, 65280);
+    } else if (ok) {
+        text = "Updated to:\r\n" + target + "\r\nwith Errors:\r\n" + errors;
+    } else if (!target.empty()) {
+        text = errors.empty() ? "Unknown erros while updating to:\r\n" + target
+                              : "Errors:\r\n" + errors + "\r\nWhile updating to:\r\n" + target;
+    } else {
+        text = errors.empty() ? "Unknown Response" : "Erros:\r\n" + errors;
+    }
+    vs.SetTextMatrix(row, last, text);
+}
+
+std::string LanCommandLine(const LanLaunch& l) {
+    std::string line = std::string(kQ) + l.programDir + "\\MiscFls\\PsExec.exe" + kQ + " " + kQ + "\\\\" + l.target + kQ;
+    if (!l.user.empty()) line += std::string(" -u ") + kQ + l.user + kQ + " -p " + kQ + l.password + kQ;
+    line += std::string(" -accepteula -c -f -i 0 ") + kQ + l.sharedFolder + "\\Up" + l.runName.substr(3) + ".exe" + kQ;
+    line += " AUTOUPD-" + l.productKey + ":" + l.sharedFolder + ":" + std::to_string(l.row) + ":" + l.runName + ":" +
+            std::to_string(l.startWait) + ":" + std::to_string(l.closeWait) + ":" + (l.closeApps ? "Y" : "N");
+    return line;
+}
+
+void UpdateLAN(frmUpdate& window) { LanRun(window).Run(); }
+
+void InstallLanRun() { UpdateHooks().updateLAN = UpdateLAN; }
+
+}  // namespace updexar

@@ -1,0 +1,144 @@
+// The LAN run on a pretend network: PsExec's starts stand in for the machines, which answer
+// through the shared folder as the utility on them would.
+#include <gtest/gtest.h>
+
+#include "core/shared_state.h"
+#include "forms/grid.h"
+#include "lan/update_lan.h"
+#include "mainwindow/frmmain.h"
+#include "platform/strings.h"
+#include "ui_fixture.h"
+#include "update/frmupdate.h"
+
+using namespace updexar;
+
+namespace {
+
+const std::string kPkg = "C:\\Updates\\GalvanoUpd";
+const std::string kShared = "\\\\SERVER\\share\\VEK_Updates\\GalvanoUpd";
+
+struct Lan : uitest::UiFixture {
+    // Per grid row: the marker and the log its machine writes; empty: it never answers.
+    std::map<int, std::pair<std::string, std::string>> machines;
+    std::string runFolder;
+    uint32_t foreignPsExec = 0;
+
+    Lan() {
+        AnswerMessages();
+        SetProduct("Galvano");
+        Shared().ProgramDir = kPkg;
+        Shared().LanUpdateDir = kShared;
+        system.programPath = kPkg + "\\UpdateG.exe";
+        files.AddShare("\\\\SERVER\\share");
+        files.MakeFolders(kShared);
+        for (const char* f : {"\\UpdateG.exe", "\\UpdInfoP.txt", "\\MiscFls\\PsExec.exe", "\\DLLs\\NewUpFls\\INDEX.UPD"}) Put(kPkg + f, "x");
+        foreignPsExec = fake.processes.AddProcess("PsExec.exe");  // someone else's work
+        fake.processes.onStart = [this](const fakes::StartRecord& start) {
+            fake.processes.KeepRunning(start, "PSEXEC.EXE");
+            const size_t at = start.commandLine.find(" AUTOUPD-");
+            std::vector<std::string> f(1);
+            for (char c : start.commandLine.substr(at + 9)) {
+                if (c == ':') f.emplace_back();
+                else f.back().push_back(c);
+            }
+            runFolder = f[1] + "\\" + f[3];
+            const auto it = machines.find(std::stoi(f[2]));
+            if (it == machines.end()) return;
+            Put(runFolder + "\\" + f[2] + ".txt", it->second.first);
+            if (!it->second.second.empty()) Put(runFolder + "\\" + f[2] + ".log", it->second.second);
+        };
+        frmmain& m = forms::Window<frmmain>();
+        m.PrepareGrid();
+        m.cboStartUpd.SetListIndex(1);
+        m.cboCloseApp.SetListIndex(2);
+        m.optCloseApp1.SetValue(true);
+    }
+    void Put(const std::string& path, const std::string& text) {
+        files.MakeFolders(PathParent(path));
+        files.WriteAllText(path, text);
+    }
+    void Row(const std::string& name, const std::string& address, int ticked, const std::string& user = "") {
+        forms::VSFlexGrid& vs = forms::Window<frmmain>().vs;
+        vs.AddItem("");
+        const int r = vs.Rows() - 1;
+        vs.SetTextMatrix(r, 1, name);
+        vs.SetCellChecked(r, 1, ticked == 1 ? 1 : 2);
+        vs.SetTextMatrix(r, 2, address);
+        vs.SetCellChecked(r, 2, ticked == 2 ? 1 : 2);
+        vs.SetTextMatrix(r, 3, user);
+        vs.SetTextMatrix(r, 5, user.empty() ? "" : "p w");
+    }
+    std::string Status(int r) { return forms::Window<frmmain>().vs.TextMatrix(r, 6); }
+};
+
+const std::string kDone = "[START]\r\nConnected\r\n[END]\r\n";
+
+}  // namespace
+
+TEST(LanRun, EachMachineGetsItsResultAndTheRunLeavesOnlyTheStagedPackage) {
+    Lan lan;
+    lan.Row("PC1", "10.0.0.1", 1, "admin");
+    lan.Row("PC2", "10.0.0.2", 2);
+    lan.Row("PC3", "10.0.0.3", 1);
+    lan.Row("PC4", "10.0.0.4", 1);
+    lan.Row("PC5", "10.0.0.5", 0);  // not selected
+    lan.machines[1] = {kDone, "[START]\r\nProcess:Update:To->C:\\Apps\\Galvano\r\nProcess:Update:OK\r\n[END]\r\n"};
+    lan.machines[2] = {kDone, "[START]\r\nError:CopyUpdateToDataPath:Missing Update Info File\r\n[END]\r\n"};
+    lan.machines[4] = {"[START]\r\n[END]\r\n", ""};
+    frmUpdate& w = forms::Window<frmUpdate>();
+    UpdateLAN(w);
+
+    EXPECT_EQ(lan.Status(1), "Updated successfully to:\r\nC:\\Apps\\Galvano");
+    EXPECT_EQ(forms::Window<frmmain>().vs.CellBackColor(1, 6), 65280u);
+    EXPECT_EQ(lan.Status(2), "Erros:\r\nCopyUpdateToDataPath:Missing Update Info File");
+    EXPECT_EQ(lan.Status(3), "Not Connected (Time Out)");
+    EXPECT_EQ(lan.Status(4), "Not Connected (Unknown reason)");
+    EXPECT_EQ(lan.Status(5), "");
+
+    const auto& starts = lan.fake.processes.starts;
+    ASSERT_EQ(starts.size(), 4u);
+    const std::string run = PathFileName(lan.runFolder);
+    EXPECT_EQ(starts[0].commandLine, "\"" + kPkg + "\\MiscFls\\PsExec.exe\" \"\\\\PC1\" -u \"admin\" -p \"p w\" -accepteula -c -f -i 0 \"" +
+                                         kShared + "\\Up" + run.substr(3) + ".exe\" AUTOUPD-Galvano:" + kShared + ":1:" + run + ":1:2:Y");
+    EXPECT_EQ(starts[1].commandLine.find(" -u "), std::string::npos);  // no user: PsExec's own logon
+    EXPECT_NE(starts[1].commandLine.find("\"\\\\10.0.0.2\""), std::string::npos);
+
+    // Staged for later runs: the tools, the package and its update information; the run's own
+    // folder and program are gone, and only its own PsExec processes were ended.
+    EXPECT_TRUE(lan.files.FileExists(kShared + "\\MiscFls\\PsExec.exe"));
+    EXPECT_TRUE(lan.files.FileExists(kShared + "\\DLLs\\NewUpFls\\INDEX.UPD"));
+    EXPECT_TRUE(lan.files.FileExists(kShared + "\\UpdInfoP.txt"));
+    EXPECT_FALSE(lan.files.FolderExists(lan.runFolder));
+    EXPECT_FALSE(lan.files.FileExists(kShared + "\\Up" + run.substr(3) + ".exe"));
+    EXPECT_TRUE(lan.fake.processes.IsRunning(lan.foreignPsExec));
+    for (const auto& s : starts) EXPECT_FALSE(lan.fake.processes.IsRunning(s.processId));
+    const std::vector<std::string> records = lan.files.ListFiles("\\\\SERVER\\share\\VEK_Updates");
+    ASSERT_EQ(records.size(), 1u);
+    const std::string csv = lan.files.ReadAllText("\\\\SERVER\\share\\VEK_Updates\\" + records[0]);
+    EXPECT_NE(csv.find("\"PC1\",\"10.0.0.1\",\"Updated successfully to: / C:\\Apps\\Galvano\""), std::string::npos) << csv;
+    EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 5);  // a header and the four machines asked
+}
+
+TEST(LanRun, WhatCannotTravelIsRefusedAndLogsReadIntoTheirResult) {
+    Lan lan;
+    lan.Row("PC1", "10.0.0.1", 1, "ad\"min");
+    UpdateLAN(forms::Window<frmUpdate>());
+    EXPECT_TRUE(lan.fake.processes.starts.empty());
+    ASSERT_EQ(lan.messages.size(), 1u);
+    EXPECT_NE(lan.messages[0].find("[PC1] holds a double quote"), std::string::npos);
+
+    const std::pair<std::string, std::string> logs[] = {
+        {"[START]\r\n[END]", "Unknown Response"},
+        {"Process:Update:To->C:\\P\r\nError:Update:Cancelled\r\n[END]", "Errors:\r\nUpdate:Cancelled\r\nWhile updating to:\r\nC:\\P"},
+        {"Process:Update:To->C:\\P\r\nProcess:Update:OK\r\nError:A:x\r\nError:B:y", "Updated to:\r\nC:\\P\r\nwith Errors:\r\nA:x\r\nB:y"},
+        {"Process:Update:To->C:\\P\r\nprocess:update:ok", "Unknown erros while updating to:\r\nC:\\P"},
+    };
+    for (const auto& [log, result] : logs) {
+        ShowLanResponse(forms::Window<frmmain>(), log, 1);
+        EXPECT_EQ(lan.Status(1), result);
+    }
+    EXPECT_EQ(TimeLeftText(900), "15 Minute(s)");
+    EXPECT_EQ(TimeLeftText(899), "14 Minute(s) 59 Second(s)");
+    EXPECT_EQ(TimeLeftText(60), "60 Second(s)");
+    EXPECT_EQ(TimeLeftText(0), "");
+}
