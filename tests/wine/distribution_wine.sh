@@ -81,8 +81,10 @@ refused() {
   [ "$(state)" = "$before" ] || { fail "$1: the data directory changed:"; diff <(echo "$before") <(state) >&2; }
 }
 
-# The data directory, every entry with its size, inode and time: what a store would change.
-state() { (cd "$data" && find . -printf '%p %s %i %T@\n' | sort); }
+# The data directory, every file with its size, inode and time and every folder: what a store
+# would change. Folders' times are left out: the server check before the store writes and removes
+# its test file in the data directory on every run.
+state() { (cd "$data" && find . -mindepth 1 \( -type d -printf '%p folder\n' \) -o -printf '%p %s %i %T@\n' | sort); }
 
 # stored NAME: SoftUpdates\NAME is the package without its report folders.
 stored() {
@@ -138,10 +140,6 @@ case_stores() {
   run Upd1 || return
   refused Upd1 'CopyUpdateToDataPath:Failed to Create Folder [\\DATASRV\data\Galvano\SoftUpdates]'
   rm -f "$soft"; before="$(state)"
-  hx_reg_sz 'HKLM\Software\VEKInfo\Galvano' AppPath '\\NOSRV\data\Galvano'
-  run Upd1 || return
-  refused Upd1 'CopyUpdateToDataPath:Failed to Create Folder [\\NOSRV\data\Galvano\SoftUpdates]'
-  hx_reg_sz 'HKLM\Software\VEKInfo\Galvano' AppPath '\\DATASRV\data\Galvano'
 }
 
 case_refusals() {
