@@ -308,8 +308,11 @@ TEST_F(FormsWine, ControlsGetWindowsThatFollowTheModel) {
     EXPECT_EQ(SendMessageW(window(f.cboList), CB_GETCURSEL, 0, 0), 1);
     EXPECT_EQ(drv::WindowText(form), "Sample window");
 
-    // ZOrder restacks the control among the windows of its container; a frame's box stays
-    // under what is in it.
+    // Windows made later lie under the ones made before, as the model counts them; ZOrder
+    // restacks a control among the windows of its container, and a frame's box stays under
+    // what is in it.
+    EXPECT_EQ(GetWindow(form, GW_CHILD), window(f.lblName));
+    EXPECT_EQ(GetWindow(window(f.lblName), GW_HWNDNEXT), window(f.txtName));
     f.cmdCancel.ZOrder(0);
     EXPECT_EQ(GetWindow(form, GW_CHILD), window(f.cmdCancel));
     f.cmdCancel.ZOrder(1);
