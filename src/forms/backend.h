@@ -31,6 +31,7 @@ enum class Property {
     ListIndex,
     Appearance,  // colours, border, alignment, word wrap, picture, line ends
     Data,        // control-specific content (grid cells, ...)
+    Selection,   // a text box's selection and caret
 };
 
 class Backend {
@@ -53,6 +54,11 @@ public:
     virtual void HideForm(Form& form) = 0;
     virtual void EndModal(Form& form) = 0;
     virtual void Focus(Control& control) = 0;
+    // Puts the control's window over (front) or under its sibling windows.
+    virtual void ZOrder(Control& control, bool front) = 0;
+    // The selection of a text box as its window holds it now, in characters (the user moves it
+    // without telling the model); false when there is no window and the model's record stands.
+    virtual bool ReadSelection(const Control& box, int& start, int& length, int& caret) = 0;
     // Drop the last two items of the window's system menu (the close entry and the separator).
     virtual void RemoveCloseMenuItems(Form& form) = 0;
     virtual uintptr_t Handle(const Form& form) = 0;

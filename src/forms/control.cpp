@@ -52,6 +52,15 @@ void Control::SetFocus() {
     if (form_.Loaded() && Application::HasCurrent()) Application::Current().GetBackend().Focus(*this);
 }
 
+void Control::ZOrder(int position) {
+    // The stacking is counted in the model too, so a window made later is put in its place.
+    int extreme = zIndex_;
+    for (Control* other : form_.Controls())
+        if (other != this) extreme = position == 0 ? std::max(extreme, other->zIndex_ + 1) : std::min(extreme, other->zIndex_ - 1);
+    zIndex_ = extreme;
+    if (form_.Loaded() && Application::HasCurrent()) Application::Current().GetBackend().ZOrder(*this, position == 0);
+}
+
 void Control::SetFont(const Font& font) {
     font_ = font;
     Changed(Property::Font);
@@ -128,8 +137,46 @@ TextBox::TextBox(Form& form, std::string name, int index)
 void TextBox::SetText(const std::string& text) {
     if (text == text_) return;
     text_ = text;
+    selStart_ = selLength_ = 0;
+    caretAtStart_ = false;
     Changed(Property::Text);
     if (Change) Change();
+}
+
+void TextBox::ReadSelection() const {
+    if (!Parent().Loaded() || !Application::HasCurrent()) return;
+    int start = 0, length = 0, caret = 0;
+    if (!Application::Current().GetBackend().ReadSelection(*this, start, length, caret)) return;
+    selStart_ = start;
+    selLength_ = length;
+    caretAtStart_ = length > 0 && caret == start;
+}
+
+int TextBox::SelStart() const {
+    ReadSelection();
+    return selStart_;
+}
+
+int TextBox::SelLength() const {
+    ReadSelection();
+    return selLength_;
+}
+
+int TextBox::CaretPos() const {
+    ReadSelection();
+    return caretAtStart_ ? selStart_ : selStart_ + selLength_;
+}
+
+void TextBox::SetSelStart(int start) { SetSelection(start, 0); }
+
+void TextBox::SetSelLength(int length) { SetSelection(SelStart(), length); }
+
+void TextBox::SetSelection(int start, int length) {
+    const int chars = CharCount(text_);
+    selStart_ = std::clamp(start, 0, chars);
+    selLength_ = std::clamp(length, 0, chars - selStart_);
+    caretAtStart_ = false;
+    Changed(Property::Selection);
 }
 
 void TextBox::SetLocked(bool on) {
@@ -149,6 +196,11 @@ void TextBox::SetMaxLength(int n) {
 
 void TextBox::SetMultiLine(bool on) {
     multiLine_ = on;
+    Changed(Property::Appearance);
+}
+
+void TextBox::SetBorderVisible(bool on) {
+    borderVisible_ = on;
     Changed(Property::Appearance);
 }
 

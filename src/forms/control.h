@@ -52,6 +52,11 @@ public:
     // Whether Tab reaches it (buttons, text boxes, lists, check boxes, option buttons, grids).
     virtual bool CanFocus() const { return false; }
     void SetFocus();
+    // 0 puts it over the controls it overlaps, 1 under them.
+    void ZOrder(int position = 0);
+    // Its place in that stacking: higher lies over lower. Controls made later start under the
+    // ones made before them, as child windows do.
+    int ZIndex() const { return zIndex_; }
 
     const Font& GetFont() const { return font_; }
     virtual void SetFont(const Font& font);
@@ -87,6 +92,7 @@ private:
     bool hasFont_;
     bool hasGeometry_;
     Control* container_ = nullptr;
+    int zIndex_ = 0;
     double left_ = 0, top_ = 0, width_ = 0, height_ = 0;
     bool visible_ = true;
     bool enabled_ = true;
@@ -124,8 +130,21 @@ class TextBox : public Control {
 public:
     TextBox(Form& form, std::string name, int index = -1);
     const std::string& Text() const { return text_; }
-    // Raises Change when the text differs.
+    // Raises Change when the text differs. The caret goes to the start, as in the window.
     void SetText(const std::string& text);
+    // The selection, in characters: where it starts and how long it is. Setting SelStart puts
+    // the caret there with nothing selected; setting SelLength selects that much from SelStart
+    // with the caret at the end. Both are held inside the text.
+    int SelStart() const;
+    int SelLength() const;
+    void SetSelStart(int start);
+    void SetSelLength(int length);
+    // Where the caret is: at one end of the selection (a selection made backwards has it at
+    // the start).
+    int CaretPos() const;
+    // The selection as the model last set it, for a backend to put into the window.
+    int HeldSelStart() const { return selStart_; }
+    int HeldSelLength() const { return selLength_; }
     bool CanFocus() const override { return true; }
     // These reach a window that is already shown; a change of MultiLine makes the window anew.
     bool Locked() const { return locked_; }
@@ -137,14 +156,24 @@ public:
     void SetMaxLength(int n);
     bool MultiLine() const { return multiLine_; }
     void SetMultiLine(bool on);
+    // The sunken edge; without it the box is flat, for one that lies inside another control.
+    bool BorderVisible() const { return borderVisible_; }
+    void SetBorderVisible(bool on);
     std::function<void()> Change;
 
 private:
+    // The window's selection, when it has one, into the fields below.
+    void ReadSelection() const;
+    void SetSelection(int start, int length);
     std::string text_;
+    mutable int selStart_ = 0;
+    mutable int selLength_ = 0;
+    mutable bool caretAtStart_ = false;
     bool locked_ = false;
     char passwordChar_ = 0;
     int maxLength_ = 0;
     bool multiLine_ = false;
+    bool borderVisible_ = true;
 };
 
 class CommandButton : public Control {

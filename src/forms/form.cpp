@@ -68,9 +68,13 @@ void Form::Adopt(std::unique_ptr<Control> control, bool atRunTime) {
     // New controls go last in the tab order, as a designer adds them.
     int maxTab = -1;
     for (Control* c : order_) maxTab = std::max(maxTab, c->TabIndex());
+    // And under every other control, as a new child window goes.
+    int minZ = 1;
+    for (Control* c : order_) minZ = std::min(minZ, c->zIndex_);
     controls_.push_back(std::move(control));
     order_.push_back(raw);
     raw->tabIndex_ = maxTab + 1;
+    raw->zIndex_ = minZ - 1;
     if (atRunTime && loaded_ && Application::HasCurrent()) Application::Current().GetBackend().ControlAdded(*raw);
 }
 
@@ -109,13 +113,13 @@ void Form::ControlChanged(Control& control, Property what) {
     if (loaded_ && Application::HasCurrent()) Application::Current().GetBackend().ControlChanged(control, what);
 }
 
-void Form::DispatchKeyDown(int keyCode, int shift) {
+void Form::DispatchKeyDown(int keyCode, int shift, Control* target) {
     if (KeyPreview) {
         Form_KeyDown(keyCode, shift);
         if (keyCode == 0 || !loaded_) return;
     }
-    if (active_ && active_->KeyDown) {
-        active_->KeyDown(keyCode, shift);
+    if (target && target->KeyDown) {
+        target->KeyDown(keyCode, shift);
         if (keyCode == 0 || !loaded_) return;
     }
     if (keyCode == KeyEscape) {
@@ -127,8 +131,8 @@ void Form::DispatchKeyDown(int keyCode, int shift) {
             }
         }
     } else if (keyCode == KeyReturn) {
-        // Enter presses the focused button, else the default button.
-        if (auto* focused = dynamic_cast<CommandButton*>(active_)) {
+        // Enter presses the button it was typed on, else the default button.
+        if (auto* focused = dynamic_cast<CommandButton*>(target)) {
             focused->Press();
             return;
         }
@@ -142,12 +146,12 @@ void Form::DispatchKeyDown(int keyCode, int shift) {
     }
 }
 
-int Form::DispatchKeyPress(int keyAscii) {
+int Form::DispatchKeyPress(int keyAscii, Control* target) {
     if (KeyPreview) {
         Form_KeyPress(keyAscii);
         if (keyAscii == 0 || !loaded_) return keyAscii;
     }
-    if (active_ && active_->KeyPress) active_->KeyPress(keyAscii);
+    if (target && target->KeyPress) target->KeyPress(keyAscii);
     return keyAscii;
 }
 

@@ -88,11 +88,14 @@ public:
     virtual void Form_KeyPress(int& /*keyAscii*/) {}
 
     // --- Called by the application and the backends ---
-    // A key went down while this window had the focus: key preview first, then the focused
-    // control, then Enter / Esc for the default and cancel buttons.
-    void DispatchKeyDown(int keyCode, int shift);
+    // A key went down while this window had the focus: key preview first, then the control it
+    // was typed in (the focused one unless named), then Enter / Esc for the default and cancel
+    // buttons.
+    void DispatchKeyDown(int keyCode, int shift) { DispatchKeyDown(keyCode, shift, active_); }
+    void DispatchKeyDown(int keyCode, int shift, Control* target);
     // Returns the character the handlers left (0 when one of them swallowed it).
-    int DispatchKeyPress(int keyAscii);
+    int DispatchKeyPress(int keyAscii) { return DispatchKeyPress(keyAscii, active_); }
+    int DispatchKeyPress(int keyAscii, Control* target);
     void SetActiveControl(Control* control) { active_ = control; }
     void MarkLoaded(bool loaded) { loaded_ = loaded; }
     void MarkVisible(bool visible, bool modal, Form* owner);

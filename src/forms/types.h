@@ -5,8 +5,17 @@
 #include <cmath>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace updexar::forms {
+
+// Characters of UTF-8 text as a user counts them; text-box positions are in these.
+inline int CharCount(std::string_view text) {
+    int n = 0;
+    for (char c : text)
+        if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) ++n;
+    return n;
+}
 
 // A font; the size is held in ten-thousandths of a point, so steps of 0.1 point are exact.
 struct Font {

@@ -150,6 +150,8 @@ void frmmain::Design() {
     Place(Captioned(cmdFill1, "&Fill"), &famLAN, 5160, 2385, 855, 315);
     Place(txtPassU, &famLAN, 0, 0, 1000, 255);
     txtPassU.SetPasswordChar('*');
+    // It lies inside a grid cell, which is its frame.
+    txtPassU.SetBorderVisible(false);
     txtPassU.SetVisible(false);
     lnSep0.SetContainer(&famLAN);
     lnSep0.SetEnds(120, 2760, 8640, 2760);
@@ -219,6 +221,13 @@ void frmmain::Design() {
     };
     cmdInstDir.Click = [this] { cmdInstDir_Click(); };
     cmdUpdDir.Click = [this] { cmdUpdDir_Click(); };
+    vs.BeforeEdit = [this](int row, int col, bool& cancel) { vs_BeforeEdit(row, col, cancel); };
+    vs.AfterEdit = [this](int row, int col) { vs_AfterEdit(row, col); };
+    vs.AfterRowColChange = [this](int r0, int c0, int r1, int c1) { vs_AfterRowColChange(r0, c0, r1, c1); };
+    vs.AfterScroll = [this](int t0, int l0, int t1, int l1) { vs_AfterScroll(t0, l0, t1, l1); };
+    txtPassU.KeyDown = [this](int& keyCode, int shift) { txtPassU_KeyDown(keyCode, shift); };
+    txtPassU.KeyPress = [this](int& keyAscii) { txtPassU_KeyPress(keyAscii); };
+    txtPassU.LostFocus = [this] { txtPassU_LostFocus(); };
 }
 
 void frmmain::Form_Load() {
@@ -430,13 +439,155 @@ void frmmain::FillSelected(bool password) {
     for (int r = 1; r < vs.Rows(); ++r) {
         if (vs.CellChecked(r, 1) != 1 && vs.CellChecked(r, 2) != 1) continue;
         if (password) {
-            vs.SetTextMatrix(r, 4, std::string(txtPass.Text().size(), '*'));
+            vs.SetTextMatrix(r, 4, std::string(static_cast<size_t>(CharCount(txtPass.Text())), '*'));
             vs.SetTextMatrix(r, 5, txtPass.Text());
         } else {
             vs.SetTextMatrix(r, 3, txtUser.Text());
         }
     }
     vs.AutoSize(0, vs.Cols() - 1);
+}
+
+// ---- the grid
+
+namespace {
+
+constexpr int kPasswordCol = 4;
+constexpr int kPlainPasswordCol = 5;
+
+bool RowSelected(const VSFlexGrid& vs, int row) {
+    return vs.CellChecked(row, 1) == CheckTicked || vs.CellChecked(row, 2) == CheckTicked;
+}
+
+}  // namespace
+
+void frmmain::vs_BeforeEdit(int row, int col, bool& cancel) {
+    const bool box = row >= 0 && (col == 1 || col == 2);
+    const bool login = row >= 1 && (col == 3 || col == kPasswordCol);
+    if ((!box && !login) || (login && !RowSelected(vs, row))) {
+        cancel = true;
+        return;
+    }
+    if (col == kPasswordCol) {
+        // Typed into the grid the password would show; the overlay masks it.
+        cancel = true;
+        OpenPasswordOverlay(row);
+    }
+}
+
+void frmmain::vs_AfterEdit(int row, int col) {
+    if (col != 1 && col != 2) return;
+    const int other = col == 1 ? 2 : 1;
+    if (row == 0) {
+        const int state = vs.CellChecked(0, col);
+        for (int r = 1; r < vs.Rows(); ++r) {
+            if (vs.CellChecked(r, col) == CheckNone) continue;
+            vs.SetCellChecked(r, col, state);
+            if (state == CheckTicked && vs.CellChecked(r, other) == CheckTicked) vs.SetCellChecked(r, other, CheckUnticked);
+        }
+    } else if (vs.CellChecked(row, col) == CheckTicked && vs.CellChecked(row, other) == CheckTicked) {
+        vs.SetCellChecked(row, other, CheckUnticked);
+    }
+}
+
+void frmmain::vs_AfterRowColChange(int, int, int newRow, int newCol) {
+    if (newRow >= 1 && newCol == 3) vs.EditCell();
+}
+
+void frmmain::vs_AfterScroll(int, int, int, int) {
+    if (!txtPassU.Visible()) return;
+    const int r = PasswordRow();
+    const bool inView = r >= vs.TopRow() && r <= vs.BottomRow() &&
+                        (kPasswordCol < vs.FixedCols() || (kPasswordCol >= vs.LeftCol() && kPasswordCol <= vs.RightCol()));
+    if (inView) {
+        PlacePasswordOverlay();
+        return;
+    }
+    // Closed as on a loss of focus; the focus does not stay behind in the hidden box.
+    if (ActiveControl() == &txtPassU) vs.SetFocus();
+    ClosePasswordOverlay();
+}
+
+int frmmain::PasswordRow() const { return static_cast<int>(Val(txtPassU.Tag)); }
+
+void frmmain::OpenPasswordOverlay(int row) {
+    // Still open (the click that brought us here took the focus, but its loss has not been
+    // handled yet): what was typed goes into its row first.
+    if (txtPassU.Visible()) ClosePasswordOverlay();
+    vs.ShowCell(row, kPasswordCol);
+    txtPassU.SetFontName(vs.GetFont().name);
+    txtPassU.SetFontSize(vs.FontSize() - 1);
+    txtPassU.SetText(vs.TextMatrix(row, kPlainPasswordCol));
+    txtPassU.Tag = std::to_string(row);
+    PlacePasswordOverlay();
+    txtPassU.SetVisible(true);
+    txtPassU.ZOrder(0);
+    txtPassU.SetFocus();
+    txtPassU.SetSelStart(0);
+    txtPassU.SetSelLength(CharCount(txtPassU.Text()));
+}
+
+void frmmain::PlacePasswordOverlay() {
+    const SharedState& s = Shared();
+    const int r = PasswordRow();
+    txtPassU.Move(vs.ColPos(kPasswordCol) + vs.Left() + 15 * s.sx, vs.RowPos(r) + vs.Top() + 15 * s.sy,
+                  vs.ColWidth(kPasswordCol) - 60 * s.sx, vs.RowHeight(r) - 90 * s.sy);
+}
+
+void frmmain::ClosePasswordOverlay() {
+    const int r = PasswordRow();
+    const std::string& password = txtPassU.Text();
+    if (r >= 1 && r < vs.Rows()) {
+        vs.SetTextMatrix(r, kPasswordCol, std::string(static_cast<size_t>(CharCount(password)), '*'));
+        vs.SetTextMatrix(r, kPlainPasswordCol, password);
+    }
+    txtPassU.SetVisible(false);
+}
+
+void frmmain::txtPassU_LostFocus() {
+    // Closed already (its row scrolled away), or the focus came back before this arrived: it was
+    // opened again, or the focus only went to another window and returns here.
+    if (!txtPassU.Visible() || ActiveControl() == &txtPassU) return;
+    ClosePasswordOverlay();
+}
+
+void frmmain::LeavePasswordOverlay(int row, int col) {
+    vs.SetFocus();
+    vs.Select(row, col);
+    vs.ShowCell(row, col);
+}
+
+void frmmain::txtPassU_KeyPress(int& keyAscii) {
+    if (keyAscii != KeyReturn) return;
+    keyAscii = 0;
+    LeavePasswordOverlay(PasswordRow(), vs.Cols() - 1);
+}
+
+void frmmain::txtPassU_KeyDown(int& keyCode, int shift) {
+    // Shift with an arrow selects inside the box.
+    if (shift & ShiftKey) return;
+    const int r = PasswordRow();
+    auto leave = [&](int row, int col) {
+        keyCode = 0;
+        LeavePasswordOverlay(row, col);
+    };
+    switch (keyCode) {
+        case KeyLeft:
+            if (txtPassU.CaretPos() == 0) leave(r, 3);
+            break;
+        case KeyRight:
+            // The plain password's column is hidden: the last column follows.
+            if (txtPassU.CaretPos() == CharCount(txtPassU.Text())) leave(r, vs.Cols() - 1);
+            break;
+        case forms::KeyDown:
+            if (r + 1 < vs.Rows()) leave(r + 1, kPasswordCol);
+            break;
+        case KeyUp:
+            if (r > 1) leave(r - 1, kPasswordCol);
+            break;
+        default:
+            break;
+    }
 }
 
 void frmmain::cmdDataDir_Click() {

@@ -73,6 +73,17 @@ public:
     // Column 3 (the user) or 4 and 5 (the password, masked and plain) of every selected row.
     void FillSelected(bool password);
 
+    // The grid's rules: which cells may be edited, one ticked box per row, the header boxes for
+    // whole columns, user names edited as soon as they are reached, and the password typed into
+    // txtPassU over its cell instead of into the grid.
+    void vs_BeforeEdit(int row, int col, bool& cancel);
+    void vs_AfterEdit(int row, int col);
+    void vs_AfterRowColChange(int oldRow, int oldCol, int newRow, int newCol);
+    void vs_AfterScroll(int oldTop, int oldLeft, int newTop, int newLeft);
+    void txtPassU_KeyDown(int& keyCode, int shift);
+    void txtPassU_KeyPress(int& keyAscii);
+    void txtPassU_LostFocus();
+
     void chkUpdateOn_Click(int index);
     void cboCloseApp_Click();
     void cmdUpdate_Click();
@@ -86,6 +97,15 @@ private:
     void Design();
     // Selects a grid cell, scrolls it into view and gives the grid the focus.
     void FocusCell(int row, int col);
+    // The password overlay over row's column 4, with that row's password selected.
+    void OpenPasswordOverlay(int row);
+    // Puts the overlay where its row's password cell is now.
+    void PlacePasswordOverlay();
+    // Writes the overlay's password into its row (masked and plain) and hides it.
+    void ClosePasswordOverlay();
+    // A keyboard exit: the grid takes the focus (and the password with it) at that cell.
+    void LeavePasswordOverlay(int row, int col);
+    int PasswordRow() const;
     bool EnsureFolder(const std::string& folder);
 };
 

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <cstdlib>
 #include <unordered_map>
 #include <vector>
 
@@ -75,12 +76,34 @@ int AccessKeyOf(const std::string& caption) {
     return 0;
 }
 
-std::string TextOf(HWND window) {
+std::wstring WideTextOf(HWND window) {
     const int n = GetWindowTextLengthW(window);
     if (n <= 0) return {};
     std::wstring text(static_cast<size_t>(n) + 1, L'\0');
     const int got = GetWindowTextW(window, text.data(), n + 1);
-    return Narrow(text.data(), static_cast<size_t>(std::max(0, got)));
+    text.resize(static_cast<size_t>(std::max(0, got)));
+    return text;
+}
+
+std::string TextOf(HWND window) { return Narrow(WideTextOf(window)); }
+
+// The model counts characters, the edit window UTF-16 units: they differ by the second half of
+// each surrogate pair.
+int CharsBefore(const std::wstring& text, int units) {
+    int chars = 0;
+    for (int i = 0; i < units && i < static_cast<int>(text.size()); ++i)
+        if (text[static_cast<size_t>(i)] < 0xDC00 || text[static_cast<size_t>(i)] > 0xDFFF) ++chars;
+    return chars;
+}
+
+int UnitsBefore(const std::wstring& text, int chars) {
+    int units = 0;
+    for (; units < static_cast<int>(text.size()); ++units) {
+        const wchar_t c = text[static_cast<size_t>(units)];
+        if (c >= 0xDC00 && c <= 0xDFFF) continue;
+        if (chars-- == 0) break;
+    }
+    return units;
 }
 
 DWORD LabelStyle(const forms::Label& label) {
@@ -185,6 +208,14 @@ struct Win32FormsBackend::Impl {
     }
     // The form a window belongs to, whatever child of it the window is.
     FormPeer* FormAround(HWND h) { return h ? FormByWindow(GetAncestor(h, GA_ROOT)) : nullptr; }
+    // The control a window is, or is part of (the grid's cell editor is the grid's); null for the
+    // form itself. A key belongs to the control it was typed in: the focus may have moved on by
+    // the time its character comes (Enter on the grid opens a box that takes the focus).
+    forms::Control* ControlAround(HWND h) {
+        for (; h && !FormByWindow(h); h = GetParent(h))
+            if (ControlPeer* p = PeerByWindow(h)) return p->control;
+        return nullptr;
+    }
 
     void Post(Event e, uint32_t id) { PostMessageW(pump, kEventMessage, static_cast<WPARAM>(e), static_cast<LPARAM>(id)); }
 
@@ -549,7 +580,7 @@ struct Win32FormsBackend::Impl {
             case Kind::TextBox: {
                 auto& box = static_cast<forms::TextBox&>(c);
                 cls = L"EDIT";
-                ex = WS_EX_CLIENTEDGE;
+                if (box.BorderVisible()) ex = WS_EX_CLIENTEDGE;
                 style |= WS_TABSTOP | ES_AUTOHSCROLL;
                 if (box.MultiLine()) style |= ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN;
                 if (box.Locked()) style |= ES_READONLY;
@@ -610,12 +641,11 @@ struct Win32FormsBackend::Impl {
             if (p.groupBox) SetWindowSubclass(p.groupBox, GroupBoxProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
         }
         if (p.kind != Kind::Frame && p.kind != Kind::Picture) SetWindowSubclass(hwnd, ChildProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
-        // A frame draws its box under everything put in it.
-        if (ControlPeer* host = PeerByWindow(parent); host && host->groupBox)
-            SetWindowPos(host->groupBox, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        KeepGroupBoxUnder(p);
 
         for (forms::Property what : {forms::Property::Font, forms::Property::Caption, forms::Property::Text,
-                                     forms::Property::Items, forms::Property::Value, forms::Property::Appearance})
+                                     forms::Property::Selection, forms::Property::Items, forms::Property::Value,
+                                     forms::Property::Appearance})
             Apply(p, what);
     }
 
@@ -709,6 +739,14 @@ struct Win32FormsBackend::Impl {
                 if (auto* combo = dynamic_cast<forms::ComboBox*>(&c))
                     SendMessageW(h, CB_SETCURSEL, static_cast<WPARAM>(combo->ListIndex()), 0);
                 break;
+            case Property::Selection:
+                if (auto* box = dynamic_cast<forms::TextBox*>(&c)) {
+                    const std::wstring text = WideTextOf(h);
+                    const int start = UnitsBefore(text, box->HeldSelStart());
+                    const int end = UnitsBefore(text, box->HeldSelStart() + box->HeldSelLength());
+                    SendMessageW(h, EM_SETSEL, static_cast<WPARAM>(start), static_cast<LPARAM>(end));
+                }
+                break;
             case Property::Appearance:
                 ApplyAppearance(p);
                 break;
@@ -742,22 +780,26 @@ struct Win32FormsBackend::Impl {
             SendMessageW(h, EM_SETREADONLY, box->Locked() ? TRUE : FALSE, 0);
             if (!multi) SendMessageW(h, EM_SETPASSWORDCHAR, static_cast<WPARAM>(static_cast<unsigned char>(box->PasswordChar())), 0);
             SendMessageW(h, EM_SETLIMITTEXT, static_cast<WPARAM>(std::max(0, box->MaxLength())), 0);
+            SetClientEdge(h, box->BorderVisible());
             InvalidateRect(h, nullptr, TRUE);
         } else if (auto* picture = dynamic_cast<forms::PictureBox*>(&c)) {
             if (p.back) DeleteObject(p.back);
             p.back = CreateSolidBrush(ColorRefOf(picture->BackColor));
-            const LONG_PTR ex = GetWindowLongPtrW(h, GWL_EXSTYLE);
-            const LONG_PTR want = picture->Border ? (ex | WS_EX_CLIENTEDGE) : (ex & ~static_cast<LONG_PTR>(WS_EX_CLIENTEDGE));
-            if (want != ex) {
-                SetWindowLongPtrW(h, GWL_EXSTYLE, want);
-                SetWindowPos(h, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
-            }
+            SetClientEdge(h, picture->Border);
             InvalidateRect(h, nullptr, TRUE);
         } else if (auto* image = dynamic_cast<forms::Image*>(&c)) {
             SetIcon(p, *image);
         } else if (auto* frame = dynamic_cast<forms::Frame*>(&c)) {
             if (p.groupBox) ShowWindow(p.groupBox, frame->BorderVisible() ? SW_SHOWNA : SW_HIDE);
         }
+    }
+
+    static void SetClientEdge(HWND h, bool on) {
+        const LONG_PTR ex = GetWindowLongPtrW(h, GWL_EXSTYLE);
+        const LONG_PTR want = on ? (ex | WS_EX_CLIENTEDGE) : (ex & ~static_cast<LONG_PTR>(WS_EX_CLIENTEDGE));
+        if (want == ex) return;
+        SetWindowLongPtrW(h, GWL_EXSTYLE, want);
+        SetWindowPos(h, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
     }
 
     // System icons drawn at the image's size, so a scaled window keeps its proportions.
@@ -778,6 +820,34 @@ struct Win32FormsBackend::Impl {
         p.iconSize = size;
         // Setting an icon sizes the window to it; the model's geometry wins.
         MoveWindow(p.hwnd, TwipsToPixelsX(image.Left()), TwipsToPixelsY(image.Top()), w, h, TRUE);
+    }
+
+    // ---- stacking
+
+    void ZOrder(ControlPeer& p, bool front) {
+        if (!p.hwnd) return;
+        SetWindowPos(p.hwnd, front ? HWND_TOP : HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        KeepGroupBoxUnder(p);
+    }
+
+    // A frame draws its box under everything put in it.
+    void KeepGroupBoxUnder(ControlPeer& p) {
+        if (ControlPeer* host = PeerByWindow(GetParent(p.hwnd)); host && host->groupBox)
+            SetWindowPos(host->groupBox, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    }
+
+    // Windows are made in the design order, each under the ones before it; a control the program
+    // raised or lowered before its window was made is put in its place now.
+    void Restack(FormPeer& fp) {
+        const auto& all = fp.form->Controls();
+        bool designOrder = true;
+        for (size_t i = 1; i < all.size() && designOrder; ++i) designOrder = all[i]->ZIndex() < all[i - 1]->ZIndex();
+        if (designOrder) return;
+        std::vector<forms::Control*> lowToHigh(all.begin(), all.end());
+        std::stable_sort(lowToHigh.begin(), lowToHigh.end(),
+                         [](forms::Control* a, forms::Control* b) { return a->ZIndex() < b->ZIndex(); });
+        for (forms::Control* c : lowToHigh)
+            if (ControlPeer* p = PeerOf(c)) ZOrder(*p, true);
     }
 
     // ---- focus and keys
@@ -870,7 +940,7 @@ struct Win32FormsBackend::Impl {
                 if (code & (DLGC_WANTALLKEYS | DLGC_WANTMESSAGE)) return false;
             }
             const uint32_t id = fp->id;
-            fp->form->DispatchKeyDown(vk, shift);
+            fp->form->DispatchKeyDown(vk, shift, ControlAround(msg.hwnd));
             fp = formById.count(id) ? formById[id] : nullptr;
             if (!fp || !IsWindow(msg.hwnd)) return true;  // the key closed the window
             return (shift & forms::AltKey) && !(shift & forms::CtrlKey) && AccessKey(*fp, vk);
@@ -879,7 +949,7 @@ struct Win32FormsBackend::Impl {
             FormPeer* fp = FormAround(msg.hwnd);
             if (!fp) return false;
             const uint32_t id = fp->id;
-            const int ch = fp->form->DispatchKeyPress(static_cast<int>(msg.wParam));
+            const int ch = fp->form->DispatchKeyPress(static_cast<int>(msg.wParam), ControlAround(msg.hwnd));
             if (!formById.count(id) || !IsWindow(msg.hwnd) || ch == 0) return true;
             msg.wParam = static_cast<WPARAM>(ch);
         }
@@ -1019,6 +1089,7 @@ void Win32FormsBackend::FormLoaded(forms::Form& form) {
     impl_->formById[fp.id] = &fp;
     impl_->forms[&form] = std::move(made);
     for (forms::Control* c : form.Controls()) impl_->EnsurePeer(*c);
+    impl_->Restack(fp);
 }
 
 void Win32FormsBackend::FormUnloaded(forms::Form& form) {
@@ -1124,7 +1195,34 @@ void Win32FormsBackend::Focus(forms::Control& control) {
     Impl::ControlPeer* p = impl_->PeerOf(&control);
     if (!p || !p->hwnd) return;
     p->form->lastFocus = p->hwnd;
+    // A window of the control's own (the grid's cell editor) keeps the focus it has: taking it
+    // away would end the editing.
+    if (IsChild(p->hwnd, GetFocus())) return;
     if (IsWindowVisible(p->form->hwnd) && IsWindowVisible(p->hwnd) && IsWindowEnabled(p->hwnd)) impl_->FocusPeer(*p);
+}
+
+void Win32FormsBackend::ZOrder(forms::Control& control, bool front) {
+    if (Impl::ControlPeer* p = impl_->PeerOf(&control)) impl_->ZOrder(*p, front);
+}
+
+bool Win32FormsBackend::ReadSelection(const forms::Control& box, int& start, int& length, int& caret) {
+    Impl::ControlPeer* p = impl_->PeerOf(&box);
+    if (!p || !p->hwnd || p->kind != Kind::TextBox) return false;
+    DWORD from = 0, to = 0;
+    SendMessageW(p->hwnd, EM_GETSEL, reinterpret_cast<WPARAM>(&from), reinterpret_cast<LPARAM>(&to));
+    // The edit window says where its selection is, not which end the caret is at: the caret
+    // stands where the character at the start is drawn when the selection was made backwards.
+    bool atStart = false;
+    POINT at;
+    if (from < to && GetFocus() == p->hwnd && GetCaretPos(&at)) {
+        const LRESULT pos = SendMessageW(p->hwnd, EM_POSFROMCHAR, from, 0);
+        atStart = pos != -1 && std::abs(at.x - static_cast<short>(LOWORD(pos))) <= 1;
+    }
+    const std::wstring text = WideTextOf(p->hwnd);
+    start = CharsBefore(text, static_cast<int>(from));
+    length = CharsBefore(text, static_cast<int>(to)) - start;
+    caret = atStart ? start : start + length;
+    return true;
 }
 
 void Win32FormsBackend::RemoveCloseMenuItems(forms::Form& form) {

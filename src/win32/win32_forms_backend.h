@@ -29,6 +29,8 @@ public:
     void HideForm(forms::Form& form) override;
     void EndModal(forms::Form& form) override;
     void Focus(forms::Control& control) override;
+    void ZOrder(forms::Control& control, bool front) override;
+    bool ReadSelection(const forms::Control& box, int& start, int& length, int& caret) override;
     void RemoveCloseMenuItems(forms::Form& form) override;
     uintptr_t Handle(const forms::Form& form) override;
 

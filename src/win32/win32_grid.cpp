@@ -4,6 +4,7 @@
 #include <windowsx.h>
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -60,7 +61,11 @@ private:
     bool CheckRect(int row, int col, RECT& rc) const;
     RECT CheckBoxIn(const RECT& cell) const;
     RECT TextRect(int row, int col, const RECT& cell) const;
+    // The colours a cell is drawn in, apart from the current cell's highlight.
+    void CellColours(int row, int col, COLORREF& back, COLORREF& fore) const;
     void PaintCell(HDC dc, int row, int col, const RECT& cell);
+    // GRIDM_GETCELL: the cell, as WM_COPYDATA to the asking window.
+    bool AnswerCell(int row, int col, HWND to) const;
     void UpdateScrollBars();
     void ShowEditor();
     void PlaceEditor();
@@ -189,6 +194,12 @@ LRESULT GridWindow::Dispatch(UINT m, WPARAM w, LPARAM l) {
         }
         case GRIDM_GETEDITOR:
             return grid && grid->Editing() && editor_ ? reinterpret_cast<LRESULT>(editor_) : 0;
+        case GRIDM_GETCELL:
+            return AnswerCell(static_cast<short>(LOWORD(w)), static_cast<short>(HIWORD(w)), reinterpret_cast<HWND>(l)) ? TRUE
+                                                                                                                    : FALSE;
+        case GRIDM_GETCURRENT:
+            if (!grid || grid->Row() < 0 || grid->Col() < 0) return -1;
+            return MAKELRESULT(grid->Row(), grid->Col());
         default:
             return DefWindowProcW(hwnd_, m, w, l);
     }
@@ -375,20 +386,26 @@ void GridWindow::OnPaint() {
     EndPaint(hwnd_, &ps);
 }
 
+void GridWindow::CellColours(int row, int col, COLORREF& back, COLORREF& fore) const {
+    const bool fixed = row < grid->FixedRows() || col < grid->FixedCols();
+    back = fixed ? GetSysColor(COLOR_BTNFACE) : GetSysColor(COLOR_WINDOW);
+    if (!fixed && grid->CellBackColor(row, col) != 0) back = ColorRefOf(grid->CellBackColor(row, col));
+    fore = GetSysColor(fixed ? COLOR_BTNTEXT : COLOR_WINDOWTEXT);
+    if (!IsWindowEnabled(hwnd_)) fore = GetSysColor(COLOR_GRAYTEXT);
+}
+
 void GridWindow::PaintCell(HDC dc, int row, int col, const RECT& cell) {
     const bool fixed = row < grid->FixedRows() || col < grid->FixedCols();
     const bool current = !fixed && row == grid->Row() && col == grid->Col();
     const bool focused = GetFocus() == hwnd_;
     const bool enabled = IsWindowEnabled(hwnd_) != FALSE;
 
-    COLORREF back = fixed ? GetSysColor(COLOR_BTNFACE) : GetSysColor(COLOR_WINDOW);
-    if (!fixed && grid->CellBackColor(row, col) != 0) back = ColorRefOf(grid->CellBackColor(row, col));
-    COLORREF fore = GetSysColor(fixed ? COLOR_BTNTEXT : COLOR_WINDOWTEXT);
+    COLORREF back, fore;
+    CellColours(row, col, back, fore);
     if (current) {
         back = focused ? GetSysColor(COLOR_HIGHLIGHT) : kQuietHighlight;
-        if (focused) fore = GetSysColor(COLOR_HIGHLIGHTTEXT);
+        if (focused && enabled) fore = GetSysColor(COLOR_HIGHLIGHTTEXT);
     }
-    if (!enabled) fore = GetSysColor(COLOR_GRAYTEXT);
 
     // Each cell owns the line on its right and at its bottom.
     const RECT inner{cell.left, cell.top, cell.right - 1, cell.bottom - 1};
@@ -424,6 +441,60 @@ void GridWindow::PaintCell(HDC dc, int row, int col, const RECT& cell) {
     }
     DrawTextW(dc, wide.c_str(), static_cast<int>(wide.size()), &rc, flags);
     SelectObject(dc, oldFont);
+}
+
+// ---- read from outside
+
+bool GridWindow::AnswerCell(int row, int col, HWND to) const {
+    if (!grid || !to || !IsWindow(to) || row < 0 || col < 0 || row >= grid->Rows() || col >= grid->Cols()) return false;
+    GridCellInfo info{};
+    info.size = sizeof info;
+    info.row = row;
+    info.col = col;
+    info.rows = grid->Rows();
+    info.cols = grid->Cols();
+    info.fixedRows = grid->FixedRows();
+    info.fixedCols = grid->FixedCols();
+    info.check = grid->CellChecked(row, col);
+    COLORREF back, fore;
+    CellColours(row, col, back, fore);
+    info.backColor = back;
+    info.foreColor = fore;
+    const bool fixed = row < grid->FixedRows() || col < grid->FixedCols();
+    if (fixed) info.flags |= GRIDCELL_FIXED;
+    if (!fixed && row == grid->Row() && col == grid->Col()) info.flags |= GRIDCELL_CURRENT;
+    if (grid->CellFontBold(row, col)) info.flags |= GRIDCELL_BOLD;
+    if (grid->ColWidth(col) <= 0 || grid->RowHeight(row) <= 0) info.flags |= GRIDCELL_HIDDEN;
+    if (grid->Editing() && grid->EditRow() == row && grid->EditCol() == col) info.flags |= GRIDCELL_EDITING;
+    RECT rc;
+    if (CellRect(row, col, rc)) {
+        info.flags |= GRIDCELL_ONSCREEN;
+        info.left = rc.left;
+        info.top = rc.top;
+        info.right = rc.right;
+        info.bottom = rc.bottom;
+        if (CheckRect(row, col, rc)) {
+            info.checkLeft = rc.left;
+            info.checkTop = rc.top;
+            info.checkRight = rc.right;
+            info.checkBottom = rc.bottom;
+        }
+    }
+    const std::wstring text = Wide(grid->TextMatrix(row, col));
+    info.textLength = static_cast<uint32_t>(text.size());
+    std::vector<char> data(sizeof info + text.size() * sizeof(wchar_t));
+    std::memcpy(data.data(), &info, sizeof info);
+    if (!text.empty()) std::memcpy(data.data() + sizeof info, text.data(), text.size() * sizeof(wchar_t));
+    COPYDATASTRUCT cds{};
+    cds.dwData = kGridCellData;
+    cds.cbData = static_cast<DWORD>(data.size());
+    cds.lpData = data.data();
+    // A reader that hangs does not hang the program.
+    DWORD_PTR taken = FALSE;
+    if (!SendMessageTimeoutW(to, WM_COPYDATA, reinterpret_cast<WPARAM>(hwnd_), reinterpret_cast<LPARAM>(&cds),
+                             SMTO_ABORTIFHUNG, 5000, &taken))
+        return false;
+    return taken != FALSE;
 }
 
 // ---- input

@@ -8,13 +8,6 @@
 namespace updexar::fakes {
 namespace {
 
-size_t CharCount(const std::string& s) {
-    size_t n = 0;
-    for (char c : s)
-        if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) ++n;
-    return n;
-}
-
 std::vector<std::string> SplitLines(const std::string& text) {
     std::vector<std::string> lines;
     std::string cur;
@@ -70,6 +63,11 @@ void HeadlessBackend::FormLoaded(forms::Form& form) { handles_[&form] = nextHand
 void HeadlessBackend::FormUnloaded(forms::Form& form) {
     transcript.push_back("unload " + form.Name());
     handles_.erase(&form);
+    if (focused_ && &focused_->Parent() == &form) focused_ = nullptr;
+}
+
+void HeadlessBackend::ControlRemoved(forms::Control& control) {
+    if (focused_ == &control) focused_ = nullptr;
 }
 
 void HeadlessBackend::ShowForm(forms::Form& form, bool modal, forms::Form* owner) {
@@ -98,6 +96,24 @@ void HeadlessBackend::HideForm(forms::Form& form) { transcript.push_back("hide "
 
 void HeadlessBackend::Focus(forms::Control& control) {
     focusLog.push_back(control.Name() + (control.Index() >= 0 ? "(" + std::to_string(control.Index()) + ")" : ""));
+    if (focused_ == &control) return;
+    forms::Control* lost = focused_;
+    focused_ = &control;
+    // The control may be gone by the time the loop gets to its event.
+    auto raise = [](forms::Control* c, std::function<void()> forms::Control::*event) {
+        forms::Form* form = &c->Parent();
+        const std::string name = c->Name();
+        const int index = c->Index();
+        forms::Application::Current().Post([form, c, name, index, event] {
+            for (forms::Form* f : forms::Application::Current().LoadedForms()) {
+                if (f != form || !f->Loaded() || f->Find(name, index) != c) continue;
+                if (auto handler = c->*event) handler();
+                return;
+            }
+        });
+    };
+    if (lost) raise(lost, &forms::Control::LostFocus);
+    raise(&control, &forms::Control::GotFocus);
 }
 
 void HeadlessBackend::RemoveCloseMenuItems(forms::Form&) {}
@@ -114,8 +130,8 @@ forms::Size HeadlessBackend::MeasureText(const forms::Font& font, const std::str
     double widest = 0;
     int lines = 0;
     for (const std::string& line : SplitLines(text)) {
-        if (!wordWrap || CharCount(line) * cw <= wrapWidth) {
-            widest = std::max(widest, CharCount(line) * cw);
+        if (!wordWrap || forms::CharCount(line) * cw <= wrapWidth) {
+            widest = std::max(widest, forms::CharCount(line) * cw);
             ++lines;
             continue;
         }
@@ -127,8 +143,8 @@ forms::Size HeadlessBackend::MeasureText(const forms::Font& font, const std::str
             if (next == std::string::npos) next = line.size();
             const std::string word = line.substr(pos, next - pos);
             const std::string candidate = cur.empty() ? word : cur + " " + word;
-            if (!cur.empty() && CharCount(candidate) * cw > wrapWidth) {
-                widest = std::max(widest, CharCount(cur) * cw);
+            if (!cur.empty() && forms::CharCount(candidate) * cw > wrapWidth) {
+                widest = std::max(widest, forms::CharCount(cur) * cw);
                 ++lines;
                 cur = word;
             } else {
@@ -136,7 +152,7 @@ forms::Size HeadlessBackend::MeasureText(const forms::Font& font, const std::str
             }
             pos = next + 1;
         }
-        widest = std::max(widest, CharCount(cur) * cw);
+        widest = std::max(widest, forms::CharCount(cur) * cw);
         ++lines;
     }
     return {wordWrap ? std::min(widest, wrapWidth) : widest, lines * lh};

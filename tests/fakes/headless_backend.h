@@ -44,7 +44,8 @@ public:
     // The size a face takes; by default whole pixels at 96 DPI, as a TrueType face does.
     std::function<double(const std::string& face, bool bold, double requested)> fontSizeRule;
 
-    // Controls focused, in order.
+    // Controls focused, in order. Each change of focus raises LostFocus on the control that had
+    // it and GotFocus on the new one, later from the event loop, as the real windows do.
     std::vector<std::string> focusLog;
 
     // User actions a script uses.
@@ -55,13 +56,17 @@ public:
     void FormLoaded(forms::Form& form) override;
     void FormUnloaded(forms::Form& form) override;
     void ControlAdded(forms::Control&) override {}
-    void ControlRemoved(forms::Control&) override {}
+    void ControlRemoved(forms::Control& control) override;
     void ControlChanged(forms::Control&, forms::Property) override {}
     void FormChanged(forms::Form&, forms::Property) override {}
     void ShowForm(forms::Form& form, bool modal, forms::Form* owner) override;
     void HideForm(forms::Form& form) override;
     void EndModal(forms::Form&) override {}
     void Focus(forms::Control& control) override;
+    // The model keeps the stacking; there is nothing to draw.
+    void ZOrder(forms::Control&, bool) override {}
+    // Without windows the model's own selection is the box's.
+    bool ReadSelection(const forms::Control&, int&, int&, int&) override { return false; }
     void RemoveCloseMenuItems(forms::Form&) override;
     uintptr_t Handle(const forms::Form& form) override;
     forms::Size MeasureText(const forms::Font& font, const std::string& text, bool wordWrap, double wrapWidth) override;
@@ -82,6 +87,7 @@ private:
     std::vector<Pending> always_;
     std::deque<std::function<void()>> ready_;
     std::map<const forms::Form*, uintptr_t> handles_;
+    forms::Control* focused_ = nullptr;
     uintptr_t nextHandle_ = 0x1000;
 };
 

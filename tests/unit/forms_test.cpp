@@ -110,6 +110,39 @@ TEST(Forms, KeysReachPreviewThenControlThenDefaultAndCancelButtons) {
     EXPECT_FALSE(ui.app.IsLoaded<frmWait>());
 }
 
+TEST(Forms, SelectionsCountCharactersAndZOrderRestacksControls) {
+    uitest::UiFixture ui;
+    frmWait& f = Window<frmWait>();
+    TextBox& t = f.txt;
+    t.SetText("d\xC3\xA9j\xC3\xA0");  // four characters in six bytes
+    t.SetSelStart(1);
+    t.SetSelLength(9);
+    EXPECT_EQ(t.SelStart(), 1);
+    EXPECT_EQ(t.SelLength(), 3);
+    EXPECT_EQ(t.CaretPos(), 4);
+    t.SetSelStart(9);
+    EXPECT_EQ(t.CaretPos(), 4);
+    EXPECT_EQ(t.SelLength(), 0);
+    t.SetSelStart(-1);
+    EXPECT_EQ(t.SelStart(), 0);
+    t.SetSelStart(2);
+    t.SetText("x");
+    EXPECT_EQ(t.CaretPos(), 0) << "a new text puts the caret at its start";
+
+    // Made later lies lower; ZOrder puts one over or under all the others.
+    EXPECT_GT(f.cmdOk.ZIndex(), f.txt.ZIndex());
+    f.txt.ZOrder(0);
+    for (Control* c : f.Controls()) {
+        if (c == &f.txt) continue;
+        EXPECT_GT(f.txt.ZIndex(), c->ZIndex()) << c->Name();
+    }
+    f.cmdOk.ZOrder(1);
+    for (Control* c : f.Controls()) {
+        if (c == &f.cmdOk) continue;
+        EXPECT_LT(f.cmdOk.ZIndex(), c->ZIndex()) << c->Name();
+    }
+}
+
 TEST(Forms, ControlArraysOptionGroupsAndPostedWork) {
     uitest::UiFixture ui;
     frmOwner& f = Window<frmOwner>();

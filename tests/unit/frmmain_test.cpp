@@ -225,3 +225,253 @@ TEST(MainWindow, UpdateOnLanChecksEachChoiceInOrder) {
     f.UpdateSoftwareOnLAN();
     EXPECT_EQ(Shared().LanUpdateDir, "\\\\SERVER\\share\\vek_updates\\GalvanoUpd");
 }
+
+// ---- the machine grid
+
+namespace {
+
+// The LAN frame open on rows added by the test; the grid has the focus, as after a click.
+struct GridWindow : Main {
+    frmmain& f;
+    forms::VSFlexGrid& vs;
+    forms::TextBox& box;
+    GridWindow() : f(Window()), vs(f.vs), box(f.txtPassU) {
+        f.chkUpdateOn1.SetValue(1);
+        vs.SetFocus();
+        forms::DoEvents();
+    }
+    void Rows(int n, bool selected = true) {
+        for (int i = 0; i < n; ++i) AddRow(f, selected, "user", "pw" + std::to_string(vs.Rows()));
+    }
+    // The user clicks a cell: the grid takes the focus first.
+    void Click(int row, int col) {
+        vs.SetFocus();
+        vs.UserClickCell(row, col);
+    }
+    void OpenPassword(int row) {
+        vs.SetFocus();
+        vs.UserDoubleClickCell(row, 4);
+    }
+    // A key on the box, as Windows sends it: down, then its character (Enter).
+    void Key(int keyCode, int shift = 0) {
+        f.DispatchKeyDown(keyCode, shift);
+        if (keyCode == forms::KeyReturn) f.DispatchKeyPress(keyCode);
+        forms::DoEvents();
+    }
+    std::string Password(int row) const { return vs.TextMatrix(row, 4) + "|" + vs.TextMatrix(row, 5); }
+    bool BoxOpen() const { return box.Visible() && f.ActiveControl() == &box; }
+};
+
+}  // namespace
+
+TEST(MainWindowGrid, OnlyBoxesNamesAndTheLoginsOfSelectedRowsAreEdited) {
+    GridWindow g;
+    g.Rows(1, true);
+    g.Rows(1, false);
+    auto& vs = g.vs;
+
+    // A user name opens as soon as it becomes current, in a selected row only.
+    g.Click(1, 3);
+    EXPECT_TRUE(vs.Editing());
+    EXPECT_EQ(vs.EditRow(), 1);
+    g.Click(2, 3);
+    EXPECT_FALSE(vs.Editing());
+    EXPECT_EQ(vs.Row(), 2);
+    vs.UserKeyPress('x');
+    EXPECT_FALSE(vs.Editing());
+    // Nor does an unselected row's password open, by click, double click or key.
+    g.Click(2, 4);
+    g.Click(2, 4);
+    vs.UserDoubleClickCell(2, 4);
+    vs.UserKeyDown(forms::KeyF2, 0);
+    EXPECT_FALSE(g.box.Visible());
+    EXPECT_FALSE(vs.Editing());
+
+    // Names and addresses are typed into in any row; status and the plain password never.
+    g.Click(2, 1);
+    vs.UserKeyPress('Q');
+    EXPECT_TRUE(vs.Editing());
+    vs.UserCommitEdit("QORPC-02");
+    EXPECT_EQ(vs.TextMatrix(2, 1), "QORPC-02");
+    for (int col : {5, 6}) {
+        vs.Select(1, col);
+        vs.EditCell();
+        EXPECT_FALSE(vs.Editing()) << "column " << col;
+    }
+}
+
+TEST(MainWindowGrid, ARowKeepsOneTickedBoxAndTheHeaderBoxesSetWholeColumns) {
+    GridWindow g;
+    g.Rows(3, true);
+    auto& vs = g.vs;
+    vs.SetCellChecked(3, 1, forms::CheckNone);  // an address only: no name box
+    vs.SetCellChecked(3, 2, forms::CheckTicked);
+    auto row = [&](int r) { return std::to_string(vs.CellChecked(r, 1)) + std::to_string(vs.CellChecked(r, 2)); };
+
+    vs.UserToggleCheck(1, 2);
+    EXPECT_EQ(row(1), "21") << "the address cleared the name";
+    vs.UserToggleCheck(1, 1);
+    EXPECT_EQ(row(1), "12") << "the name cleared the address";
+    vs.UserToggleCheck(1, 1);
+    EXPECT_EQ(row(1), "22") << "unticking leaves the row unselected";
+
+    vs.UserToggleCheck(0, 2);
+    EXPECT_EQ(vs.CellChecked(0, 2), 1);
+    EXPECT_EQ(row(1) + row(2) + row(3), "212101");
+    vs.UserToggleCheck(0, 1);
+    EXPECT_EQ(row(1) + row(2) + row(3), "121201") << "a row without a name box keeps its address";
+    vs.UserToggleCheck(0, 1);
+    EXPECT_EQ(row(1) + row(2) + row(3), "222201") << "the unticked header unticks the column only";
+    EXPECT_EQ(vs.Row(), 1) << "the header's boxes do not move the current cell";
+}
+
+TEST(MainWindowGrid, ThePasswordIsTypedIntoAMaskedBoxOverItsCell) {
+    GridWindow g;
+    g.Rows(10, true);
+    auto& vs = g.vs;
+    const SharedState& s = Shared();
+
+    // Row 9 lies below the view: the box scrolls it in and opens over it, in the grid's font one
+    // point smaller, the row's password wholly selected and the focus in it.
+    ASSERT_LT(vs.BottomRow(), 9);
+    vs.Select(9, 4);
+    vs.UserKeyDown(forms::KeyReturn, 0);
+    forms::DoEvents();
+    ASSERT_TRUE(g.BoxOpen());
+    EXPECT_FALSE(vs.Editing());
+    EXPECT_LE(vs.TopRow(), 9);
+    EXPECT_GE(vs.BottomRow(), 9);
+    EXPECT_EQ(g.box.Tag, "9");
+    EXPECT_EQ(g.box.Text(), "pw9");
+    EXPECT_EQ(g.box.SelStart(), 0);
+    EXPECT_EQ(g.box.SelLength(), 3);
+    EXPECT_EQ(g.box.GetFont().name, vs.GetFont().name);
+    EXPECT_DOUBLE_EQ(g.box.FontSize(), g.backend.FontSizeTaken(vs.GetFont().name, false, vs.FontSize() - 1));
+    EXPECT_DOUBLE_EQ(g.box.Left(), vs.ColPos(4) + vs.Left() + 15 * s.sx);
+    EXPECT_DOUBLE_EQ(g.box.Top(), vs.RowPos(9) + vs.Top() + 15 * s.sy);
+    EXPECT_DOUBLE_EQ(g.box.Width(), vs.ColWidth(4) - 60 * s.sx);
+    EXPECT_DOUBLE_EQ(g.box.Height(), vs.RowHeight(9) - 90 * s.sy);
+    EXPECT_GT(g.box.ZIndex(), vs.ZIndex()) << "the box lies under the grid";
+    EXPECT_EQ(g.box.Container(), vs.Container());
+
+    // Losing the focus writes the password, one asterisk per character, and closes the box.
+    g.box.SetText("h\xC3\xA9llo");  // five characters in six bytes
+    g.f.cmdSearch.SetFocus();
+    forms::DoEvents();
+    EXPECT_FALSE(g.box.Visible());
+    EXPECT_EQ(g.Password(9), "*****|h\xC3\xA9llo");
+
+    // A click on the cell while the box is still open (its loss of focus not yet handled) keeps
+    // what was typed and leaves the box open.
+    g.OpenPassword(2);
+    g.box.SetText("typed");
+    g.OpenPassword(2);
+    EXPECT_EQ(g.Password(2), "*****|typed");
+    forms::DoEvents();
+    EXPECT_TRUE(g.BoxOpen());
+    EXPECT_EQ(g.box.Text(), "typed");
+    g.OpenPassword(3);
+    forms::DoEvents();
+    EXPECT_TRUE(g.BoxOpen());
+    EXPECT_EQ(g.box.Tag, "3");
+}
+
+TEST(MainWindowGrid, ThePasswordBoxIsLeftByEnterAndTheArrowsAtItsEdges) {
+    GridWindow g;
+    g.Rows(3, true);
+    auto& vs = g.vs;
+    auto at = [&] { return std::to_string(vs.Row()) + "," + std::to_string(vs.Col()); };
+
+    // Left only with the caret at the start; to the user name, which opens.
+    g.OpenPassword(2);
+    g.box.SetText("abc");
+    g.box.SetSelStart(0);
+    g.box.SetSelLength(3);  // all selected, the caret at the end
+    g.Key(forms::KeyLeft);
+    EXPECT_TRUE(g.BoxOpen());
+    g.box.SetSelStart(0);
+    g.Key(forms::KeyLeft, forms::ShiftKey);
+    EXPECT_TRUE(g.BoxOpen()) << "Shift+Left selects";
+    g.Key(forms::KeyLeft);
+    EXPECT_FALSE(g.box.Visible());
+    EXPECT_EQ(at(), "2,3");
+    EXPECT_TRUE(vs.Editing());
+    EXPECT_EQ(g.Password(2), "***|abc");
+    vs.UserCancelEdit();
+
+    // Right only with the caret at the end; over the hidden plain password to Status.
+    g.OpenPassword(2);
+    g.box.SetSelStart(2);
+    g.Key(forms::KeyRight);
+    EXPECT_TRUE(g.BoxOpen());
+    g.box.SetSelStart(3);
+    g.Key(forms::KeyRight, forms::ShiftKey);
+    EXPECT_TRUE(g.BoxOpen());
+    g.box.SetText("abcd");
+    g.box.SetSelStart(4);
+    g.Key(forms::KeyRight);
+    EXPECT_EQ(at(), "2,6");
+    EXPECT_EQ(g.Password(2), "****|abcd");
+    EXPECT_EQ(g.f.ActiveControl(), &vs);
+
+    // Enter: to Status, the character used up.
+    g.OpenPassword(1);
+    g.box.SetText("e");
+    EXPECT_EQ(g.f.DispatchKeyPress(forms::KeyReturn), 0);
+    forms::DoEvents();
+    EXPECT_EQ(at(), "1,6");
+    EXPECT_EQ(g.Password(1), "*|e");
+
+    // Down and Up to the password of the row below or above, which stays closed; not past the
+    // last row or above the first.
+    g.OpenPassword(3);
+    g.Key(forms::KeyDown);
+    EXPECT_TRUE(g.BoxOpen());
+    g.Key(forms::KeyUp);
+    EXPECT_EQ(at(), "2,4");
+    EXPECT_FALSE(g.box.Visible());
+    EXPECT_FALSE(vs.Editing());
+    g.OpenPassword(1);
+    g.Key(forms::KeyUp);
+    EXPECT_TRUE(g.BoxOpen());
+    g.box.SetText("down");
+    g.Key(forms::KeyDown);
+    EXPECT_EQ(at(), "2,4");
+    EXPECT_FALSE(g.box.Visible());
+    EXPECT_EQ(g.Password(1), "****|down");
+}
+
+TEST(MainWindowGrid, ThePasswordBoxMovesWithItsRowAndClosesWhenTheRowScrollsAway) {
+    GridWindow g;
+    g.Rows(12, true);
+    auto& vs = g.vs;
+    g.OpenPassword(3);
+    g.box.SetText("scrolled");
+    vs.UserScrollBy(2);
+    ASSERT_EQ(vs.TopRow(), 3);
+    EXPECT_TRUE(g.BoxOpen());
+    EXPECT_DOUBLE_EQ(g.box.Top(), vs.RowPos(3) + vs.Top() + 15 * Shared().sy);
+    EXPECT_EQ(vs.TextMatrix(3, 5), "pw3") << "nothing written while the row is in view";
+
+    vs.UserScrollBy(1);
+    EXPECT_FALSE(g.box.Visible());
+    EXPECT_EQ(g.Password(3), "********|scrolled");
+    EXPECT_EQ(g.f.ActiveControl(), &vs) << "the focus went back to the grid";
+    forms::DoEvents();
+    EXPECT_FALSE(g.box.Visible());
+
+    // Scrolling back does not bring it back.
+    vs.UserScrollBy(-1);
+    EXPECT_FALSE(g.box.Visible());
+}
+
+TEST(MainWindowGrid, FillWritesOnlySelectedRowsAndMasksEachCharacter) {
+    GridWindow g;
+    g.Rows(1, true);
+    g.Rows(1, false);
+    g.f.txtPass.SetText("\xC3\xA9t\xC3\xA9");  // three characters
+    g.answers = {"&Yes"};
+    g.f.cmdFill1.Press();
+    EXPECT_EQ(g.Password(1), "***|\xC3\xA9t\xC3\xA9");
+    EXPECT_EQ(g.Password(2), "***|pw2") << "an unselected row keeps its login";
+}

@@ -308,6 +308,19 @@ TEST_F(FormsWine, ControlsGetWindowsThatFollowTheModel) {
     EXPECT_EQ(SendMessageW(window(f.cboList), CB_GETCURSEL, 0, 0), 1);
     EXPECT_EQ(drv::WindowText(form), "Sample window");
 
+    // Windows made later lie under the ones made before, as the model counts them; ZOrder
+    // restacks a control among the windows of its container, and a frame's box stays under
+    // what is in it.
+    EXPECT_EQ(GetWindow(form, GW_CHILD), window(f.lblName));
+    EXPECT_EQ(GetWindow(window(f.lblName), GW_HWNDNEXT), window(f.txtName));
+    f.cmdCancel.ZOrder(0);
+    EXPECT_EQ(GetWindow(form, GW_CHILD), window(f.cmdCancel));
+    f.cmdCancel.ZOrder(1);
+    EXPECT_EQ(GetWindow(window(f.cmdCancel), GW_HWNDNEXT), nullptr);
+    f.optMode0.ZOrder(1);
+    HWND below = GetWindow(window(f.optMode0), GW_HWNDNEXT);
+    EXPECT_TRUE(below && drv::ClassOf(below) == "Button" && (GetWindowLongW(below, GWL_STYLE) & 0x0F) == BS_GROUPBOX);
+
     // A control array member loaded at run time gets a window; unloading it takes it away.
     auto& extra = f.LoadMember<forms::OptionButton>("optMode", 2);
     HWND extraWindow = window(extra);
@@ -356,6 +369,24 @@ TEST_F(FormsWine, UserInputReachesTheModel) {
     SendMessageW(edit, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
     EXPECT_EQ(start, typed.size());
     EXPECT_EQ(end, typed.size());
+    EXPECT_EQ(f.txtName.CaretPos(), static_cast<int>(typed.size()));
+
+    // The selection is counted in characters, the window's in UTF-16 units; the caret is found
+    // at whichever end the selection was made towards.
+    f.txtName.SetText("d\xC3\xA9j\xC3\xA0 \xF0\x9F\x94\x91 key");  // the key symbol takes two units
+    f.txtName.SetSelStart(6);
+    f.txtName.SetSelLength(3);
+    SendMessageW(edit, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+    EXPECT_EQ(start, 7u);
+    EXPECT_EQ(end, 10u);
+    EXPECT_EQ(f.txtName.CaretPos(), 9);
+    SendMessageW(edit, EM_SETSEL, 9, 5);  // from after "k" back to the key symbol
+    EXPECT_EQ(f.txtName.SelStart(), 5);
+    EXPECT_EQ(f.txtName.SelLength(), 3);
+    EXPECT_EQ(f.txtName.CaretPos(), 5);
+    drv::PressKey(edit, VK_LEFT);
+    ASSERT_TRUE(PumpUntil([&] { return f.txtName.SelLength() == 0; }));
+    EXPECT_EQ(f.txtName.CaretPos(), 4) << "Left moves on from where the caret was";
 
     // A combo box selection made with the keyboard.
     f.cboList.SetFocus();

@@ -9,12 +9,27 @@
 //   ui_probe.exe checked CAPTION TEXT             0, 1 or 2: the state of that check box
 //   ui_probe.exe click CAPTION TEXT               presses the button (or check box) with TEXT
 //   ui_probe.exe size CAPTION                     width and height of the window in pixels
-//   ui_probe.exe key CAPTION KEY                  ESC, ENTER, TAB, SPACE, a letter or digit;
-//                                                 ALT+ in front for Alt
+//   ui_probe.exe key CAPTION KEY                  ESC, ENTER, TAB, SPACE, LEFT, RIGHT, UP, DOWN, F2,
+//                                                 a letter or digit; ALT+ in front for Alt
+//   ui_probe.exe type CAPTION TEXT                types the text into the control with the focus
+//   ui_probe.exe set-text CAPTION N TEXT          puts the text into the Nth visible edit box (from 0)
+//   ui_probe.exe focused CAPTION                  the control with the focus: class, "password" or
+//                                                 "-", its screen rectangle, and the caret's left
+//                                                 edge in it ("-" when it shows none)
+//   ui_probe.exe cell CAPTION ROW COL             a cell of the window's grid, read through the
+//                                                 grid's GRIDM_GETCELL: check value, back and text
+//                                                 colours (#RRGGBB), flags, screen rectangle, text
+//   ui_probe.exe click-cell CAPTION ROW COL [double]   clicks the text part of a grid cell
+//   ui_probe.exe click-check CAPTION ROW COL      clicks a grid cell's check box
+//   ui_probe.exe scroll CAPTION LINES             scrolls the grid by lines (negative: up)
 //   ui_probe.exe run PROGRAM [ARGS...]            runs it, waits, and ends with its exit code
 //
 // With UPDEXAR_DESKTOP set, all of this happens in that desktop (Wine's virtual desktop of that
 // name): windows are looked for there and `run` starts the program there.
+//
+// Tab separates the fields of a line. Grid rectangles print as "left,top,right,bottom", "-" when
+// the cell is not on screen; flags as the words fixed, current, bold, hidden, editing joined by
+// "," ("-" for none).
 //
 // CAPTION matches a visible top-level window whose caption contains it; a caption equal to it
 // wins over one that only contains it, so "Updexar" finds the message box even while the main
@@ -29,10 +44,12 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <cwchar>
 #include <string>
 #include <vector>
 
+#include "win32/grid_messages.h"
 #include "win32/wide.h"
 #include "win32/win32_system.h"
 #include "wine/ui_driver.h"
@@ -155,18 +172,104 @@ int KeyCode(const std::string& name) {
         const char* name;
         int vk;
     };
-    static const Named kNames[] = {{"ESC", VK_ESCAPE}, {"ENTER", VK_RETURN}, {"TAB", VK_TAB}, {"SPACE", VK_SPACE}};
+    static const Named kNames[] = {{"ESC", VK_ESCAPE}, {"ENTER", VK_RETURN}, {"TAB", VK_TAB}, {"SPACE", VK_SPACE},
+                                   {"LEFT", VK_LEFT},   {"RIGHT", VK_RIGHT},  {"UP", VK_UP},   {"DOWN", VK_DOWN},
+                                   {"F2", VK_F2}};
     for (const Named& k : kNames)
         if (n == k.name) return k.vk;
     if (n.size() == 1 && ((n[0] >= 'A' && n[0] <= 'Z') || (n[0] >= '0' && n[0] <= '9'))) return n[0];
     return 0;
 }
 
+// ---- the grid, read through its own message
+
+struct CellAnswer {
+    bool got = false;
+    updexar::win32::GridCellInfo info{};
+    std::wstring text;
+};
+
+LRESULT CALLBACK AnswerProc(HWND h, UINT m, WPARAM w, LPARAM l) {
+    if (m == WM_COPYDATA) {
+        auto* answer = reinterpret_cast<CellAnswer*>(GetWindowLongPtrW(h, GWLP_USERDATA));
+        const auto* cds = reinterpret_cast<const COPYDATASTRUCT*>(l);
+        using updexar::win32::GridCellInfo;
+        if (!answer || cds->dwData != updexar::win32::kGridCellData || cds->cbData < sizeof(GridCellInfo)) return FALSE;
+        std::memcpy(&answer->info, cds->lpData, sizeof(GridCellInfo));
+        const size_t offset = answer->info.size, units = answer->info.textLength;
+        if (offset < sizeof(GridCellInfo) || offset + units * sizeof(wchar_t) > cds->cbData) return FALSE;
+        answer->text.assign(reinterpret_cast<const wchar_t*>(static_cast<const char*>(cds->lpData) + offset), units);
+        answer->got = true;
+        return TRUE;
+    }
+    return DefWindowProcW(h, m, w, l);
+}
+
+HWND GridOf(HWND top) { return drv::FindChild(top, "UpdexarGrid"); }
+
+// The cell as the grid's window answers for it; false when it did not.
+bool AskCell(HWND grid, int row, int col, CellAnswer& answer) {
+    static const ATOM cls = [] {
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = AnswerProc;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.lpszClassName = L"UiProbeAnswer";
+        return RegisterClassW(&wc);
+    }();
+    if (!cls) return false;
+    HWND box = CreateWindowExW(0, L"UiProbeAnswer", L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    if (!box) return false;
+    SetWindowLongPtrW(box, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&answer));
+    DWORD_PTR ok = FALSE;
+    // While it waits, this thread takes the WM_COPYDATA the grid sends back.
+    SendMessageTimeoutW(grid, updexar::win32::GRIDM_GETCELL, MAKEWPARAM(row, col), reinterpret_cast<LPARAM>(box),
+                        SMTO_ABORTIFHUNG, 5000, &ok);
+    DestroyWindow(box);
+    return ok && answer.got;
+}
+
+std::string RectText(HWND from, int left, int top, int right, int bottom) {
+    POINT p[2] = {{left, top}, {right, bottom}};
+    MapWindowPoints(from, nullptr, p, 2);
+    return std::to_string(p[0].x) + "," + std::to_string(p[0].y) + "," + std::to_string(p[1].x) + "," + std::to_string(p[1].y);
+}
+
+std::string FlagWords(uint32_t flags) {
+    using namespace updexar::win32;
+    std::string out;
+    const struct {
+        uint32_t bit;
+        const char* word;
+    } kWords[] = {{GRIDCELL_FIXED, "fixed"}, {GRIDCELL_CURRENT, "current"}, {GRIDCELL_BOLD, "bold"},
+                  {GRIDCELL_HIDDEN, "hidden"}, {GRIDCELL_EDITING, "editing"}};
+    for (const auto& w : kWords)
+        if (flags & w.bit) out += (out.empty() ? "" : ",") + std::string(w.word);
+    return out.empty() ? "-" : out;
+}
+
+std::string Hex(COLORREF c) {
+    char text[8];
+    std::snprintf(text, sizeof text, "#%02X%02X%02X", GetRValue(c), GetGValue(c), GetBValue(c));
+    return text;
+}
+
+void PostClick(HWND window, int x, int y, bool dbl) {
+    const LPARAM at = MAKELPARAM(x, y);
+    PostMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    PostMessageW(window, WM_LBUTTONUP, 0, at);
+    if (dbl) {
+        PostMessageW(window, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
+        PostMessageW(window, WM_LBUTTONUP, 0, at);
+    }
+}
+
 int Usage() {
     std::fputs(
         "usage: ui_probe windows | wait-window CAPTION [s] | gone CAPTION [s] | texts CAPTION |\n"
         "       wait-text CAPTION TEXT [s] | checked CAPTION TEXT | click CAPTION TEXT | size CAPTION |\n"
-        "       key CAPTION KEY | run PROGRAM [ARGS...]\n",
+        "       key CAPTION KEY | type CAPTION TEXT | set-text CAPTION N TEXT | focused CAPTION |\n"
+        "       cell CAPTION ROW COL | click-cell CAPTION ROW COL [double] | click-check CAPTION ROW COL |\n"
+        "       scroll CAPTION LINES | run PROGRAM [ARGS...]\n",
         stderr);
     return 2;
 }
@@ -248,6 +351,79 @@ int Run(const std::vector<std::string>& a) {
         HWND focus = drv::FocusedWindow(top);
         if (focus && GetAncestor(focus, GA_ROOT) != top) focus = nullptr;
         drv::PressKey(focus ? focus : top, vk, shift);
+        return 0;
+    }
+    if (verb == "type" && a.size() == 3) {
+        HWND top = WaitTop(a[1], kActionWaitMs);
+        if (!top) return Fail("no window \"" + a[1] + "\"");
+        HWND focus = drv::FocusedWindow(top);
+        if (!focus || GetAncestor(focus, GA_ROOT) != top) return Fail("nothing has the focus in \"" + a[1] + "\"");
+        drv::TypeText(focus, a[2]);
+        return 0;
+    }
+    if (verb == "set-text" && a.size() == 4) {
+        HWND top = WaitTop(a[1], kActionWaitMs);
+        if (!top) return Fail("no window \"" + a[1] + "\"");
+        int n = std::atoi(a[2].c_str());
+        for (const drv::WindowInfo& w : drv::ListChildren(top)) {
+            if (!w.visible || Upper(w.className) != "EDIT" || n-- > 0) continue;
+            const std::wstring text = updexar::win32::Wide(a[3]);
+            DWORD_PTR ok = 0;
+            SendMessageTimeoutW(w.hwnd, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_ABORTIFHUNG, 5000, &ok);
+            return ok ? 0 : Fail("the edit box refused the text");
+        }
+        return Fail("no edit box " + a[2] + " in \"" + a[1] + "\"");
+    }
+    if (verb == "focused" && a.size() == 2) {
+        HWND top = WaitTop(a[1], kActionWaitMs);
+        if (!top) return Fail("no window \"" + a[1] + "\"");
+        HWND focus = drv::FocusedWindow(top);
+        if (!focus || GetAncestor(focus, GA_ROOT) != top) return Fail("nothing has the focus in \"" + a[1] + "\"");
+        const std::string cls = drv::ClassOf(focus);
+        const bool password = Upper(cls) == "EDIT" && (GetWindowLongW(focus, GWL_STYLE) & ES_PASSWORD);
+        RECT r;
+        GetWindowRect(focus, &r);
+        GUITHREADINFO info{};
+        info.cbSize = sizeof info;
+        std::string caret = "-";
+        if (GetGUIThreadInfo(GetWindowThreadProcessId(top, nullptr), &info) && info.hwndCaret == focus)
+            caret = std::to_string(info.rcCaret.left);
+        std::printf("%s\t%s\t%ld,%ld,%ld,%ld\t%s\n", cls.c_str(), password ? "password" : "-", r.left, r.top, r.right,
+                    r.bottom, caret.c_str());
+        return 0;
+    }
+    if ((verb == "cell" && a.size() == 4) || (verb == "click-check" && a.size() == 4) ||
+        (verb == "click-cell" && (a.size() == 4 || (a.size() == 5 && a[4] == "double")))) {
+        HWND top = WaitTop(a[1], kActionWaitMs);
+        HWND grid = top ? GridOf(top) : nullptr;
+        if (!grid) return Fail("no grid in a window \"" + a[1] + "\"");
+        const int row = std::atoi(a[2].c_str()), col = std::atoi(a[3].c_str());
+        CellAnswer cell;
+        if (!AskCell(grid, row, col, cell)) return Fail("the grid did not answer for cell " + a[2] + "," + a[3]);
+        const auto& i = cell.info;
+        const bool onScreen = (i.flags & updexar::win32::GRIDCELL_ONSCREEN) != 0;
+        if (verb == "cell") {
+            const std::string rect = onScreen ? RectText(grid, i.left, i.top, i.right, i.bottom) : "-";
+            std::printf("%d\t%s\t%s\t%s\t%s\t%s\n", i.check, Hex(i.backColor).c_str(), Hex(i.foreColor).c_str(),
+                        FlagWords(i.flags).c_str(), rect.c_str(), OneLine(Narrow(cell.text)).c_str());
+            return 0;
+        }
+        if (!onScreen) return Fail("cell " + a[2] + "," + a[3] + " is not on screen");
+        if (verb == "click-check") {
+            if (i.check == 0) return Fail("cell " + a[2] + "," + a[3] + " has no check box");
+            PostClick(grid, (i.checkLeft + i.checkRight) / 2, (i.checkTop + i.checkBottom) / 2, false);
+        } else {
+            // Right of any check box, as a user clicks into the text.
+            PostClick(grid, i.right - 4, (i.top + i.bottom) / 2, a.size() == 5);
+        }
+        return 0;
+    }
+    if (verb == "scroll" && a.size() == 3) {
+        HWND top = WaitTop(a[1], kActionWaitMs);
+        HWND grid = top ? GridOf(top) : nullptr;
+        if (!grid) return Fail("no grid in a window \"" + a[1] + "\"");
+        const int lines = std::atoi(a[2].c_str());
+        for (int n = 0; n < std::abs(lines); ++n) PostMessageW(grid, WM_VSCROLL, lines > 0 ? SB_LINEDOWN : SB_LINEUP, 0);
         return 0;
     }
     return Usage();
