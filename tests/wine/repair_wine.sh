@@ -19,7 +19,7 @@ exe="$1" probe_exe="$2" recorder="$3"
 shift 3
 cases=("$@")
 [ ${#cases[@]} -gt 0 ] || cases=(damaged intact passed)
-shots="$UPDEXAR_WINE_ROOT/screenshots"
+shots="$UPDEXAR_WINE_ROOT/runs"   # no pictures here
 
 for name in "MySQL ODBC 5.1 Driver" "MySQL"; do
   grep -qxF "[$name]" /etc/odbcinst.ini 2>/dev/null \
