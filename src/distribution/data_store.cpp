@@ -89,6 +89,8 @@ public:
                 Try([&] { fs_.DeleteFile(next, true); });
                 return Fail("Failed to Copy File [" + marker_ + "]");
             }
+            // Only now that the marker names this update may the one it named before go.
+            if (!job_.storedName.empty() && fs_.FolderExists(root_ + "\\" + job_.storedName)) Discard(root_ + "\\" + job_.storedName);
         }
         ClearOlderUpdates();
         return Done();
@@ -151,9 +153,9 @@ private:
         return !fs_.FolderExists(folder);
     }
 
-    // Only once the marker names this update may the ones before it go; a store that died
-    // between the two leaves them for the next one. An update dated later is left alone: another
-    // computer may be about to name it.
+    // Updates older than the one the marker names, left by a store that died between the marker
+    // and the clean-up: the next store takes them away. An update dated later is left alone:
+    // another computer may be about to name it.
     void ClearOlderUpdates() {
         std::optional<UpdDate> ours;
         Try([&] {
