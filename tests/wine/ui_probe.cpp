@@ -22,6 +22,12 @@
 //   ui_probe.exe click-cell CAPTION ROW COL [double]   clicks the text part of a grid cell
 //   ui_probe.exe click-check CAPTION ROW COL      clicks a grid cell's check box
 //   ui_probe.exe scroll CAPTION LINES             scrolls the grid by lines (negative: up)
+//   ui_probe.exe click-nth CAPTION TEXT N         presses the Nth visible button with TEXT (from 0),
+//                                                 where a window has several alike
+//   ui_probe.exe choose CAPTION N ITEM            picks the item in the Nth visible combo box (from
+//                                                 0) as a mouse pick would
+//   ui_probe.exe this-computer                    this computer's name and address as the
+//                                                 utility finds them, tab between
 //   ui_probe.exe run PROGRAM [ARGS...]            runs it, waits, and ends with its exit code
 //
 // With UPDEXAR_DESKTOP set, all of this happens in that desktop (Wine's virtual desktop of that
@@ -51,6 +57,7 @@
 
 #include "win32/grid_messages.h"
 #include "win32/wide.h"
+#include "win32/win32_network.h"
 #include "win32/win32_system.h"
 #include "wine/ui_driver.h"
 
@@ -269,7 +276,8 @@ int Usage() {
         "       wait-text CAPTION TEXT [s] | checked CAPTION TEXT | click CAPTION TEXT | size CAPTION |\n"
         "       key CAPTION KEY | type CAPTION TEXT | set-text CAPTION N TEXT | focused CAPTION |\n"
         "       cell CAPTION ROW COL | click-cell CAPTION ROW COL [double] | click-check CAPTION ROW COL |\n"
-        "       scroll CAPTION LINES | run PROGRAM [ARGS...]\n",
+        "       scroll CAPTION LINES | click-nth CAPTION TEXT N | choose CAPTION N ITEM | this-computer |\n"
+        "       run PROGRAM [ARGS...]\n",
         stderr);
     return 2;
 }
@@ -361,6 +369,23 @@ int Run(const std::vector<std::string>& a) {
         drv::TypeText(focus, a[2]);
         return 0;
     }
+    if (verb == "this-computer" && a.size() == 1) {
+        updexar::win32::Win32Network network;
+        std::printf("%s\t%s\n", network.LocalHostName().c_str(), network.LocalAddress().c_str());
+        return 0;
+    }
+    if (verb == "click-nth" && a.size() == 4) {
+        HWND top = WaitTop(a[1], kActionWaitMs);
+        if (!top) return Fail("no window \"" + a[1] + "\"");
+        int n = std::atoi(a[3].c_str());
+        for (const drv::WindowInfo& w : drv::ListChildren(top)) {
+            if (!w.visible || Upper(w.className) != "BUTTON" || !SameText(w.text, a[2]) || n-- > 0) continue;
+            if (!w.enabled) return Fail("the button \"" + a[2] + "\" is disabled");
+            drv::Click(w.hwnd);
+            return 0;
+        }
+        return Fail("no button \"" + a[2] + "\" " + a[3] + " in \"" + a[1] + "\"");
+    }
     if (verb == "set-text" && a.size() == 4) {
         HWND top = WaitTop(a[1], kActionWaitMs);
         if (!top) return Fail("no window \"" + a[1] + "\"");
@@ -425,6 +450,26 @@ int Run(const std::vector<std::string>& a) {
         const int lines = std::atoi(a[2].c_str());
         for (int n = 0; n < std::abs(lines); ++n) PostMessageW(grid, WM_VSCROLL, lines > 0 ? SB_LINEDOWN : SB_LINEUP, 0);
         return 0;
+    }
+    if (verb == "choose" && a.size() == 4) {
+        HWND top = WaitTop(a[1], kActionWaitMs);
+        if (!top) return Fail("no window \"" + a[1] + "\"");
+        int n = std::atoi(a[2].c_str());
+        for (const drv::WindowInfo& w : drv::ListChildren(top)) {
+            if (!w.visible || Upper(w.className) != "COMBOBOX" || n-- > 0) continue;
+            const std::wstring item = updexar::win32::Wide(a[3]);
+            DWORD_PTR index = static_cast<DWORD_PTR>(CB_ERR);
+            SendMessageTimeoutW(w.hwnd, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(item.c_str()),
+                                SMTO_ABORTIFHUNG, 5000, &index);
+            if (static_cast<LRESULT>(index) == CB_ERR) return Fail("no item \"" + a[3] + "\" in combo box " + a[2]);
+            DWORD_PTR ignored = 0;
+            SendMessageTimeoutW(w.hwnd, CB_SETCURSEL, index, 0, SMTO_ABORTIFHUNG, 5000, &ignored);
+            // A pick with the mouse ends with this notification; the program reads the choice then.
+            SendMessageTimeoutW(GetParent(w.hwnd), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(w.hwnd), CBN_SELCHANGE),
+                                reinterpret_cast<LPARAM>(w.hwnd), SMTO_ABORTIFHUNG, 5000, &ignored);
+            return 0;
+        }
+        return Fail("no combo box " + a[2] + " in \"" + a[1] + "\"");
     }
     return Usage();
 }
