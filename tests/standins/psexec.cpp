@@ -1,0 +1,113 @@
+// Stand-in for PsExec, as the LAN update calls it:
+//
+//   PsExec.exe \\TARGET [-u USER -p PASSWORD] [-accepteula] [-c] [-f] [-i N] PROGRAM [ARGUMENT...]
+//
+// It appends its command line to the file named by UPDEXAR_RECORD (or recorded.txt beside itself)
+// and hands the run on the target machine to a Linux script, UPDEXAR_PSEXEC_HOST, which Wine
+// starts through /bin/sh as
+//
+//   sh SCRIPT JOB
+//
+// JOB is a new folder in UPDEXAR_PSEXEC_WORK (a Linux path); JOB/request holds the target, the
+// program and each argument, one a line in UTF-8. The script plays the machine: it runs the
+// program in the machine's own Wine prefix, or does what a machine of that name is meant to do,
+// and when the program has ended writes its exit code into JOB/done. Like PsExec, this program
+// runs until then and ends with that code; a script that never writes JOB/done keeps it running.
+#include <windows.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "standin_util.h"
+
+namespace {
+
+std::wstring Env(const wchar_t* name) {
+    const DWORD n = GetEnvironmentVariableW(name, nullptr, 0);
+    if (n <= 1) return {};
+    std::wstring value(n, L'\0');
+    const DWORD got = GetEnvironmentVariableW(name, value.data(), n);
+    value.resize(got < n ? got : 0);
+    return value;
+}
+
+// The same file seen from Windows: Wine's drive Z: is the Linux root.
+std::wstring WindowsPathOf(const std::wstring& linux) {
+    std::wstring path = L"Z:" + linux;
+    for (wchar_t& c : path)
+        if (c == L'/') c = L'\\';
+    return path;
+}
+
+bool WriteText(const std::wstring& path, const std::string& text) {
+    HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (f == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    const BOOL ok = WriteFile(f, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    CloseHandle(f);
+    return ok && written == text.size();
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    std::wstring record = Env(L"UPDEXAR_RECORD");
+    if (record.empty()) record = standin::ModuleFolder(nullptr) + L"\\recorded.txt";
+    standin::AppendLine(record, standin::Utf8(GetCommandLineW()));
+
+    // The target, then PsExec's own switches, then the program and what it is given.
+    const std::vector<std::wstring> args = standin::Arguments();
+    size_t at = 0;
+    std::wstring target;
+    if (at < args.size() && args[at].rfind(L"\\\\", 0) == 0) target = args[at++].substr(2);
+    while (at < args.size() && !args[at].empty() && args[at][0] == L'-') {
+        const std::wstring sw = args[at++];
+        if ((sw == L"-u" || sw == L"-p" || sw == L"-i") && at < args.size()) ++at;
+    }
+    if (target.empty() || at >= args.size()) return 2;
+
+    const std::wstring script = Env(L"UPDEXAR_PSEXEC_HOST");
+    const std::wstring work = Env(L"UPDEXAR_PSEXEC_WORK");
+    if (script.empty() || work.empty()) return 3;
+    // The request goes in a file: Wine reads a Linux program's arguments out of the command line by
+    // rules of its own, which would eat the backslashes of a UNC path.
+    const std::wstring job = work + L"/psexec-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(GetTickCount());
+    if (!CreateDirectoryW(WindowsPathOf(job).c_str(), nullptr)) return 3;
+    std::string request = standin::Utf8(target) + "\n";
+    for (; at < args.size(); ++at) request += standin::Utf8(args[at]) + "\n";
+    if (!WriteText(WindowsPathOf(job + L"/request"), request)) return 3;
+    std::wstring line = L"/bin/sh \"" + script + L"\" \"" + job + L"\"";
+
+    // Wine starts a Linux program without a process handle to wait on: the file the script writes
+    // says that the remote program has ended.
+    HANDLE change = FindFirstChangeNotificationW(WindowsPathOf(job).c_str(), FALSE, FILE_NOTIFY_CHANGE_FILE_NAME);
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessW(L"Z:\\bin\\sh", line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return 4;
+    if (pi.hThread) CloseHandle(pi.hThread);
+    if (pi.hProcess) CloseHandle(pi.hProcess);
+
+    const std::wstring done = WindowsPathOf(job + L"/done");
+    while (GetFileAttributesW(done.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        // A change in the folder, or a second: a missed notification costs no more than that.
+        if (change == INVALID_HANDLE_VALUE) Sleep(200);
+        else if (WaitForSingleObject(change, 1000) == WAIT_OBJECT_0) FindNextChangeNotification(change);
+    }
+    if (change != INVALID_HANDLE_VALUE) FindCloseChangeNotification(change);
+    // The script writes the code into a file of another name and renames it: never half there.
+    int code = 1;
+    HANDLE f = CreateFileW(done.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (f != INVALID_HANDLE_VALUE) {
+        char text[16] = {};
+        DWORD got = 0;
+        if (ReadFile(f, text, sizeof text - 1, &got, nullptr)) code = atoi(text);
+        CloseHandle(f);
+    }
+    DeleteFileW(done.c_str());
+    DeleteFileW(WindowsPathOf(job + L"/request").c_str());
+    RemoveDirectoryW(WindowsPathOf(job).c_str());
+    return code;
+}
