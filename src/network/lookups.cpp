@@ -21,6 +21,11 @@ Lookups::Lookups(std::vector<std::string> queries, std::function<std::string(con
     shared_->queries = std::move(queries);
     shared_->resolve = std::move(resolve);
     const size_t count = std::min(threads, shared_->queries.size());
+    // Held until every worker is detached; each takes it before its first query, so none can
+    // end first. MinGW's winpthreads does not survive a thread that ends before its detach: the
+    // thread's record goes back to its pool while the ending thread still writes to it, and a
+    // thread started next may run without its argument (the search crashed now and then).
+    std::lock_guard<std::mutex> starting(shared_->mutex);
     for (size_t t = 0; t < count; ++t) {
         // Each worker holds the shared state, so a window closed halfway owes them nothing.
         std::thread([s = shared_] {

@@ -8,7 +8,8 @@
 #   saved   the options and the machine list written by a LAN update (the list packed and
 #           private), read back by the next start, and removed when not to be saved
 # The grid's cells are read through what the program saves: the machine list decoded with
-# updexar-upl.exe. Screenshots of the search window and of a loaded list stay in SHOTDIR.
+# updexar-upl.exe. Screenshots of the search window, the looked-up users and a loaded list stay
+# in SHOTDIR.
 set -u
 . "$(dirname "$0")/harness/harness.sh"
 [ $# -ge 4 ] || hx_fail "usage: lan_list_wine.sh UpdateG.exe ui_probe.exe updexar-upl.exe SHOTDIR [CASE...]"
