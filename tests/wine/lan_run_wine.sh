@@ -121,6 +121,8 @@ start_run() {
   probe wait-window "=$main" 60 >/dev/null || { fail "no main window"; return 1; }
   probe click "=$main" "Update on LAN Machines" || { fail "no LAN choice"; return 1; }
   probe wait-text "=$main" "&Search" 30 || { fail "the LAN frame did not open"; return 1; }
+  # The list is in once the choice to save it again shows: its names are looked up meanwhile.
+  wait_texts "=$main" '^ComboBox	Yes$' 60 || { fail "the saved machine list was not loaded"; return 1; }
   probe click "=$main" "Update on Local Machine" || { fail "no local choice"; return 1; }
   probe click "=$main" "&Update >>" || { fail "no Update button"; return 1; }
   probe wait-text "=Updexar" "Do you really want to Update software on selected LAN Machines ?" 30 \
