@@ -52,6 +52,8 @@ lan_display() {
   rm -f "$numfile"
   [ "$UPDEXAR_LAN_DISPLAY" != : ] || hx_fail "no screen for the machines"
   export UPDEXAR_LAN_DISPLAY
+  # Left behind by a run cut short, the run's clean-up (stop-prefix.sh) ends it.
+  [ -n "${UPDEXAR_WINE_STATE:-}" ] && mkdir -p "$UPDEXAR_WINE_STATE" && echo "$lan_xvfb $$" >"$UPDEXAR_WINE_STATE/xvfb.$lan_xvfb"
 }
 
 # machine ADDRESS DOES [galvano|bare]: the machine's folder; with a prefix of its own for "run".
@@ -261,7 +263,7 @@ mkdir -p "$(hx_unix_path 'C:\Tools')"
 cp "$psexec" "$(hx_unix_path 'C:\Tools')/PsExec.exe"
 
 case_cleanup() {
-  kill "$lan_xvfb" 2>/dev/null
+  kill "$lan_xvfb" 2>/dev/null && rm -f "${UPDEXAR_WINE_STATE:-/nonexistent}/xvfb.$lan_xvfb"
   hx_reg_delete 'HKLM\Software\VEKInfo' SoftUpdPath
 }
 run_cases "${cases[@]}" cleanup
