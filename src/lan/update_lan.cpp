@@ -203,9 +203,21 @@ private:
     // Seconds since `start`, whole, on the program's clock (which never goes back, midnight or not).
     int64_t Elapsed(int64_t start) const { return static_cast<int64_t>(std::nearbyint((os_.clock->MonotonicMs() - start) / 1000.0)); }
 
-    std::string ReadIfThere(const std::string& path) {
+    // The files in the run folder, upper-cased: one listing a look rather than a look for each
+    // machine's file. Under Wine a look for a file that is not there yet reads the folder to
+    // match the name in any case, once for every machine still waiting.
+    std::set<std::string> Present() {
+        std::set<std::string> names;
+        Ignore([&] {
+            for (const std::string& name : fs_.ListFiles(report_)) names.insert(ToUpper(name));
+        });
+        return names;
+    }
+
+    std::string ReadIfThere(const std::set<std::string>& present, const std::string& name) {
+        if (!present.count(ToUpper(name))) return "";
         try {
-            return fs_.FileExists(path) ? fs_.ReadAllText(path) : "";
+            return fs_.ReadAllText(report_ + "\\" + name);
         } catch (const RuntimeError&) {
             return "";
         }
@@ -230,21 +242,24 @@ private:
             Status("Waiting for Connection Response [Time Out in " + TimeLeftText(static_cast<int16_t>(kConnectSeconds - Elapsed(start))) +
                    "] ...");
             int waiting = 0;
+            bool changed = false;
+            const std::set<std::string> present = Present();
             for (int r = 1; r < vs_.Rows(); ++r) {
                 if (!Selected(vs_, r) || !vs_.TextMatrix(r, Last()).empty()) continue;
                 if (Elapsed(start) >= kConnectSeconds) {
-                    Result(r, "Not Connected (Time Out)");
+                    Result(r, "Not Connected (Time Out)", changed);
                     continue;
                 }
-                const std::string marker = report_ + "\\" + std::to_string(r) + ".txt";
-                const std::string text = ReadIfThere(marker);
+                const std::string marker = std::to_string(r) + ".txt";
+                const std::string text = ReadIfThere(present, marker);
                 if (text.find("[END]") == std::string::npos) {
                     ++waiting;
                     continue;
                 }
-                Ignore([&] { fs_.DeleteFile(marker, true); });
-                Result(r, text.find("Connected") != std::string::npos ? "Connected" : "Not Connected (Unknown reason)");
+                Ignore([&] { fs_.DeleteFile(report_ + "\\" + marker, true); });
+                Result(r, text.find("Connected") != std::string::npos ? "Connected" : "Not Connected (Unknown reason)", changed);
             }
+            if (changed) FitStatus();
             if (waiting == 0) return;
             Pause();
         }
@@ -264,31 +279,38 @@ private:
             Status("Waiting for Update Response [Time Out in " + TimeLeftText(static_cast<int16_t>(kUpdateSeconds - Elapsed(start))) +
                    "] ...");
             int waiting = 0;
+            bool changed = false;
+            const std::set<std::string> present = Present();
             for (int r = 1; r < vs_.Rows(); ++r) {
                 if (!Selected(vs_, r) || vs_.TextMatrix(r, Last()) != "Connected") continue;
                 if (Elapsed(start) >= kUpdateSeconds) {
-                    Result(r, "Connected (Time Out)");
+                    Result(r, "Connected (Time Out)", changed);
                     continue;
                 }
-                const std::string log = report_ + "\\" + std::to_string(r) + ".log";
-                const std::string text = ReadIfThere(log);
+                const std::string log = std::to_string(r) + ".log";
+                const std::string text = ReadIfThere(present, log);
                 if (text.find("[END]") == std::string::npos) {
                     ++waiting;
                     continue;
                 }
-                Ignore([&] { fs_.DeleteFile(log, true); });
+                Ignore([&] { fs_.DeleteFile(report_ + "\\" + log, true); });
                 ShowLanResponse(main_, text, r);
-                vs_.AutoSize(0, vs_.Cols() - 1);
+                changed = true;
             }
+            if (changed) FitStatus();
             if (waiting == 0) return;
             Pause();
         }
     }
 
-    void Result(int r, const std::string& text) {
+    void Result(int r, const std::string& text, bool& changed) {
         vs_.SetTextMatrix(r, Last(), text);
-        vs_.AutoSize(0, vs_.Cols() - 1);
+        changed = true;
     }
+
+    // Once a look, and only the Status column: the others do not change during the run, and
+    // sizing a grid of hundreds of machines measures every cell's text again.
+    void FitStatus() { vs_.AutoSize(Last()); }
 
     void End() {
         // Only this run's own PsExec processes: others on this computer may be someone's work.

@@ -67,6 +67,7 @@ private:
     // GRIDM_GETCELL: the cell, as WM_COPYDATA to the asking window.
     bool AnswerCell(int row, int col, HWND to) const;
     void UpdateScrollBars();
+    void SetBar(int bar, int max, int page, int pos);
     void ShowEditor();
     void PlaceEditor();
     void HideEditor();
@@ -338,24 +339,33 @@ void GridWindow::UpdateScrollBars() {
     const bool v = grid->VScrollVisible(), h = grid->HScrollVisible();
     ShowScrollBar(hwnd_, SB_VERT, v);
     ShowScrollBar(hwnd_, SB_HORZ, h);
+    // One unit per scrollable row or column; the largest position is the largest TopRow/LeftCol.
+    if (v) {
+        SetBar(SB_VERT, grid->Rows() - grid->FixedRows() - 1, grid->Rows() - grid->MaxTopRow(),
+               grid->TopRow() - grid->FixedRows());
+    }
+    if (h) {
+        SetBar(SB_HORZ, grid->Cols() - grid->FixedCols() - 1, grid->Cols() - grid->MaxLeftCol(),
+               grid->LeftCol() - grid->FixedCols());
+    }
+}
+
+void GridWindow::SetBar(int bar, int max, int page, int pos) {
     SCROLLINFO si{};
     si.cbSize = sizeof si;
     si.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
-    if (v) {
-        // One unit per scrollable row; the largest position is the largest TopRow.
-        si.nMin = 0;
-        si.nMax = std::max(0, grid->Rows() - grid->FixedRows() - 1);
-        si.nPage = static_cast<UINT>(std::max(1, grid->Rows() - grid->MaxTopRow()));
-        si.nPos = grid->TopRow() - grid->FixedRows();
-        SetScrollInfo(hwnd_, SB_VERT, &si, TRUE);
-    }
-    if (h) {
-        si.nMin = 0;
-        si.nMax = std::max(0, grid->Cols() - grid->FixedCols() - 1);
-        si.nPage = static_cast<UINT>(std::max(1, grid->Cols() - grid->MaxLeftCol()));
-        si.nPos = grid->LeftCol() - grid->FixedCols();
-        SetScrollInfo(hwnd_, SB_HORZ, &si, TRUE);
-    }
+    si.nMax = std::max(0, max);
+    si.nPage = static_cast<UINT>(std::max(1, page));
+    si.nPos = pos;
+    // Each SetScrollInfo draws the bar again, which under Wine costs more than the rest of a
+    // layout change; a grid whose cells change often (a LAN run's results) mostly keeps its bars.
+    SCROLLINFO now{};
+    now.cbSize = sizeof now;
+    now.fMask = si.fMask;
+    if (GetScrollInfo(hwnd_, bar, &now) && now.nMin == si.nMin && now.nMax == si.nMax && now.nPage == si.nPage &&
+        now.nPos == si.nPos)
+        return;
+    SetScrollInfo(hwnd_, bar, &si, TRUE);
 }
 
 // ---- painting

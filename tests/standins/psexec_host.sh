@@ -9,8 +9,8 @@
 #   unknown         the utility's marker without "Connected", as a run that went wrong at its start
 #   hang            the marker, and an update log that never ends
 #   answer S1 S2    the marker at a random moment within S1 seconds, a successful update log at
-#                   one within S2, on the run's clock (UPDEXAR_TIME_SCALE); each log's row and
-#                   time of writing are appended to JOB/../written.txt
+#                   one within S2 after it, on the run's clock (UPDEXAR_TIME_SCALE); each file's
+#                   kind, row and time of writing are appended to written.txt beside JOB
 # A target without a folder refuses. The program's argument names the LAN run's shared folder,
 # \\SERVER\share\..., which is UPDEXAR_LAN_SHARE on this computer.
 job="$1"
@@ -60,11 +60,15 @@ case "$1" in
     put "$row.log" '[START]\r\nProcess:Update:To->C:\\Apps\\Galvano\r\n'
     ;;
   answer)
+    # Each time taken just before the file appears: a delay measured from it is never too short.
     pause "$2"
+    at="$(date +%s.%N)"
     put "$row.txt" '[START]\r\nConnected\r\n[END]\r\n'
+    echo "marker $row $at" >>"$job/../written.txt"
     pause "$3"
+    at="$(date +%s.%N)"
     put "$row.log" '[START]\r\nProcess:Update:To->C:\\Apps\\Galvano\r\nProcess:Update:OK\r\n[END]\r\n'
-    echo "$row $(date +%s.%N)" >>"$job/../written.txt"
+    echo "log $row $at" >>"$job/../written.txt"
     finish 0
     ;;
   *) finish 53 ;;

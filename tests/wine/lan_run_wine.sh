@@ -52,6 +52,8 @@ lan_display() {
   rm -f "$numfile"
   [ "$UPDEXAR_LAN_DISPLAY" != : ] || hx_fail "no screen for the machines"
   export UPDEXAR_LAN_DISPLAY
+  # Left behind by a run cut short, the run's clean-up (stop-prefix.sh) ends it.
+  [ -n "${UPDEXAR_WINE_STATE:-}" ] && mkdir -p "$UPDEXAR_WINE_STATE" && echo "$lan_xvfb $$" >"$UPDEXAR_WINE_STATE/xvfb.$lan_xvfb"
 }
 
 # machine ADDRESS DOES [galvano|bare]: the machine's folder; with a prefix of its own for "run".
@@ -121,6 +123,8 @@ start_run() {
   probe wait-window "=$main" 60 >/dev/null || { fail "no main window"; return 1; }
   probe click "=$main" "Update on LAN Machines" || { fail "no LAN choice"; return 1; }
   probe wait-text "=$main" "&Search" 30 || { fail "the LAN frame did not open"; return 1; }
+  # The list is in once the choice to save it again shows: its names are looked up meanwhile.
+  wait_texts "=$main" '^ComboBox	Yes$' 60 || { fail "the saved machine list was not loaded"; return 1; }
   probe click "=$main" "Update on Local Machine" || { fail "no local choice"; return 1; }
   probe click "=$main" "&Update >>" || { fail "no Update button"; return 1; }
   probe wait-text "=Updexar" "Do you really want to Update software on selected LAN Machines ?" 30 \
@@ -259,7 +263,7 @@ mkdir -p "$(hx_unix_path 'C:\Tools')"
 cp "$psexec" "$(hx_unix_path 'C:\Tools')/PsExec.exe"
 
 case_cleanup() {
-  kill "$lan_xvfb" 2>/dev/null
+  kill "$lan_xvfb" 2>/dev/null && rm -f "${UPDEXAR_WINE_STATE:-/nonexistent}/xvfb.$lan_xvfb"
   hx_reg_delete 'HKLM\Software\VEKInfo' SoftUpdPath
 }
 run_cases "${cases[@]}" cleanup
