@@ -222,6 +222,14 @@ case_close() {
 
   local row=1 a
   for a in 127.0.0.11 127.0.0.12 127.0.0.13 127.0.0.14 127.0.0.15; do record_has $row $a; row=$((row + 1)); done
+  # The grid itself, as the user reads it: each Status cell's back colour and text (column 6, after
+  # the hidden column of plain passwords).
+  local got="" r
+  for r in 1 2 3 4 5; do got+="$(probe cell "=$main" $r 6 | cut -f2,6-)"$'\n'; done
+  diff <(printf '%s\t%s\n' '#00FF00' 'Updated successfully to:\r\nC:\Apps\Galvano' \
+    '#FFFFFF' 'Erros:\r\nUpdate:Installation Path [] is not Correct' '#FFFFFF' 'Not Connected (Time Out)' \
+    '#FFFFFF' 'Not Connected (Unknown reason)' '#FFFFFF' 'Connected') <(printf '%s' "$got") >"$work/grid-diff.txt" \
+    || fail "the grid's Status column differs: $(cat "$work/grid-diff.txt")"
   record_is "$ok" \
     '"","127.0.0.12","Erros: / Update:Installation Path [] is not Correct"' \
     '"","127.0.0.13","Not Connected (Time Out)"' \
