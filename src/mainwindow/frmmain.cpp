@@ -1,6 +1,9 @@
 #include "mainwindow/frmmain.h"
 
 #include <cmath>
+#include <initializer_list>
+#include <utility>
+#include <vector>
 
 #include "forms/application.h"
 #include "mainwindow/handoffs.h"
@@ -359,7 +362,18 @@ void frmmain::ArrangeLayout() {
     if (!automatic && chkUpdateOn1.Value() == 1 && vs.Tag.empty()) {
         vs.Tag = "Y";
         vs.SetRows(1);
+        // A long list takes a while to look up, and the window answers meanwhile: nothing that
+        // works on the rows, or starts a run on them, takes a click before the last row is in.
+        // Exit stays open.
+        std::vector<std::pair<forms::Control*, bool>> held;
+        for (forms::Control* c : std::initializer_list<forms::Control*>{
+                 &chkUpdateOn0, &chkUpdateOn1, &vs, &cmdSearch, &cmdGetLoginNms, &cmdDelete, &cmdClear, &cmdFill0,
+                 &cmdFill1, &txtUpdDir, &cmdUpdDir, &cboSaveUPL, &cmdUpdate}) {
+            held.emplace_back(c, c->Enabled());
+            c->SetEnabled(false);
+        }
         const int loaded = Handoffs().loadMachineList ? Handoffs().loadMachineList(*this) : 0;
+        for (auto& [c, enabled] : held) c->SetEnabled(enabled);
         if (loaded > 0) cboSaveUPL.SetListIndex(1);
         vs.AutoSize(0, vs.Cols() - 1);
     }

@@ -32,7 +32,9 @@ struct Main : uitest::UiFixture {
         h.showUpdateWindow = [this](const std::string& mode) { calls.push_back("update " + mode); };
         h.showWaitWindow = [this](int seconds) { calls.push_back("wait " + std::to_string(seconds)); };
         h.loadMachineList = [this](frmmain& f) {
-            calls.push_back("load list");
+            // While the list comes in, a click on Update or on the rows meets a closed door.
+            calls.push_back(f.cmdUpdate.Enabled() || f.vs.Enabled() || f.cmdDelete.Enabled() ? "load list, open"
+                                                                                               : "load list");
             for (int i = 0; i < machinesToLoad; ++i) f.vs.AddItem("");
             return machinesToLoad;
         };
@@ -94,6 +96,7 @@ TEST(MainWindow, InteractiveLoadShowsThePathsAndStacksTheChosenFrames) {
     EXPECT_GT(f.Height(), closedHeight);
     EXPECT_EQ(f.vs.Rows(), 3);
     EXPECT_EQ(f.cboSaveUPL.Text(), "Yes");
+    EXPECT_TRUE(f.cmdUpdate.Enabled() && f.vs.Enabled() && f.cmdDelete.Enabled() && f.chkUpdateOn0.Enabled());
     f.chkUpdateOn0.SetValue(0);
     f.chkUpdateOn1.SetValue(0);
     f.chkUpdateOn1.SetValue(1);
