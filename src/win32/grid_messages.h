@@ -10,14 +10,6 @@
 namespace updexar::win32 {
 
 enum : UINT {
-    // In this process only (lParam is a pointer): wParam MAKEWPARAM(row, col), lParam RECT*: the
-    // cell in client pixels; FALSE when it is scrolled away, hidden or outside the grid.
-    GRIDM_GETCELLRECT = WM_USER + 0x301,
-    // Like GRIDM_GETCELLRECT, for the cell's check box; FALSE when the cell has none.
-    GRIDM_GETCHECKRECT,
-    // The in-place editor while an edit runs, else null.
-    GRIDM_GETEDITOR,
-
     // From any process. wParam MAKEWPARAM(row, col), lParam the HWND of a window of the asking
     // thread: before it returns, the grid sends that window WM_COPYDATA with dwData
     // kGridCellData and a GridCellInfo followed by the cell's text. Returns TRUE when the answer

@@ -184,17 +184,6 @@ LRESULT GridWindow::Dispatch(UINT m, WPARAM w, LPARAM l) {
         case WM_COMMAND:
             if (reinterpret_cast<HWND>(l) == editor_ && editor_ && HIWORD(w) == EN_CHANGE) OnEditorChange();
             return 0;
-        case GRIDM_GETCELLRECT:
-        case GRIDM_GETCHECKRECT: {
-            auto* out = reinterpret_cast<RECT*>(l);
-            const int row = static_cast<short>(LOWORD(w)), col = static_cast<short>(HIWORD(w));
-            RECT rc{};
-            const bool ok = m == GRIDM_GETCELLRECT ? CellRect(row, col, rc) : CheckRect(row, col, rc);
-            if (ok && out) *out = rc;
-            return ok ? TRUE : FALSE;
-        }
-        case GRIDM_GETEDITOR:
-            return grid && grid->Editing() && editor_ ? reinterpret_cast<LRESULT>(editor_) : 0;
         case GRIDM_GETCELL:
             return AnswerCell(static_cast<short>(LOWORD(w)), static_cast<short>(HIWORD(w)), reinterpret_cast<HWND>(l)) ? TRUE
                                                                                                                     : FALSE;

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
-# shots.sh DEMO.exe WIDTHxHEIGHT SHOTDIR UI_PROBE.exe: runs a demo of our windows (msgbox_demo,
-# grid_demo) in Wine's virtual desktop of that size, so its windows carry their captions and
-# frames. The demo plays the user and asks for screenshots on the way (NAME.request files in
-# UPDEXAR_SHOT_DIR); they land in SHOTDIR as NAME-WIDTHxHEIGHT[-wow64].png. Passes when the demo
-# ends with exit code 0 and took at least one picture of the screen's size.
+# shots.sh DEMO.exe WIDTHxHEIGHT SHOTDIR UI_PROBE.exe: runs a demo of our windows (msgbox_demo) in
+# Wine's virtual desktop of that size, so its windows carry their captions and frames. The demo
+# plays the user and asks for screenshots on the way (NAME.request files in UPDEXAR_SHOT_DIR);
+# they land in SHOTDIR as NAME-WIDTHxHEIGHT[-wow64].png. Passes when the demo ends with exit code
+# 0 and took at least one picture of the screen's size.
 set -u
 . "$(dirname "$0")/harness/harness.sh"
 [ $# -eq 4 ] || hx_fail "usage: shots.sh DEMO.exe WIDTHxHEIGHT SHOTDIR UI_PROBE.exe"
