@@ -48,10 +48,6 @@ struct Site : uitest::UiFixture {
         WriteRegValue(HKLM, "Software\\VEKInfo\\Galvano", "AppPath", RegKindText, kData);
         forms::Window<frmmain>();
     }
-    void Put(const std::string& path, const std::string& text) {
-        files.MakeFolders(PathParent(path));
-        files.WriteAllText(path, text);
-    }
     void Info(const std::string& text) { Put(kPkg + "\\UpdInfoP.txt", text); }
     // Stores an update named `name` dated `date` as an earlier run would have left it.
     void Stored(const std::string& name, const std::string& date) {

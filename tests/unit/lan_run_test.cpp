@@ -53,10 +53,6 @@ struct Lan : uitest::UiFixture {
         m.cboCloseApp.SetListIndex(2);
         m.optCloseApp1.SetValue(true);
     }
-    void Put(const std::string& path, const std::string& text) {
-        files.MakeFolders(PathParent(path));
-        files.WriteAllText(path, text);
-    }
     void Row(const std::string& name, const std::string& address, int ticked, const std::string& user = "") {
         forms::VSFlexGrid& vs = forms::Window<frmmain>().vs;
         vs.AddItem("");

@@ -9,6 +9,7 @@
 #include "core/product_table.h"
 #include "core/shared_state.h"
 #include "core/update_log.h"
+#include "platform/strings.h"
 #include "ui/msgbox.h"
 
 namespace updexar::uitest {
@@ -24,15 +25,17 @@ struct UiFixture {
     forms::Application app{backend, fake.clock};
 
     UiFixture() {
-        files.MakeFolders("C:\\WINDOWS\\system32");
-        system.systemDirectory = "C:\\WINDOWS\\system32";
-        system.SetDisplay(1024, 768, 96);
         system.SetMetric(4, 18);  // caption bar
-        system.SetMetric(8, 3);   // dialog frame
         ResetShared();
         Shared().SysDir = "C:\\WINDOWS\\system32";
         Shared().FileSys = &files;
         ResetUpdateLog();
+    }
+
+    // A file with its folders made on the way.
+    void Put(const std::string& path, const std::string& text) {
+        files.MakeFolders(PathParent(path));
+        files.WriteAllText(path, text);
     }
 
     // The shared record as the start leaves it for this product key.

@@ -48,10 +48,6 @@ struct Machine : uitest::UiFixture {
     }
     ~Machine() { Handoffs() = MainWindowHandoffs{}; }
 
-    void Put(const std::string& path, const std::string& text) {
-        files.MakeFolders(PathParent(path));
-        files.WriteAllText(path, text);
-    }
     void Package(const std::string& relative, const std::string& text) { Put(Shared().ProgramDir + "\\" + relative, text); }
     // Runs the local update as the update button or the unattended start would; the exit code
     // when the process ended.
