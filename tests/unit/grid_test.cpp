@@ -3,14 +3,15 @@
 #include <string>
 #include <vector>
 
+#include "contract/contract_util.h"
 #include "fakes/headless_backend.h"
 #include "forms/application.h"
 #include "forms/grid.h"
 #include "platform/clock.h"
-#include "platform/errors.h"
 
 using namespace updexar;
 using namespace updexar::forms;
+using updexar::contract::ErrorOf;
 
 namespace {
 
@@ -59,15 +60,6 @@ struct LanGrid {
         return s;
     }
 };
-
-int ErrorOf(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const RuntimeError& e) {
-        return e.Number();
-    }
-    return 0;
-}
 
 }  // namespace
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "contract/contract_util.h"
 #include "core/list_input.h"
 #include "platform/errors.h"
 
@@ -39,10 +40,5 @@ TEST(ListInput, FieldsFollowTheClassicRulesAndRecordsIgnoreLineEnds) {
 
     ListInput empty(" \r\n\t");
     EXPECT_TRUE(empty.AtEnd());
-    try {
-        empty.NextField();
-        FAIL() << "read past the end";
-    } catch (const updexar::RuntimeError& e) {
-        EXPECT_EQ(e.Number(), updexar::ErrInputPastEnd);
-    }
+    EXPECT_EQ(updexar::contract::ErrorOf([&] { empty.NextField(); }), updexar::ErrInputPastEnd);
 }

@@ -5,6 +5,7 @@
 #include <thread>
 #include <vector>
 
+#include "contract/contract_util.h"
 #include "fakes/fake_platform.h"
 #include "fakes/fake_tcp.h"
 #include "fakes/headless_backend.h"
@@ -14,6 +15,7 @@
 
 using namespace updexar;
 using namespace updexar::forms;
+using contract::ErrorOf;
 using fakes::FakeTcpClient;
 using fakes::FakeTcpServer;
 
@@ -74,15 +76,6 @@ struct SockFixture {
         for (int i = 0; i < 4; ++i) app.DoEvents();
     }
 };
-
-int ErrorNumberOf(const std::function<void()>& call) {
-    try {
-        call();
-    } catch (const RuntimeError& e) {
-        return e.Number();
-    }
-    return 0;
-}
 
 }  // namespace
 
@@ -227,7 +220,7 @@ TEST(Winsock, AnErrorIsRaisedOnceAndLeavesTheErrorStateUntilCloseAndMisuseIsANum
     EXPECT_EQ(*f.log, (Log{"error 11001 Authoritative answer: Host not found"}));
     EXPECT_EQ(sock.State(), SckError);
     // Only a closed control connects.
-    EXPECT_EQ(ErrorNumberOf([&] { sock.Connect("server", 7070); }), 40020);
+    EXPECT_EQ(ErrorOf([&] { sock.Connect("server", 7070); }), 40020);
     sock.Close();
 
     f.log->clear();
@@ -245,18 +238,18 @@ TEST(Winsock, AnErrorIsRaisedOnceAndLeavesTheErrorStateUntilCloseAndMisuseIsANum
     f.Settle();
     EXPECT_EQ(*f.log, (Log{"connected", "error 10054 The connection is reset by remote side"}));
     EXPECT_EQ(sock.State(), SckError);
-    EXPECT_EQ(ErrorNumberOf([&] { sock.SendData("more"); }), 40006);
+    EXPECT_EQ(ErrorOf([&] { sock.SendData("more"); }), 40006);
 
     // Misuse of a closed control.
     sock.Close();
-    EXPECT_EQ(ErrorNumberOf([&] { sock.SendData("too early"); }), 40006);
-    EXPECT_EQ(ErrorNumberOf([&] { sock.Connect("host", 65536); }), 40021);
-    EXPECT_EQ(ErrorNumberOf([&] { sock.Connect("host", -1); }), 40021);
+    EXPECT_EQ(ErrorOf([&] { sock.SendData("too early"); }), 40006);
+    EXPECT_EQ(ErrorOf([&] { sock.Connect("host", 65536); }), 40021);
+    EXPECT_EQ(ErrorOf([&] { sock.Connect("host", -1); }), 40021);
     EXPECT_EQ(sock.State(), SckClosed);
     sock.Close();  // closing a closed control is harmless
 
     f.fake.Get().tcp = nullptr;
-    EXPECT_EQ(ErrorNumberOf([&] { sock.Connect("host", 7070); }), ErrCantCreateObject);
+    EXPECT_EQ(ErrorOf([&] { sock.Connect("host", 7070); }), ErrCantCreateObject);
     EXPECT_EQ(sock.State(), SckClosed);
 }
 
