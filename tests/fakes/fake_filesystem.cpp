@@ -117,7 +117,7 @@ public:
         : fs_(fs), node_(std::move(node)), key_(std::move(key)) {}
     void Write(const std::string& text) override {
         if (!node_) throw RuntimeError(ErrBadFileNameOrNumber);
-        fs_.CheckFault(key_, FaultWrite);
+        fs_.CheckFault(key_);
         const std::string ansi = fs_.text_.ToAnsi(text);
         node_->bytes.insert(node_->bytes.end(), ansi.begin(), ansi.end());
         node_->modified = fs_.clock_.Now();
@@ -180,9 +180,9 @@ void FakeFileSystem::MakeFolders(const std::string& path) {
 
 void FakeFileSystem::InjectFault(const Fault& fault) { faults_.push_back(fault); }
 
-int FakeFileSystem::TakeFault(const std::string& key, unsigned op) {
+int FakeFileSystem::TakeFault(const std::string& key) {
     for (Fault& f : faults_) {
-        if (!(f.ops & op) || f.times == 0) continue;
+        if (f.times == 0) continue;
         if (!InsideOrSame(key, Find(f.path).key)) continue;
         if (f.skip > 0) {
             --f.skip;
@@ -194,8 +194,8 @@ int FakeFileSystem::TakeFault(const std::string& key, unsigned op) {
     return 0;
 }
 
-void FakeFileSystem::CheckFault(const std::string& key, unsigned op) {
-    if (const int e = TakeFault(key, op)) throw RuntimeError(e);
+void FakeFileSystem::CheckFault(const std::string& key) {
+    if (const int e = TakeFault(key)) throw RuntimeError(e);
 }
 
 FakeFileSystem::Lookup FakeFileSystem::Find(const std::string& path) {
@@ -301,7 +301,7 @@ void FakeFileSystem::CopyOneFile(const std::shared_ptr<Node>& source, const std:
     } else if (!t.parent) {
         throw RuntimeError(ErrPathNotFound);
     }
-    CheckFault(t.key, FaultWrite);
+    CheckFault(t.key);
     Changing(t.key);
     // An overwritten file keeps its own name and place; a copy takes the source's date, as on Windows.
     auto target_node = t.node ? t.node : MakeChild(*t.parent, t.name, false);
@@ -514,7 +514,7 @@ std::shared_ptr<FakeFileSystem::Node> FakeFileSystem::OpenForWriting(const std::
     if (l.node && (l.node->attributes & AttrReadOnly)) throw RuntimeError(ErrPermissionDenied);
     // A full disk lets the file be made or emptied and then fails the write; anything else
     // fails the opening.
-    const int fault = TakeFault(l.key, FaultWrite);
+    const int fault = TakeFault(l.key);
     if (fault && fault != ErrDiskFull) throw RuntimeError(fault);
     auto node = l.node ? l.node : MakeChild(*l.parent, l.name, false);
     if (!append) {

@@ -17,17 +17,12 @@
 
 namespace updexar::fakes {
 
-// Which operations a fault hits: the tests so far break only writes.
-enum FaultOp : unsigned {
-    FaultWrite = 2,  // opening for writing, each Write of an open writer, copying onto a file
-};
-
-// The next writes to a path (or anything below it) fail with an error number.
+// The next writes to a path (or anything below it) fail with an error number: opening for
+// writing, each Write of an open writer, copying onto a file.
 struct Fault {
     std::string path{};
     int error = 70;
-    unsigned ops = FaultWrite;
-    int skip = 0;   // matching operations let through first
+    int skip = 0;   // matching writes let through first
     int times = 1;  // failures before the fault is used up; negative: for ever
 };
 
@@ -97,12 +92,12 @@ private:
     friend class FakeTextWriter;
 
     Lookup Find(const std::string& path);
-    // The error a pending fault gives this operation on this path, 0 when none.
-    int TakeFault(const std::string& key, unsigned op);
+    // The error a pending fault gives a write to this path, 0 when none.
+    int TakeFault(const std::string& key);
     void Changing(const std::string& key) {
         if (beforeChange) beforeChange(key);
     }
-    void CheckFault(const std::string& key, unsigned op);
+    void CheckFault(const std::string& key);
     std::shared_ptr<Node> OpenForWriting(const std::string& path, bool append, std::string& key);
     std::vector<std::string> privateFiles_;  // keys
     void CopyOneFile(const std::shared_ptr<Node>& source, const std::string& target, bool overwrite);

@@ -13,7 +13,6 @@ namespace updexar::fakes {
 
 struct StartRecord {
     std::string commandLine;
-    std::string workingDirectory;
     uint32_t processId = 0;
 };
 

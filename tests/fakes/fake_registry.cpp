@@ -179,8 +179,7 @@ bool FakeRegistry::DeleteKey(RegRoot root, const std::string& path) {
     return true;
 }
 
-// No test reaches another machine's registry yet: every connection fails, as to a machine that
-// is switched off.
+// Machines not named in `reachable` are treated as switched off.
 std::unique_ptr<platform::RegistryKey> FakeRegistry::ConnectUsers(const std::string& machine) {
     for (const std::string& name : reachable)
         if (EqualsNoCase(name, machine)) return Open(platform::RegRoot::Users, "");

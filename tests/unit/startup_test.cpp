@@ -149,7 +149,7 @@ TEST(UpdateLog, LinesAreFlattenedAndEndEndsTheProcess) {
 TEST(UpdateLog, AMarkerThatCannotBeWrittenStillLeadsToALoggedEnd) {
     Start s;
     // The share takes the marker's file but fails on writing it; the log file itself works.
-    s.files.InjectFault(fakes::Fault{"\\\\SERVER\\share\\Upd1\\Log1\\3.txt", 61, fakes::FaultWrite, 1, 1});
+    s.files.InjectFault(fakes::Fault{"\\\\SERVER\\share\\Upd1\\Log1\\3.txt", 61, 1, 1});
     EXPECT_TRUE(s.Run("C:\\Upd\\UpdateG.exe", "AUTOUPD-Galvano:\\\\SERVER\\share\\Upd1:3:Log1:0:0:N"));
     EXPECT_EQ(s.Read("\\\\SERVER\\share\\Upd1\\Log1\\3.log"), "[START]\r\nError:Load:Disk full\r\n[END]\r\n");
     EXPECT_TRUE(s.messages.empty());
