@@ -73,6 +73,13 @@ TEST(Startup, TheProgramNameOrTheCommandLinePicksTheProduct) {
         EXPECT_TRUE(s.Run("C:\\Upd\\UpdateG.exe", " AUTOUPD-Galvano:\\\\SERVER\\share\\Upd1:3:Log1"));
         EXPECT_EQ(s.messages, (std::vector<std::string>{"Updexar|Invalid Parameters !"}));
     }
+    {
+        Start s;  // too short to name a log: the exit code alone
+        EXPECT_TRUE(s.Run("C:\\Upd\\UpdateG.exe", "AUTOUPD-Galvano:\\\\SERVER\\share\\Upd1"));
+        EXPECT_TRUE(s.messages.empty());
+        EXPECT_EQ(s.system.endedWith, ExitBadCommandLine);
+        EXPECT_FALSE(s.mainShown);
+    }
 }
 
 TEST(Startup, AutomaticModeWritesTheMarkerAndLeavesForceguestAlone) {
@@ -90,14 +97,6 @@ TEST(Startup, AutomaticModeWritesTheMarkerAndLeavesForceguestAlone) {
     WriteRegValue(platform::RegRoot::LocalMachine, lsa, "forceguest", RegKindDword, "1");
     interactive.Run("C:\\Upd\\UpdateG.exe");
     EXPECT_EQ(ReadRegValue(platform::RegRoot::LocalMachine, lsa, "forceguest", RegKindDword, ""), "0");
-}
-
-TEST(Startup, ACommandLineTooShortForALogEndsWithItsExitCodeAndNoMessage) {
-    Start s;
-    EXPECT_TRUE(s.Run("C:\\Upd\\UpdateG.exe", "AUTOUPD-Galvano:\\\\SERVER\\share\\Upd1"));
-    EXPECT_TRUE(s.messages.empty());
-    EXPECT_EQ(s.system.endedWith, ExitBadCommandLine);
-    EXPECT_FALSE(s.mainShown);
 }
 
 TEST(Startup, RepairsRegisterAgainOnlyWhatTheFirstAttemptUnregistered) {
