@@ -53,14 +53,7 @@ bool Below(const A& a, const B& b) {
 
 // Adds a machine row: name ticked or not, and its login.
 void AddRow(frmmain& f, bool byName, const std::string& user, const std::string& password) {
-    f.vs.AddItem("");
-    const int r = f.vs.Rows() - 1;
-    f.vs.SetTextMatrix(r, 1, "WS" + std::to_string(r));
-    f.vs.SetCellChecked(r, 1, byName ? 1 : 2);
-    f.vs.SetCellChecked(r, 2, 2);
-    f.vs.SetTextMatrix(r, 3, user);
-    f.vs.SetTextMatrix(r, 4, std::string(password.size(), '*'));
-    f.vs.SetTextMatrix(r, 5, password);
+    uitest::AddMachineRow(f.vs, "WS" + std::to_string(f.vs.Rows()), byName ? 1 : 2, "", 2, user, password);
 }
 
 }  // namespace

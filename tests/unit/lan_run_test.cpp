@@ -53,16 +53,10 @@ struct Lan : uitest::UiFixture {
         m.cboCloseApp.SetListIndex(2);
         m.optCloseApp1.SetValue(true);
     }
+    // `ticked`: 1 the name's box, 2 the address's, 0 neither.
     void Row(const std::string& name, const std::string& address, int ticked, const std::string& user = "") {
-        forms::VSFlexGrid& vs = forms::Window<frmmain>().vs;
-        vs.AddItem("");
-        const int r = vs.Rows() - 1;
-        vs.SetTextMatrix(r, 1, name);
-        vs.SetCellChecked(r, 1, ticked == 1 ? 1 : 2);
-        vs.SetTextMatrix(r, 2, address);
-        vs.SetCellChecked(r, 2, ticked == 2 ? 1 : 2);
-        vs.SetTextMatrix(r, 3, user);
-        vs.SetTextMatrix(r, 5, user.empty() ? "" : "p w");
+        uitest::AddMachineRow(forms::Window<frmmain>().vs, name, ticked == 1 ? 1 : 2, address, ticked == 2 ? 1 : 2, user,
+                              user.empty() ? "" : "p w");
     }
     std::string Status(int r) { return forms::Window<frmmain>().vs.TextMatrix(r, 6); }
 };

@@ -54,17 +54,7 @@ TEST(SavedSettings, TheMachineListGoesOutPackedAndPrivateAndComesBackLookedUpAga
     forms::VSFlexGrid& vs = m.vs;
     m.PrepareGrid();
     s.fake.network.machines = {{"10.1.2.3", "ALPHA"}, {"10.1.2.4", "BETA"}};
-    const auto row = [&](const std::string& name, int nameCheck, const std::string& address, int addressCheck,
-                         const std::string& user, const std::string& password) {
-        vs.AddItem("");
-        const int r = vs.Rows() - 1;
-        vs.SetTextMatrix(r, 1, name);
-        vs.SetCellChecked(r, 1, nameCheck);
-        vs.SetTextMatrix(r, 2, address);
-        vs.SetCellChecked(r, 2, addressCheck);
-        vs.SetTextMatrix(r, 3, user);
-        vs.SetTextMatrix(r, 5, password);
-    };
+    const auto row = [&](auto... cells) { uitest::AddMachineRow(vs, cells...); };
     row("OLDNAME", 2, "10.1.2.3", 1, "admin", "pa\tss");  // found by address: the name comes anew
     row("BETA", 1, "9.9.9.9", 2, "clerk", "x");            // by name: the address comes anew
     row("GONE", 2, "10.1.2.99", 1, "", "");                 // its address has no name: no name box

@@ -6,6 +6,7 @@
 #include "fakes/fake_platform.h"
 #include "fakes/headless_backend.h"
 #include "forms/application.h"
+#include "forms/grid.h"
 #include "core/product_table.h"
 #include "core/shared_state.h"
 #include "core/update_log.h"
@@ -66,5 +67,20 @@ struct UiFixture {
         });
     }
 };
+
+// A machine row at the end of the LAN grid: name and address with their boxes (1 ticked,
+// 2 unticked, 0 none), the user, and the password with its mask.
+inline void AddMachineRow(forms::VSFlexGrid& vs, const std::string& name, int nameBox, const std::string& address,
+                          int addressBox, const std::string& user, const std::string& password) {
+    vs.AddItem("");
+    const int r = vs.Rows() - 1;
+    vs.SetTextMatrix(r, 1, name);
+    vs.SetCellChecked(r, 1, nameBox);
+    vs.SetTextMatrix(r, 2, address);
+    vs.SetCellChecked(r, 2, addressBox);
+    vs.SetTextMatrix(r, 3, user);
+    vs.SetTextMatrix(r, 4, std::string(forms::CharCount(password), '*'));
+    vs.SetTextMatrix(r, 5, password);
+}
 
 }  // namespace updexar::uitest
