@@ -37,21 +37,6 @@ void HeadlessBackend::Always(const std::string& formName, std::function<void(for
     always_.push_back({formName, std::move(action)});
 }
 
-
-void HeadlessBackend::Press(forms::Form& form, const std::string& control, int index) {
-    forms::Control* c = form.Find(control, index);
-    if (!c) throw std::runtime_error("no control " + control + " on " + form.Name());
-    if (auto* b = dynamic_cast<forms::CommandButton*>(c)) {
-        b->Press();
-    } else if (auto* cb = dynamic_cast<forms::CheckBox*>(c)) {
-        cb->SetValue(cb->Value() == 1 ? 0 : 1);
-    } else if (auto* ob = dynamic_cast<forms::OptionButton*>(c)) {
-        ob->SetValue(true);
-    } else if (c->Click) {
-        c->Click();
-    }
-}
-
 void HeadlessBackend::Key(forms::Form& form, int keyCode, int shift) { form.DispatchKeyDown(keyCode, shift); }
 
 void HeadlessBackend::CloseBox(forms::Form& form) {

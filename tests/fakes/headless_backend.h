@@ -49,7 +49,6 @@ public:
     std::vector<std::string> focusLog;
 
     // User actions a script uses.
-    static void Press(forms::Form& form, const std::string& control, int index = -1);
     static void Key(forms::Form& form, int keyCode, int shift = 0);
     static void CloseBox(forms::Form& form);
 
