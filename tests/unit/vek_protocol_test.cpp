@@ -51,7 +51,7 @@ TEST(VekCipher, TwiceGivesTheTextBackAndMakesNoControlCharacters) {
     }
 }
 
-TEST(VekMachineKey, SeedFromTheFirstFixedDriveWithASerial) {
+TEST(VekMachineKey, SeededByTheFirstFixedDriveWithASerialInPiecesBetweenEndAndFront) {
     const std::vector<DriveInfo> drives = {
         {"A", platform::DriveRemovable, true, true, 111},
         {"C", platform::DriveFixed, false, false, 0},
@@ -62,10 +62,9 @@ TEST(VekMachineKey, SeedFromTheFirstFixedDriveWithASerial) {
     EXPECT_EQ(MachineKeySeed({{"C", platform::DriveFixed, true, true, INT32_MIN}}), "2147483648");
     EXPECT_EQ(MachineKeySeed({{"C", platform::DriveNetwork, true, true, 42}}), kFallbackSeed);
     EXPECT_EQ(MachineKeySeed({}), kFallbackSeed);
-}
 
-TEST(VekMachineKey, PiecesAlternateBetweenEndAndFront) {
-    // '1' = 49 -> "94 " appended, '2' = 50 -> "05 " in front, '3' = 51 -> "15 " appended.
+    // The seed's digits become pieces, by turns at the end and in front: '1' = 49 -> "94 "
+    // appended, '2' = 50 -> "05 " in front, '3' = 51 -> "15 " appended.
     EXPECT_EQ(MachineKeyFromSeed("123"), "05 94 15 ");
     EXPECT_EQ(MachineKeyFromSeed(""), "");
     EXPECT_EQ(MachineKey({}).size(), 24u);
