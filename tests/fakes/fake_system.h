@@ -35,7 +35,6 @@ public:
     std::string wow64SystemDirectory;
     // Names held by locks, also by "other processes" a test adds.
     std::set<std::string> heldLocks;
-    bool winNT = true;
     std::string programPath = "C:\\Updexar\\UpdateG.exe";
     std::string commandLine;
     // Set when EndProcess was called, in case something swallowed ProcessEnded.
@@ -57,7 +56,7 @@ public:
     std::string ComputerName() override { return computerName; }
     // The long date as an English system with the default format writes it.
     std::string LongDate(const DateTime& when) override;
-    bool IsWinNTPlatform() override { return winNT; }
+    bool IsWinNTPlatform() override { return true; }
 
     platform::ScreenSize DisplayModeSize() override { return display_; }
     int LogicalDpiX() override { return dpi_; }
