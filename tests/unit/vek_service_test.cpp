@@ -278,6 +278,15 @@ TEST(VekNativeHost, SettingsLinesAndArguments) {
     EXPECT_FALSE(posix::ParseNativeArguments({"--config", "/nonexistent/vek.conf"}, options, error));
 }
 
+// A host on a free loopback port with two workers.
+posix::NativeHostOptions LoopbackOptions() {
+    posix::NativeHostOptions options;
+    options.address = "127.0.0.1";
+    options.port = 0;
+    options.threads = 2;
+    return options;
+}
+
 // The epoll host end to end on loopback (what a request means is the session tests' business):
 // a request whole, in pieces and half-closed, many clients at once, and silent clients that do
 // not hold up the others.
@@ -292,11 +301,7 @@ TEST(VekNativeHost, AnswersOverLoopback) {
         },
         [](const std::string& d, const std::string& name) { return std::filesystem::exists(std::filesystem::path(d) / name); },
         ServiceLimits{500, 50, 500});
-    posix::NativeHostOptions options;
-    options.address = "127.0.0.1";
-    options.port = 0;
-    options.threads = 2;
-    posix::NativeHost host(core, options);
+    posix::NativeHost host(core, LoopbackOptions());
     std::string error;
     ASSERT_TRUE(host.Start(error)) << error;
     const uint16_t port = host.Port();
@@ -397,10 +402,7 @@ TEST(VekNativeHost, AHangingDataDirectoryHoldsNoOtherCheck) {
             },
             ServiceLimits{10000, 50, 500, checkTimeoutMs});
     };
-    posix::NativeHostOptions options;
-    options.address = "127.0.0.1";
-    options.port = 0;
-    options.threads = 2;
+    const posix::NativeHostOptions options = LoopbackOptions();
     const std::string slowRequest = BuildRequest("T1234", "TRS", kKey24);
     const std::string fastRequest = BuildRequest("T1234", "GLV", kKey24);
     std::string error;
