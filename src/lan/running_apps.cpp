@@ -42,17 +42,17 @@ std::string ExeNameOf(const std::string& snapshotName) {
     return name;
 }
 
-void PauseAfterKill(uint32_t ms) {
-    forms::DoEvents();
-    platform::Os().clock->Sleep(ms);
-    forms::DoEvents();
-}
-
 // A second update of the same product on this computer would copy the same files at the same
 // time; the name is the product's, so other products may update side by side.
 std::unique_ptr<platform::ExclusiveLock> g_updateLock;
 
 }  // namespace
+
+void PauseAfterKill(uint32_t ms) {
+    forms::DoEvents();
+    platform::Os().clock->Sleep(ms);
+    forms::DoEvents();
+}
 
 void GetRunningApps(bool terminate, std::string& list) {
     const bool automatic = IsAutomaticMode();

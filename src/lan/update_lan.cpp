@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <map>
 #include <set>
 #include <vector>
 
@@ -10,6 +11,7 @@
 #include "distribution/data_store.h"
 #include "forms/application.h"
 #include "forms/grid.h"
+#include "lan/running_apps.h"
 #include "mainwindow/frmmain.h"
 #include "platform/errors.h"
 #include "platform/platform.h"
@@ -63,6 +65,7 @@ public:
     void Run() {
         try {
             if (Refused()) return;
+            startedAt_ = os_.clock->Now();
             Prepare();
             Launch();
             WaitForConnections();
@@ -78,23 +81,14 @@ public:
     }
 
 private:
-    // What cannot travel on PsExec's command line is refused before anything starts.
+    // The main window refuses this before it makes any folder; a run started another way is
+    // refused here all the same, before anything is staged or started.
     bool Refused() {
-        auto refuse = [this](const std::string& text) {
-            ShowMessage(&w_, text, MsgStyleInfo);
-            return true;
-        };
-        const std::string shared = s_.LanUpdateDir;
-        if (shared.find(' ') != std::string::npos || shared.find(':') != std::string::npos)
-            return refuse("The Shared Directory [" + shared +
-                          "] holds a blank or a \":\", which the LAN Machines cannot be given. Choose a folder without.");
-        for (int r = 1; r < vs_.Rows(); ++r) {
-            if (!Selected(vs_, r)) continue;
-            if (vs_.TextMatrix(r, 3).find('"') != std::string::npos || vs_.TextMatrix(r, 5).find('"') != std::string::npos)
-                return refuse("The User Name or Password of LAN Machine [" + Target(r) +
-                              "] holds a double quote, which cannot be passed on. Change it.");
-        }
-        return false;
+        int row = 0;
+        const std::string refusal = LanInputRefusal(vs_, s_.LanUpdateDir, row);
+        if (refusal.empty()) return false;
+        ShowMessage(&w_, refusal, MsgStyleInfo);
+        return true;
     }
 
     std::string Target(int r) const { return vs_.TextMatrix(r, vs_.CellChecked(r, 1) == 1 ? 1 : 2); }
@@ -112,7 +106,7 @@ private:
 
     void Prepare() {
         const double seconds = os_.clock->SecondsSinceMidnight();
-        runName_ = "Log" + std::to_string(static_cast<long>(std::nearbyint(seconds)));
+        runName_ = "Log" + std::to_string(static_cast<long>(std::round(seconds)));
         runNumber_ = runName_.substr(3);
         Status("Please Wait ...");
         const std::string shared = s_.LanUpdateDir;
@@ -128,10 +122,20 @@ private:
         // Run from the shared folder itself: its folders are the package's already.
         if (!fs_.FolderExists(s_.ProgramDir + "\\" + runName_)) {
             for (const char* name : {"MiscFls", "DLLs"}) Stage(name);
-            // The machines' own update checks its update information in the shared folder.
+            // The machines' own update checks its update information in the shared folder, and
+            // takes UpdInfoP.txt when both are there: one left by an earlier package must go.
             for (const char* kind : {"P", "F"}) {
                 const std::string info = std::string("\\UpdInfo") + kind + ".txt";
-                if (fs_.FileExists(s_.ProgramDir + info)) Ignore([&] { fs_.CopyFile(s_.ProgramDir + info, shared + info, true); });
+                if (fs_.FileExists(s_.ProgramDir + info)) {
+                    try {
+                        fs_.CopyFile(s_.ProgramDir + info, shared + info, true);
+                    } catch (const RuntimeError&) {
+                        Fail("Failed to Copy File [" + shared + info + "]");
+                    }
+                } else if (fs_.FileExists(shared + info)) {
+                    Ignore([&] { fs_.DeleteFile(shared + info, true); });
+                    if (fs_.FileExists(shared + info)) Fail("Failed to Delete File [" + shared + info + "]");
+                }
             }
         }
         program_ = shared + "\\Up" + runNumber_ + ".exe";
@@ -201,7 +205,7 @@ private:
     }
 
     // Seconds since `start`, whole, on the program's clock (which never goes back, midnight or not).
-    int64_t Elapsed(int64_t start) const { return static_cast<int64_t>(std::nearbyint((os_.clock->MonotonicMs() - start) / 1000.0)); }
+    int64_t Elapsed(int64_t start) const { return static_cast<int64_t>(std::round((os_.clock->MonotonicMs() - start) / 1000.0)); }
 
     // The files in the run folder, upper-cased: one listing a look rather than a look for each
     // machine's file. Under Wine a look for a file that is not there yet reads the folder to
@@ -295,6 +299,7 @@ private:
                 }
                 Ignore([&] { fs_.DeleteFile(report_ + "\\" + log, true); });
                 ShowLanResponse(main_, text, r);
+                answeredAt_[r] = os_.clock->Now();
                 changed = true;
             }
             if (changed) FitStatus();
@@ -305,6 +310,7 @@ private:
 
     void Result(int r, const std::string& text, bool& changed) {
         vs_.SetTextMatrix(r, Last(), text);
+        answeredAt_[r] = os_.clock->Now();
         changed = true;
     }
 
@@ -314,27 +320,32 @@ private:
 
     void End() {
         // Only this run's own PsExec processes: others on this computer may be someone's work.
+        // One pause for all of them to let go of the program copy, not one each: a run of
+        // hundreds of machines that never answered would otherwise hang here for minutes.
+        bool ended = false;
         Ignore([&] {
             for (const platform::ProcessEntry& p : os_.processes->Snapshot()) {
                 if (!started_.count(p.id) || ToUpper(PathFileName(Trim(p.exeName))) != "PSEXEC.EXE") continue;
                 os_.processes->Terminate(p.id);
-                forms::DoEvents();
+                ended = true;
             }
         });
-        if (made_) {
-            WriteRecord();
-            Ignore([&] { fs_.DeleteFolder(report_, false); });
-        }
+        if (ended) PauseAfterKill(500);
+        WriteRecord();
+        if (made_) Ignore([&] { fs_.DeleteFolder(report_, false); });
         if (!program_.empty()) Ignore([&] { fs_.DeleteFile(program_, false); });
     }
 
-    // Which machines this run reached and how, for whoever looks later: a CSV in VEK_Updates.
+    // Which machines this run reached and how, for whoever looks later: a CSV in VEK_Updates named
+    // by the run's start, each result with the time it came (the run's end for those that never
+    // changed).
     void WriteRecord() {
         Ignore([&] {
             const DateTime now = os_.clock->Now();
+            const DateTime& at = startedAt_;
             char stamp[32];
-            std::snprintf(stamp, sizeof stamp, "%04d%02d%02d-%02d%02d%02d", now.year, now.month, now.day, now.hour,
-                          now.minute, now.second);
+            std::snprintf(stamp, sizeof stamp, "%04d%02d%02d-%02d%02d%02d", at.year, at.month, at.day, at.hour, at.minute,
+                          at.second);
             auto field = [](std::string text) {
                 std::string out = "\"";
                 for (size_t i = 0; i < text.size(); ++i) {
@@ -351,7 +362,7 @@ private:
             for (int r = 1; r < vs_.Rows(); ++r) {
                 if (!Selected(vs_, r)) continue;
                 csv += field(vs_.TextMatrix(r, 1)) + "," + field(vs_.TextMatrix(r, 2)) + "," + field(vs_.TextMatrix(r, Last())) +
-                       "," + field(now.ToIsoText()) + "\r\n";
+                       "," + field((answeredAt_.count(r) ? answeredAt_[r] : now).ToIsoText()) + "\r\n";
             }
             fs_.WriteAllText(PathParent(s_.LanUpdateDir) + "\\LanRun-" + stamp + ".csv", csv);
         });
@@ -374,6 +385,8 @@ private:
     std::string runName_, runNumber_, report_, program_;
     bool made_ = false;
     std::set<uint32_t> started_;
+    DateTime startedAt_;
+    std::map<int, DateTime> answeredAt_;
 };
 
 }  // namespace
@@ -415,9 +428,17 @@ void ShowLanResponse(frmmain& main, const std::string& log, int row) {
     vs.SetTextMatrix(row, last, text);
 }
 
+// A quoted argument as PsExec's parser reads it back: backslashes just before the closing quote
+// are doubled, or the last of them would escape it (a password ending in "\" took the rest of
+// the line with it).
+static std::string Quoted(const std::string& text) {
+    const size_t end = text.find_last_not_of('\\') + 1;
+    return kQ + text + std::string(text.size() - end, '\\') + kQ;
+}
+
 std::string LanCommandLine(const LanLaunch& l) {
-    std::string line = std::string(kQ) + l.programDir + "\\MiscFls\\PsExec.exe" + kQ + " " + kQ + "\\\\" + l.target + kQ;
-    if (!l.user.empty()) line += std::string(" -u ") + kQ + l.user + kQ + " -p " + kQ + l.password + kQ;
+    std::string line = std::string(kQ) + l.programDir + "\\MiscFls\\PsExec.exe" + kQ + " " + Quoted("\\\\" + l.target);
+    if (!l.user.empty()) line += " -u " + Quoted(l.user) + " -p " + Quoted(l.password);
     line += std::string(" -accepteula -c -f -i 0 ") + kQ + l.sharedFolder + "\\Up" + l.runName.substr(3) + ".exe" + kQ;
     line += " AUTOUPD-" + l.productKey + ":" + l.sharedFolder + ":" + std::to_string(l.row) + ":" + l.runName + ":" +
             std::to_string(l.startWait) + ":" + std::to_string(l.closeWait) + ":" + (l.closeApps ? "Y" : "N");

@@ -683,11 +683,19 @@ void frmmain::UpdateSoftwareOnLAN() {
         if (cboCloseApp.ListIndex() < 1) return pick(cboCloseApp);
         if (!optCloseApp0.Value() && !optCloseApp1.Value()) return pick(optCloseApp0);
 
-        s.LanUpdateDir = shared;
-        if (!EndsWithNoCase(s.LanUpdateDir, "\\VEK_Updates")) s.LanUpdateDir += "\\VEK_Updates";
-        if (!EnsureFolder(s.LanUpdateDir)) return;
-        s.LanUpdateDir += "\\" + PathFileName(s.ProgramDir);
-        if (!EnsureFolder(s.LanUpdateDir)) return;
+        std::string updates = shared;
+        if (!EndsWithNoCase(updates, "\\VEK_Updates")) updates += "\\VEK_Updates";
+        const std::string lanDir = updates + "\\" + PathFileName(s.ProgramDir);
+        int row = 0;
+        const std::string refusal = LanInputRefusal(vs, lanDir, row);
+        if (!refusal.empty()) {
+            ShowMessage(this, refusal, MsgStyleInfo);
+            if (row > 0) FocusCell(row, 3);
+            else txtUpdDir.SetFocus();
+            return;
+        }
+        if (!EnsureFolder(updates) || !EnsureFolder(lanDir)) return;
+        s.LanUpdateDir = lanDir;
 
         if (ToUpper(shared) != ToUpper(txtUpdDir.Tag)) {
             WriteRegValue(HKLM, kVekInfo, "SoftUpdPath", RegKindText, shared);
@@ -699,6 +707,21 @@ void frmmain::UpdateSoftwareOnLAN() {
     } catch (const RuntimeError& e) {
         ShowMessage(this, e.Description(), MsgStyleError, "UpdateSoftwareOnLAN");
     }
+}
+
+std::string LanInputRefusal(const forms::VSFlexGrid& vs, const std::string& lanDir, int& row) {
+    row = 0;
+    if (lanDir.find_first_of(" :") != std::string::npos)
+        return "The Shared Directory [" + lanDir + "] holds a blank or a \":\", which the LAN Machines cannot be given. Choose a folder without.";
+    for (int r = 1; r < vs.Rows(); ++r) {
+        const bool byName = vs.CellChecked(r, 1) == 1;
+        if (!byName && vs.CellChecked(r, 2) != 1) continue;
+        if (vs.TextMatrix(r, 3).find('"') == std::string::npos && vs.TextMatrix(r, 5).find('"') == std::string::npos) continue;
+        row = r;
+        return "The User Name or Password of LAN Machine [" + vs.TextMatrix(r, byName ? 1 : 2) +
+               "] holds a double quote, which cannot be passed on. Change it.";
+    }
+    return "";
 }
 
 std::string BrowseForDirectory(uintptr_t owner, bool newStyle, bool noNewFolder) {

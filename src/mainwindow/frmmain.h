@@ -113,6 +113,12 @@ private:
 std::string BrowseForDirectory(uintptr_t owner, bool newStyle, bool noNewFolder);
 std::string BrowseForNetworkShare(uintptr_t owner, bool newStyle, bool noNewFolder);
 
+// Why the LAN run cannot start on these machines, empty when it can: PsExec's command line carries
+// the run's shared folder unquoted inside the utility's argument, where a blank ends it and a ":"
+// splits it, and each selected machine's logins between double quotes. `row` is the machine's
+// row, 0 for the folder.
+std::string LanInputRefusal(const forms::VSFlexGrid& vs, const std::string& lanDir, int& row);
+
 // The wait time of a list item: the leading number of its text ("15 Seconds" -> 15).
 int SecondsOfItem(const std::string& item);
 

@@ -207,6 +207,20 @@ TEST(MainWindow, UpdateOnLanChecksEachChoiceInOrder) {
     EXPECT_TRUE(m.calls.empty() || m.calls.back() != "update LAN");
 
     f.optCloseApp1.SetValue(true);
+    // A package folder whose name cannot travel to the machines: refused before any folder,
+    // setting or list is written.
+    Shared().ProgramDir = "C:\\Upd\\Galvano Upd";
+    f.vs.SetTextMatrix(2, 5, "x\"y");
+    f.UpdateSoftwareOnLAN();
+    EXPECT_NE(lastMessage().find("[\\\\SERVER\\share\\VEK_Updates\\Galvano Upd] holds a blank"), std::string::npos);
+    EXPECT_FALSE(m.files.FolderExists("\\\\SERVER\\share\\VEK_Updates\\Galvano Upd"));
+    Shared().ProgramDir = "C:\\Upd\\GalvanoUpd";
+    f.UpdateSoftwareOnLAN();
+    EXPECT_EQ(lastMessage(), "The User Name or Password of LAN Machine [WS2] holds a double quote, which cannot be passed on. Change it.");
+    EXPECT_EQ(f.vs.Row(), 2);
+    EXPECT_TRUE(m.calls.empty() || m.calls.back() != "update LAN");
+    f.vs.SetTextMatrix(2, 5, "");
+
     const size_t asked = m.messages.size();
     f.UpdateSoftwareOnLAN();
     EXPECT_EQ(m.messages.size(), asked);  // nothing more to ask

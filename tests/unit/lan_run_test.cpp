@@ -75,6 +75,8 @@ TEST(LanRun, EachMachineGetsItsResultAndTheRunLeavesOnlyTheStagedPackage) {
     lan.machines[1] = {kDone, "[START]\r\nProcess:Update:To->C:\\Apps\\Galvano\r\nProcess:Update:OK\r\n[END]\r\n"};
     lan.machines[2] = {kDone, "[START]\r\nError:CopyUpdateToDataPath:Missing Update Info File\r\n[END]\r\n"};
     lan.machines[4] = {"[START]\r\n[END]\r\n", ""};
+    forms::Window<frmmain>().vs.SetTextMatrix(1, 5, "p w\\");        // its last backslash must not eat the quote
+    lan.Put(kShared + "\\UpdInfoF.txt", "an earlier package's");  // the machines would read it, not ours
     frmUpdate& w = forms::Window<frmUpdate>();
     UpdateLAN(w);
 
@@ -88,7 +90,7 @@ TEST(LanRun, EachMachineGetsItsResultAndTheRunLeavesOnlyTheStagedPackage) {
     const auto& starts = lan.fake.processes.starts;
     ASSERT_EQ(starts.size(), 4u);
     const std::string run = PathFileName(lan.runFolder);
-    EXPECT_EQ(starts[0].commandLine, "\"" + kPkg + "\\MiscFls\\PsExec.exe\" \"\\\\PC1\" -u \"admin\" -p \"p w\" -accepteula -c -f -i 0 \"" +
+    EXPECT_EQ(starts[0].commandLine, "\"" + kPkg + "\\MiscFls\\PsExec.exe\" \"\\\\PC1\" -u \"admin\" -p \"p w\\\\\" -accepteula -c -f -i 0 \"" +
                                          kShared + "\\Up" + run.substr(3) + ".exe\" AUTOUPD-Galvano:" + kShared + ":1:" + run + ":1:2:Y");
     EXPECT_EQ(starts[1].commandLine.find(" -u "), std::string::npos);  // no user: PsExec's own logon
     EXPECT_NE(starts[1].commandLine.find("\"\\\\10.0.0.2\""), std::string::npos);
@@ -98,12 +100,13 @@ TEST(LanRun, EachMachineGetsItsResultAndTheRunLeavesOnlyTheStagedPackage) {
     EXPECT_TRUE(lan.files.FileExists(kShared + "\\MiscFls\\PsExec.exe"));
     EXPECT_TRUE(lan.files.FileExists(kShared + "\\DLLs\\NewUpFls\\INDEX.UPD"));
     EXPECT_TRUE(lan.files.FileExists(kShared + "\\UpdInfoP.txt"));
+    EXPECT_FALSE(lan.files.FileExists(kShared + "\\UpdInfoF.txt"));
     EXPECT_FALSE(lan.files.FolderExists(lan.runFolder));
     EXPECT_FALSE(lan.files.FileExists(kShared + "\\Up" + run.substr(3) + ".exe"));
     EXPECT_TRUE(lan.fake.processes.IsRunning(lan.foreignPsExec));
     for (const auto& s : starts) EXPECT_FALSE(lan.fake.processes.IsRunning(s.processId));
     const std::vector<std::string> records = lan.files.ListFiles("\\\\SERVER\\share\\VEK_Updates");
-    ASSERT_EQ(records.size(), 1u);
+    ASSERT_EQ(records, std::vector<std::string>{"LanRun-20261204-171942.csv"});  // the run's start, not its end
     const std::string csv = lan.files.ReadAllText("\\\\SERVER\\share\\VEK_Updates\\" + records[0]);
     EXPECT_NE(csv.find("\"PC1\",\"10.0.0.1\",\"Updated successfully to: / C:\\Apps\\Galvano\""), std::string::npos) << csv;
     EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 5);  // a header and the four machines asked
