@@ -4,6 +4,7 @@
 
 #include "platform/errors.h"
 #include "platform/platform.h"
+#include "platform/strings.h"
 #include "core/exit_codes.h"
 #include "core/shared_state.h"
 
@@ -27,17 +28,7 @@ std::string ReplaceAll(std::string text, const std::string& from, const std::str
 
 }  // namespace
 
-std::vector<std::string> CommandFields(const std::string& commandLine) {
-    std::vector<std::string> fields;
-    size_t start = 0;
-    while (true) {
-        const size_t colon = commandLine.find(':', start);
-        fields.push_back(commandLine.substr(start, colon == std::string::npos ? std::string::npos : colon - start));
-        if (colon == std::string::npos) break;
-        start = colon + 1;
-    }
-    return fields;
-}
+std::vector<std::string> CommandFields(const std::string& commandLine) { return Split(commandLine, ":"); }
 
 bool IsAutomaticMode() { return !platform::Os().system->CommandLine().empty(); }
 

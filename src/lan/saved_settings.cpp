@@ -115,11 +115,7 @@ int LoadMachineList(frmmain& main) {
                               os.text->FromAnsi(m.address));
         }
         Lookups lookups(queries, [](const std::string& query) {
-            std::vector<std::string> f(1);
-            for (char c : query) {
-                if (c == '\t') f.emplace_back();
-                else f.back() += c;
-            }
+            const std::vector<std::string> f = Split(query, "\t");
             std::string name = f[1], address = f[3];
             const bool nameTicked = Val(f[0]) == 1, addressTicked = Val(f[2]) == 1;
             if (!address.empty() && addressTicked) name = HostNameFromAddress(address);

@@ -36,18 +36,6 @@ struct EndRun {};
 
 bool Selected(const forms::VSFlexGrid& vs, int row) { return vs.CellChecked(row, 1) == 1 || vs.CellChecked(row, 2) == 1; }
 
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    size_t at = 0;
-    while (true) {
-        const size_t end = text.find("\r\n", at);
-        lines.push_back(text.substr(at, end == std::string::npos ? std::string::npos : end - at));
-        if (end == std::string::npos) break;
-        at = end + 2;
-    }
-    return lines;
-}
-
 // Program-clock milliseconds for a span of real time: the waits of 15 and 900 seconds run on the
 // program's clock (tests make it fast), the pace of looking at files on real time.
 int64_t ClockMsFor(int64_t realMs) {
@@ -406,7 +394,7 @@ void ShowLanResponse(frmmain& main, const std::string& log, int row) {
     if (log.empty()) return;
     std::string target, errors;
     bool ok = false;
-    for (const std::string& line : Lines(log)) {
+    for (const std::string& line : Split(log, "\r\n")) {
         if (line.rfind("Process:Update:To->", 0) == 0) target = line.substr(19);
         else if (line == "Process:Update:OK") ok = true;
         else if (line.rfind("Error:", 0) == 0) errors += (errors.empty() ? "" : "\r\n") + line.substr(6);

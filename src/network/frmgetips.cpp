@@ -34,15 +34,6 @@ std::optional<int> ToByte(const std::string& text) {
     return static_cast<int>(v);
 }
 
-std::vector<std::string> Split(const std::string& text, char separator) {
-    std::vector<std::string> parts(1);
-    for (char c : text) {
-        if (c == separator) parts.emplace_back();
-        else parts.back() += c;
-    }
-    return parts;
-}
-
 const char* const kOptionNames[] = {"Computer Name", "IP Address"};
 
 
@@ -101,7 +92,7 @@ void frmGetIPs::Form_Load() {
     famPg.SetVisible(false);
     optAddIP2.SetValue(true);
     optAddIP_Click(2);
-    const std::vector<std::string> parts = Split(Winsock1.LocalIP(), '.');
+    const std::vector<std::string> parts = Split(Winsock1.LocalIP(), ".");
     for (int i = 0; i < 3; ++i) txtIP(i).SetText(i < static_cast<int>(parts.size()) ? parts[i] : "");
     txtIP3.SetText("0");
     txtIP4.SetText("255");
@@ -205,7 +196,7 @@ void frmGetIPs::SearchOne(bool byName) {
 }
 
 bool IsValidIPAddress(const std::string& text) {
-    const std::vector<std::string> parts = Split(text, '.');
+    const std::vector<std::string> parts = Split(text, ".");
     if (parts.size() != 4) return false;
     for (const std::string& p : parts)
         if (!ToByte(p)) return false;

@@ -94,11 +94,7 @@ std::string GetLoggedOnUser(const std::string& machine) {
         if (status != platform::RegOk && status != platform::RegMoreData) break;
         const std::string lower = ToLower(name);
         if (lower.find("classes") != std::string::npos || lower.find(".default") != std::string::npos) continue;
-        std::vector<std::string> parts(1);
-        for (char c : name) {
-            if (c == '-') parts.emplace_back();
-            else parts.back() += c;
-        }
+        const std::vector<std::string> parts = Split(name, "-");
         if (parts.size() < 4 || parts.size() - 3 > 8) continue;  // no identifier has more than eight
         std::vector<uint32_t> subAuthorities;
         for (size_t i = 3; i < parts.size(); ++i) {

@@ -48,6 +48,17 @@ bool ContainsNoCase(std::string_view text, std::string_view part) {
     return ToUpper(text).find(ToUpper(part)) != std::string::npos;
 }
 
+std::vector<std::string> Split(std::string_view text, std::string_view separator) {
+    std::vector<std::string> parts;
+    size_t at = 0;
+    while (true) {
+        const size_t end = separator.empty() ? std::string_view::npos : text.find(separator, at);
+        parts.emplace_back(text.substr(at, end == std::string_view::npos ? std::string_view::npos : end - at));
+        if (end == std::string_view::npos) return parts;
+        at = end + separator.size();
+    }
+}
+
 std::string Trim(std::string_view text) {
     size_t b = 0, e = text.size();
     while (b < e && text[b] == ' ') ++b;

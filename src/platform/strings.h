@@ -3,6 +3,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace updexar {
 
@@ -14,6 +15,8 @@ bool StartsWithNoCase(std::string_view text, std::string_view prefix);
 bool EndsWithNoCase(std::string_view text, std::string_view suffix);
 bool ContainsNoCase(std::string_view text, std::string_view part);
 std::string Trim(std::string_view text);
+// The pieces between separators, empty ones included: one empty piece for empty text.
+std::vector<std::string> Split(std::string_view text, std::string_view separator);
 
 // Windows path pieces. Both "\" and "/" separate.
 std::string PathFileName(std::string_view path);
