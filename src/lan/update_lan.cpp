@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <functional>
 #include <map>
 #include <set>
 #include <vector>
@@ -228,39 +229,23 @@ private:
         timer.Tick = nullptr;
     }
 
-    void WaitForConnections() {
-        const int64_t start = os_.clock->MonotonicMs();
-        while (true) {
-            Status("Waiting for Connection Response [Time Out in " + TimeLeftText(static_cast<int16_t>(kConnectSeconds - Elapsed(start))) +
-                   "] ...");
-            int waiting = 0;
-            bool changed = false;
-            const std::set<std::string> present = Present();
-            for (int r = 1; r < vs_.Rows(); ++r) {
-                if (!Selected(vs_, r) || !vs_.TextMatrix(r, Last()).empty()) continue;
-                if (Elapsed(start) >= kConnectSeconds) {
-                    Result(r, "Not Connected (Time Out)", changed);
-                    continue;
-                }
-                const std::string marker = std::to_string(r) + ".txt";
-                const std::string text = ReadIfThere(present, marker);
-                if (text.find("[END]") == std::string::npos) {
-                    ++waiting;
-                    continue;
-                }
-                Ignore([&] { fs_.DeleteFile(report_ + "\\" + marker, true); });
-                Result(r, text.find("Connected") != std::string::npos ? "Connected" : "Not Connected (Unknown reason)", changed);
-            }
-            if (changed) FitStatus();
-            if (waiting == 0) return;
-            Pause();
-        }
-    }
+    // One of the two waits: the rows whose Status reads `pending` answer with their file of
+    // `extension` once it ends in "[END]"; `take` turns that into their Status. Rows still pending
+    // after `seconds` get `timedOut`.
+    struct Wait {
+        const char* what;
+        int seconds;
+        const char* pending;
+        const char* extension;
+        const char* timedOut;
+        bool closable;
+        std::function<void(int row, const std::string& answer)> take;
+    };
 
-    void WaitForUpdates() {
+    void Await(const Wait& wait) {
         const int64_t start = os_.clock->MonotonicMs();
         while (true) {
-            if (w_.cmdClose.Tag == "C") {
+            if (wait.closable && w_.cmdClose.Tag == "C") {
                 const int answer = ShowMessage(&w_,
                                                "It will only stop waiting for response and will not stop update already "
                                                "running on LAN Machines.\r\n\r\nDo you really want to close waiting ?",
@@ -268,25 +253,25 @@ private:
                 if (answer == MsgYes) return;
                 w_.cmdClose.Tag.clear();
             }
-            Status("Waiting for Update Response [Time Out in " + TimeLeftText(static_cast<int16_t>(kUpdateSeconds - Elapsed(start))) +
-                   "] ...");
+            Status(std::string("Waiting for ") + wait.what + " Response [Time Out in " +
+                   TimeLeftText(static_cast<int16_t>(wait.seconds - Elapsed(start))) + "] ...");
             int waiting = 0;
             bool changed = false;
             const std::set<std::string> present = Present();
             for (int r = 1; r < vs_.Rows(); ++r) {
-                if (!Selected(vs_, r) || vs_.TextMatrix(r, Last()) != "Connected") continue;
-                if (Elapsed(start) >= kUpdateSeconds) {
-                    Result(r, "Connected (Time Out)", changed);
-                    continue;
+                if (!Selected(vs_, r) || vs_.TextMatrix(r, Last()) != wait.pending) continue;
+                if (Elapsed(start) >= wait.seconds) {
+                    vs_.SetTextMatrix(r, Last(), wait.timedOut);
+                } else {
+                    const std::string file = std::to_string(r) + wait.extension;
+                    const std::string text = ReadIfThere(present, file);
+                    if (text.find("[END]") == std::string::npos) {
+                        ++waiting;
+                        continue;
+                    }
+                    Ignore([&] { fs_.DeleteFile(report_ + "\\" + file, true); });
+                    wait.take(r, text);
                 }
-                const std::string log = std::to_string(r) + ".log";
-                const std::string text = ReadIfThere(present, log);
-                if (text.find("[END]") == std::string::npos) {
-                    ++waiting;
-                    continue;
-                }
-                Ignore([&] { fs_.DeleteFile(report_ + "\\" + log, true); });
-                ShowLanResponse(main_, text, r);
                 answeredAt_[r] = os_.clock->Now();
                 changed = true;
             }
@@ -296,10 +281,16 @@ private:
         }
     }
 
-    void Result(int r, const std::string& text, bool& changed) {
-        vs_.SetTextMatrix(r, Last(), text);
-        answeredAt_[r] = os_.clock->Now();
-        changed = true;
+    void WaitForConnections() {
+        Await({"Connection", kConnectSeconds, "", ".txt", "Not Connected (Time Out)", false, [&](int r, const std::string& text) {
+                   vs_.SetTextMatrix(r, Last(),
+                                     text.find("Connected") != std::string::npos ? "Connected" : "Not Connected (Unknown reason)");
+               }});
+    }
+
+    void WaitForUpdates() {
+        Await({"Update", kUpdateSeconds, "Connected", ".log", "Connected (Time Out)", true,
+               [&](int r, const std::string& text) { ShowLanResponse(main_, text, r); }});
     }
 
     // Once a look, and only the Status column: the others do not change during the run, and
