@@ -30,17 +30,8 @@ since() { awk -v a="$1" -v b="$(now_ms)" 'BEGIN { printf "%.2f", (b - a) / 1000 
 pkg="$share/BenchUpd"
 rm -rf "$pkg"
 mkdir -p "$pkg/Log1" "$pkg/MiscFls"
-/usr/bin/python3 - "$pkg/DLLs/NewUpFls" "$files" "$((megabytes * 1024 * 1024 / files))" <<'PY' || hx_fail "could not make the package"
-import os, sys
-base, count, size = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])
-block = os.urandom(size)
-for i in range(count):
-    rel = os.path.join(*["d%d" % ((i // 10 ** k) % 10) for k in range(1, 4)], "f%05d.bin" % i)
-    path = os.path.join(base, "tree", rel)
-    os.makedirs(os.path.dirname(path), exist_ok=True)
-    with open(path, "wb") as f:
-        f.write(block)
-PY
+/usr/bin/python3 "$here/file_tree.py" "$pkg/DLLs/NewUpFls" "$files" "$((megabytes * 1024 * 1024 / files))" \
+  || hx_fail "could not make the package"
 printf 'report\r\n' >"$pkg/Log1/3.log"
 printf '%s\r\n' 'BenchUpd,07/12/2026 10:00:00,,' >"$pkg/UpdInfoP.txt"
 cp "$exe" "$pkg/UpdateG.exe"

@@ -36,20 +36,7 @@ package() {
   mkdir -p "$pkg/Log1" "$pkg/MiscFls" "$pkg/DLLs/NewUpFls"
   cp "$exe" "$pkg/UpdateX.exe"
   cp "$regsvr" "$pkg/MiscFls/RegSvr32.exe"
-  /usr/bin/python3 - "$pkg/DLLs/NewUpFls" "$count" "$size" <<'PY'
-import os, sys
-base, count, size = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])
-block = os.urandom(size)
-with open(os.path.join(base, "INDEX.UPD"), "w", newline="") as index:
-    for i in range(count):
-        rel = os.path.join(*["d%d" % ((i // 10 ** k) % 10) for k in range(1, 4)], "f%05d.bin" % i)
-        path = os.path.join(base, "tree", rel)
-        os.makedirs(os.path.dirname(path), exist_ok=True)
-        with open(path, "wb") as f:
-            f.write(block)
-        win = "tree\\" + rel.replace("/", "\\")
-        index.write("FILE,%s,%s,Always\r\n" % (win, win))
-PY
+  /usr/bin/python3 "$here/file_tree.py" "$pkg/DLLs/NewUpFls" "$count" "$size" index
 }
 
 # update NAME [peak]: the unattended run, timed in the desktop (SECONDS_TAKEN); with "peak", run

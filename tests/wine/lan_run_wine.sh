@@ -34,8 +34,6 @@ pkg="$(hx_unix_path 'C:\Updates\GalvanoUpd')"
 lan="$share/VEK_Updates"
 staged="$lan/GalvanoUpd"
 machines="$work/machines"
-export WINEDLLOVERRIDES="regasm.exe=n;regini.exe=n;regsvr32.exe=n"
-export UPDEXAR_RECORD; UPDEXAR_RECORD="$(hx_win_path "$work/psexec-record.txt")"
 export UPDEXAR_PSEXEC_HOST; UPDEXAR_PSEXEC_HOST="$(readlink -f "$(dirname "$0")/../standins/psexec_host.sh")"
 export UPDEXAR_PSEXEC_WORK="$work/psexec-jobs" UPDEXAR_LAN_MACHINES="$machines" UPDEXAR_LAN_SHARE="$share"
 # The utility on a machine passes its start countdown in a blink.
@@ -89,7 +87,7 @@ seed() {
   printf 'GalvanoUpd,06/12/2026,,\r\nfresh.txt,,,2\r\n' >"$pkg/UpdInfoP.txt"
   printf 'cboStartUpd=1\r\ncboCloseApp=1\r\noptCloseApp=Y\r\n' >"$lan/VEKUpdUtil.INI"
   hx_reg_sz 'HKLM\Software\VEKInfo' SoftUpdPath '\\SERVER\share'
-  rm -f "$work/psexec-record.txt" "$machines"/*/codes
+  rm -f "$work/recorded.txt" "$machines"/*/codes
   # Someone else's PsExec, running before the run: a run ends only its own.
   [ -n "$foreign" ] && kill -0 "$foreign" 2>/dev/null || { hx_start 'C:\Tools\PsExec.exe' '\\OTHERPC' -accepteula 'C:\Tools\Other.exe'; foreign=$HX_BG_PID; }
   for m in "$machines"/*/prefix; do
@@ -153,7 +151,7 @@ run_psexec() {
 record_has() {
   local shared='\\SERVER\share\VEK_Updates\GalvanoUpd'
   grep -qxF -- "\"C:\\Updates\\GalvanoUpd\\MiscFls\\PsExec.exe\" \"\\\\$2\" -u \"admin\" -p \"secret\" -accepteula -c -f -i 0 \"$shared\\Up$run_number.exe\" AUTOUPD-Galvano:$shared:$1:Log$run_number:1:1:Y" \
-    <(tr -d '\r' <"$work/psexec-record.txt") || fail "no PsExec for row $1 ($2): $(tr -d '\r' <"$work/psexec-record.txt" | grep -F "\\\\$2")"
+    <(tr -d '\r' <"$work/recorded.txt") || fail "no PsExec for row $1 ($2): $(tr -d '\r' <"$work/recorded.txt" | grep -F "\\\\$2")"
 }
 
 # record_is LINE...: the run's CSV record holds these rows after its header (the time left out).

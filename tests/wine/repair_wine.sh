@@ -32,10 +32,6 @@ key='HKLM\Software\VEKInfo\Galvano'
 app="$(hx_unix_path 'C:\Apps\Galvano')"
 pkg="$share/Upd1"
 data="$share/Data/Galvano"
-sysdir="$(hx_unix_path 'C:\windows\system32')"
-[ "$kind" = wow64 ] && sysdir="$(hx_unix_path 'C:\windows\syswow64')"
-export UPDEXAR_RECORD; UPDEXAR_RECORD="$(hx_win_path "$work/recorded.txt")"
-export WINEDLLOVERRIDES="regasm.exe=n;regini.exe=n;regsvr32.exe=n"
 # The start countdown passes in a blink; the database's own time-out is real time regardless.
 export UPDEXAR_TIME_SCALE=100
 

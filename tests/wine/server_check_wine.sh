@@ -34,14 +34,9 @@ app="$(hx_unix_path 'C:\Apps\Galvano')"
 pkg="$share/Upd1"
 data_win='\\SERVER\share\Data\Galvano'
 data="$share/Data/Galvano"
-sysdir="$(hx_unix_path 'C:\windows\system32')"
-[ "$kind" = wow64 ] && sysdir="$(hx_unix_path 'C:\windows\syswow64')"
 main='Updexar -> Galvano -> GalvanoUpd'
 settings='= Server Settings'
 service_name='Service [VEKSvrReg.Exe]'
-export UPDEXAR_RECORD; UPDEXAR_RECORD="$(hx_win_path "$work/recorded.txt")"
-# Wine's own programs of these names would win over the stand-ins.
-export WINEDLLOVERRIDES="regasm.exe=n;regini.exe=n;regsvr32.exe=n"
 # The start countdown (15 s) and the check's wait (30 s) a tenth as long: short, and still ample
 # for a service under Wine to answer.
 export UPDEXAR_TIME_SCALE=10

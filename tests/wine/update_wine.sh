@@ -24,15 +24,9 @@ cases=("$@")
 app_begin update
 pkg="$share/Upd1"
 app="$(hx_unix_path 'C:\Apps\Galvano')"
-sysdir="$(hx_unix_path 'C:\windows\system32')"
-[ "$kind" = wow64 ] && sysdir="$(hx_unix_path 'C:\windows\syswow64')"
 fonts="$(hx_unix_path 'C:\windows\Fonts')"
-export UPDEXAR_RECORD; UPDEXAR_RECORD="$(hx_win_path "$work/recorded.txt")"
 # The start wait of an unattended run (15 s) passes in a blink; a countdown to look at runs at 1.
 export UPDEXAR_TIME_SCALE=100
-# Wine has programs of its own named like the outside tools; in the system folder they would win
-# over the stand-ins.
-export WINEDLLOVERRIDES="regasm.exe=n;regini.exe=n;regsvr32.exe=n"
 
 # expect_log LINE...: the update log holds exactly these lines.
 expect_log() {

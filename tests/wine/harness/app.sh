@@ -4,7 +4,9 @@
 # Source after harness.sh; app_begin sets up the run (probe_exe and shots set before).
 
 # app_begin NAME: the run's prefix, its own folder ($work, from scratch), the display with Wine's
-# virtual desktop named NAME, and \\SERVER\share mapped to $share. Sets kind, work and share.
+# virtual desktop named NAME, and \\SERVER\share mapped to $share. Sets kind, work, share and
+# sysdir (the system folder our 32-bit programs see). The outside tools' stand-ins write what they
+# were asked to $work/recorded.txt.
 app_begin() {
   hx_use_prefix "$UPDEXAR_WINE_PREFIX"
   kind="$(hx_prefix_kind)"
@@ -15,6 +17,12 @@ app_begin() {
   hx_desktop_start "$1" 1024x768 "$probe_exe"
   share="$work/share"
   hx_map_share SERVER share "$share"
+  sysdir="$(hx_unix_path 'C:\windows\system32')"
+  [ "$kind" = wow64 ] && sysdir="$(hx_unix_path 'C:\windows\syswow64')"
+  export UPDEXAR_RECORD; UPDEXAR_RECORD="$(hx_win_path "$work/recorded.txt")"
+  # Wine has programs of its own named like the outside tools; in the system folder they would
+  # win over the stand-ins.
+  export WINEDLLOVERRIDES="regasm.exe=n;regini.exe=n;regsvr32.exe=n"
 }
 
 probe() {
