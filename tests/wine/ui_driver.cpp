@@ -1,7 +1,6 @@
 #include "wine/ui_driver.h"
 
 #include <chrono>
-#include <cstdlib>
 #include <thread>
 
 #include "win32/wide.h"
@@ -47,10 +46,6 @@ LPARAM KeyData(int vk, bool up, bool alt) {
 }
 
 }  // namespace
-
-void UseDesktopOf(DWORD threadId) {
-    if (HDESK desktop = GetThreadDesktop(threadId)) SetThreadDesktop(desktop);
-}
 
 bool WaitFor(const std::function<bool()>& cond, int timeoutMs) {
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
@@ -143,26 +138,6 @@ void PressKeyFocused(HWND top, int vk, int shift) {
     PressKey(focus ? focus : top, vk, shift);
 }
 
-void SendKeys(int vk, int shift) {
-    std::vector<INPUT> inputs;
-    auto key = [&](WORD code, bool up) {
-        INPUT in{};
-        in.type = INPUT_KEYBOARD;
-        in.ki.wVk = code;
-        in.ki.wScan = static_cast<WORD>(MapVirtualKeyW(code, 0));
-        in.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
-        inputs.push_back(in);
-    };
-    const WORD mods[] = {VK_SHIFT, VK_CONTROL, VK_MENU};
-    for (int i = 0; i < 3; ++i)
-        if (shift & (1 << i)) key(mods[i], false);
-    key(static_cast<WORD>(vk), false);
-    key(static_cast<WORD>(vk), true);
-    for (int i = 2; i >= 0; --i)
-        if (shift & (1 << i)) key(mods[i], true);
-    SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
-}
-
 void PressCloseBox(HWND top) { PostMessageW(top, WM_SYSCOMMAND, SC_CLOSE, 0); }
 
 bool HasCloseMenuItem(HWND top) {
@@ -171,19 +146,6 @@ bool HasCloseMenuItem(HWND top) {
     for (int i = 0, n = GetMenuItemCount(menu); i < n; ++i)
         if (GetMenuItemID(menu, i) == SC_CLOSE) return true;
     return false;
-}
-
-bool RequestScreenshot(const std::string& name, int timeoutMs) {
-    const char* dir = std::getenv("UPDEXAR_SHOT_DIR");
-    if (!dir || !*dir) return false;
-    const std::wstring base = Wide(std::string(dir) + "\\" + name);
-    const std::wstring done = base + L".done";
-    DeleteFileW(done.c_str());
-    HANDLE request = CreateFileW((base + L".request").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                 FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (request == INVALID_HANDLE_VALUE) return false;
-    CloseHandle(request);
-    return WaitFor([&] { return GetFileAttributesW(done.c_str()) != INVALID_FILE_ATTRIBUTES; }, timeoutMs);
 }
 
 }  // namespace updexar::uidriver

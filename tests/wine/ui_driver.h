@@ -1,5 +1,5 @@
 // Drives real windows from outside, as a user would: find a window by its caption, find its
-// controls, click, type, press keys, press the close box, read texts, ask for a screenshot.
+// controls, click, type, press keys, press the close box, read texts.
 // Meant to run on a thread of its own (or in another process) while the program's thread runs
 // its windows; every wait has a time limit.
 #pragma once
@@ -21,11 +21,6 @@ struct WindowInfo {
     bool enabled = false;
     LONG style = 0;
 };
-
-// Puts the calling thread in the desktop of another thread of this process. Wine starts new
-// threads in the default desktop, not in the virtual desktop the program was started in, and a
-// thread finds only the windows of its own desktop.
-void UseDesktopOf(DWORD threadId);
 
 // Polls cond every few milliseconds until it holds; false when the time ran out.
 bool WaitFor(const std::function<bool()>& cond, int timeoutMs);
@@ -55,17 +50,9 @@ void PressKey(HWND target, int vk, int shift = 0);
 HWND FocusedWindow(HWND top);
 // PressKey to the focused window of `top` (to `top` itself when nothing has the focus).
 void PressKeyFocused(HWND top, int vk, int shift = 0);
-// Real keyboard input through SendInput: goes to whatever window has the focus; shift 1 holds
-// Shift, 2 Ctrl, 4 Alt.
-void SendKeys(int vk, int shift = 0);
 // The caption bar's close box: WM_SYSCOMMAND SC_CLOSE.
 void PressCloseBox(HWND top);
 // Whether the window's system menu still has its Close item.
 bool HasCloseMenuItem(HWND top);
-
-// Asks the test script for a screenshot of the screen named `name`: writes <dir>\<name>.request,
-// where dir is UPDEXAR_SHOT_DIR, and waits for <name>.done. False when there is no such folder
-// or nobody answered in time.
-bool RequestScreenshot(const std::string& name, int timeoutMs = 30000);
 
 }  // namespace updexar::uidriver

@@ -1,0 +1,167 @@
+# wine: win32 wow64 screen timeout=420
+# The utility as a user and a LAN run meet it: the product from the file name, the two modes of
+# the command line, the main window with a Galvano installation, the marker file and the update
+# log in the share, forceguest, the machine grid under the user's hand, and the ways the program
+# ends. The 64-bit prefix has the smaller screen, so the pictures show both layouts.
+[ "$kind" = wow64 ] && desktop=800x600
+lsa='HKLM\SYSTEM\CurrentControlSet\Control\Lsa'
+galvano
+mkdir -p "$share/Upd1/Log1"
+rm -rf "$(hx_unix_path 'C:\Updates\GalvanoUpd')"
+hx_copy_in "$UPDATEG" 'C:\Updates\GalvanoUpd'
+cp "$UPDATEG" "$(hx_unix_path 'C:\Updates\GalvanoUpd')/Updatez.exe"
+cleanup() { hx_reg_delete 'HKLM\Software\VEKInfo' SoftUpdPath; }
+
+# Started by hand: the installation's paths, the LAN frame on its check box, Exit asking first
+# (No keeps the program, Yes ends it); forceguest 1 becomes 0.
+case_interactive() {
+  hx_reg_dword "$lsa" forceguest 1
+  start 'C:\Updates\GalvanoUpd\UpdateG.exe'
+  ui <<'EOF'
+on =Updexar -> Galvano -> GalvanoUpd
+see C:\Apps\Galvano
+see \\SERVER\share\Data\Galvano
+checked 1 Update on Local Machine
+checked 0 Update on LAN Machines
+unseen &Search
+EOF
+  shot mainwindow
+  reg_is "$lsa" forceguest 0x0
+  ui <<'EOF'
+on =Updexar -> Galvano -> GalvanoUpd
+click Update on LAN Machines
+see &Search
+key ALT+X
+on =Updexar
+see Do you really want to Exit?
+EOF
+  shot mainwindow-lan-exit
+  ui <<'EOF'
+on =Updexar
+click No
+gone
+on =Updexar -> Galvano -> GalvanoUpd
+click Exit
+on =Updexar
+click Yes
+EOF
+  ends 30 && code_is 0
+}
+
+# A file name whose last letter is no product, or anything before AUTOUPD-: the message, the
+# end, and nothing written (Wine hands an argument with a blank over in quotes, as Windows would).
+case_refused() {
+  rm -f "$share/Upd1/Log1/"*
+  start 'C:\Updates\GalvanoUpd\Updatez.exe'
+  printf 'on =Updexar\nsee Unknown Product !\nclick OK\n' | ui
+  ends 30
+  start 'C:\Updates\GalvanoUpd\UpdateG.exe' ' AUTOUPD-Galvano:\\SERVER\share\Upd1:3:Log1:0:0:N'
+  printf 'on =Updexar\nsee Invalid Parameters !\nclick OK\n' | ui
+  ends 30
+  # Too few fields to name the marker: nowhere to log, nobody to answer, the code of a bad line.
+  start 'C:\Updates\GalvanoUpd\UpdateG.exe' 'AUTOUPD-Galvano:\\SERVER\share\Upd1'
+  ends 60 && code_is 2
+  [ -z "$(find "$share/Upd1" -type f)" ] || fail "files written: $(find "$share/Upd1" -type f)"
+}
+
+# Started by a LAN run: the marker first, the main window without the choices; Esc logs the
+# cancellation and ends; forceguest is left alone.
+case_automatic() {
+  hx_reg_dword "$lsa" forceguest 1
+  hx_reg_delete 'HKLM\Software\VEKInfo' SoftUpdPath
+  start 'C:\Updates\GalvanoUpd\UpdateG.exe' 'AUTOUPD-Galvano:\\SERVER\share\Upd1:3:Log1:0:0:N'
+  ui <<'EOF'
+on =Updexar -> Galvano -> Upd1
+see C:\Apps\Galvano
+unseen Update on*
+unseen &Search
+EOF
+  is "$share/Upd1/Log1/3.txt" '[START]\r\nConnected\r\n[END]\r\n'
+  lacks "$share/Upd1/Log1/3.log"
+  reg_is "$lsa" forceguest 0x1
+  reg_is 'HKLM\Software\VEKInfo' SoftUpdPath '\\SERVER\share'
+  shot mainwindow-auto
+  printf 'on =Updexar -> Galvano -> Upd1\nkey ESC\n' | ui
+  ends 30 && code_is 3
+  is "$share/Upd1/Log1/3.log" '[START]\r\nError:Update:Cancelled\r\n[END]\r\n'
+}
+
+# The machine grid under the mouse and keys, every cell read back from outside: rows from a
+# search by name and over a range, one ticked box per row and whole columns from the header, a
+# user name typed into its cell, the password typed into the masked box over its cell and left
+# with Right and Enter, and the box closed when scrolling takes its row away.
+case_grid() {
+  start 'C:\Updates\GalvanoUpd\UpdateG.exe'
+  ui <<'EOF'
+on =Updexar -> Galvano -> GalvanoUpd
+click Update on LAN Machines
+click &Search
+on =Search Computer over Network
+click Computer Name
+set 0 localhost
+click &Ok
+gone
+on =Updexar -> Galvano -> GalvanoUpd
+click &Search
+on =Search Computer over Network
+click IP Range
+set 1 127
+set 2 0
+set 3 0
+set 4 2
+set 5 9
+click &Ok
+gone
+on =Updexar -> Galvano -> GalvanoUpd
+cell 9 2 text 127.0.0.9
+cell 1 1 check 1
+cell 1 1 text localhost
+cell 1 1 back #FFFFFF
+cell 0 1 flags bold
+click-check 1 2
+cell 1 1 check 2
+cell 1 2 check 1
+click-check 0 1
+cell 1 1 check 1
+cell 1 2 check 2
+cell 0 1 check 1
+click-cell 1 3
+cell 1 3 flags editing
+type QOR\admin
+key ENTER
+cell 1 3 text QOR\admin
+double-cell 1 4
+focus Edit password
+over 1 4
+type abc12
+EOF
+  shot mainwindow-grid
+  ui <<'EOF'
+on =Updexar -> Galvano -> GalvanoUpd
+key RIGHT
+cell 1 6 flags current
+cell 1 4 text *****
+cell 1 5 text abc12
+focus UpdexarGrid
+# Enter on the grid opens the box, and its character does not close it again.
+click-cell 2 4
+cell 2 4 flags current
+key ENTER
+focus Edit password
+type pw2
+key ENTER
+cell 2 5 text pw2
+cell 2 6 flags current
+double-cell 2 4
+focus Edit password
+type s2
+scroll 3
+cell 2 5 text s2
+cell 2 4 rect -
+focus UpdexarGrid
+click Exit
+on =Updexar
+click Yes
+EOF
+  ends 30
+}

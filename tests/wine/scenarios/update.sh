@@ -1,0 +1,182 @@
+# wine: win32 wow64 screen timeout=900
+# The utility updates a Galvano installation from a package in \\SERVER\share, unattended as a
+# LAN run starts it and by hand: what lands where, what the outside tools are asked, the COM
+# library, the font, the old start-up entry and the VEK service, the runs that stop before
+# anything is installed, and running product programs closed or not. Screenshots of the progress
+# and the wait window.
+export UPDEXAR_TIME_SCALE=100   # the 15 s start wait passes in a blink
+pkg="$share/Upd1" src="$share/Upd1/DLLs/NewUpFls"
+fonts="$(hx_unix_path 'C:\windows\Fonts')"
+startup="$(hx_unix_path "$(timeout 60 wine cmd /c 'echo %USERPROFILE%' 2>/dev/null | tr -d '\r')")/Start Menu/Programs/Startup"
+
+# The service goes for good: stopped first (a service deleted while it runs stays in the
+# registry, and comes back at the next start of the prefix), then deleted.
+remove_service() {
+  timeout 60 wine net stop VEKSvrReg >/dev/null 2>&1
+  for _ in $(seq 1 100); do timeout 30 wine sc query VEKSvrReg 2>/dev/null | grep -qE 'RUNNING|PENDING' || break; sleep 0.1; done
+  timeout 60 wine sc delete VEKSvrReg >/dev/null 2>&1
+  timeout 60 wine reg delete 'HKLM\System\CurrentControlSet\Services\VEKSvrReg' /f >/dev/null 2>&1
+}
+cleanup() { remove_service; }
+
+# Galvano with a few files already there, and a package with an entry of each kind.
+seed() {
+  remove_service
+  timeout 60 wine reg delete 'HKCU\Software\UpdexarTest' /f >/dev/null 2>&1
+  rm -rf "$app" "$work/recorded.txt"* "$fonts/UpdTest.ttf" "$fonts/dejavu.ttf" "$(hx_unix_path 'C:\Apps\started.txt')"
+  rm -f "$sysdir"/{VEKSvrReg.Exe,Regasm.exe,Net.dll,VekTool.dll}
+  galvano
+  hx_reg_sz 'HKLM\Software\VEKInfo' SvrPort "$(hx_free_port)"
+  package "$pkg"
+  mkdir -p "$app/Reports" "$src/Reports/2026" "$pkg/DLLs/SigFlsN" "$pkg/DLLs/MyFonts"
+  for f in keep same-day older always; do printf 'old' >"$app/$f.txt"; printf 'new' >"$src/$f.txt"; done
+  chmod a-w "$app/always.txt"
+  touch -d '2 days ago' "$src/older.txt"
+  printf 'stale' >"$app/Reports/stale.rpt"; printf 'r2' >"$src/Reports/2026/r2.rpt"
+  printf 'db' >"$src/data.mdb"; printf 'ocx' >"$src/Grid.ocx"; printf 'tool' >"$src/VekTool.dll"
+  cp "$COM_DLL" "$src/VekComp.dll"
+  printf '%s\r\n' 'FILE,keep.txt,keep.txt,No' 'FILE,fresh.txt,deep\new\fresh.txt,No' \
+    'FILE,same-day.txt,same-day.txt,Last Modified Date' 'FILE,older.txt,older.txt,Last Modified Date' \
+    'FILE,always.txt,always.txt,Always' 'FOLDER,Reports,Reports,Always' 'FILE,data.mdb,SOFTDATADIR\data.mdb,Always' \
+    'FILE,VekComp.dll,VekComp.dll,Always' 'FILE,Grid.ocx,System\SYSDIR\Grid.ocx,Always' \
+    'file,VekTool.dll,sysdir\VekTool.dll,No' 'FILE,gone.dll,gone.dll,Always' 'FOLDER,NoSuchFolder,x,Always' \
+    'DRIVER,keep.txt,x,Always' '"FILE" , "keep.txt", "with, comma.txt" ,' >"$src/INDEX.UPD"
+  printf 'Upd1,06/12/2026,,\r\ndeep\\new\\fresh.txt,,,2\r\n' >"$pkg/UpdInfoP.txt"
+  cp "$RECORDER" "$pkg/DLLs/SigFlsN/Regasm.exe"; printf 'net' >"$pkg/DLLs/SigFlsN/Net.dll"
+  cp "$VEKSVR" "$pkg/MiscFls/VEKSvrReg.Exe"
+  # A face no prefix has: DejaVu Sans under another name; and a face every prefix has.
+  /usr/bin/python3 - "$pkg/DLLs/MyFonts/UpdTest.ttf" <<'PY' || fail "could not make the test font"
+import sys
+from fontTools.ttLib import TTFont
+f = TTFont("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf")
+for rec in f["name"].names:
+    if rec.nameID in (1, 3, 4, 6, 16):
+        rec.string = "UpdexarTestFace" if rec.nameID == 6 else "Updexar Test Face"
+f.save(sys.argv[1])
+PY
+  printf 'notafont' >"$pkg/DLLs/MyFonts/dejavu.ttf"
+  printf '"UpdTest.ttf","Updexar Test Face"\r\n"dejavu.ttf","DEJAVU SANS"\r\n' >"$pkg/DLLs/MyFonts/FontList.txt"
+  mkdir -p "$startup"; printf 'x' >"$startup/Old VEKServer.lnk"; printf 'x' >"$startup/VEKSERVER.txt"
+}
+
+case_unattended() {
+  local s='\\SERVER\share\Upd1\DLLs\NewUpFls' m='\\SERVER\share\Upd1\MiscFls' sys='C:\windows\system32'
+  unattended 0 '' "Error:Update:File missing ($s\\gone.dll)" "Error:Update:Folder missing ($s\\NoSuchFolder)" \
+    "Error:Update:Invalid Type ($s\\keep.txt)" "Error:Update:Dll Register ($sys\\VekTool.dll) Failed" 'Process:Update:OK'
+  is "$app/keep.txt" old; is "$app/deep/new/fresh.txt" new; is "$app/same-day.txt" new; is "$app/older.txt" old
+  is "$app/always.txt" new   # read-only, replaced all the same
+  lacks "$app/Reports/stale.rpt" "$app/with, comma.txt"; is "$app/Reports/2026/r2.rpt" r2
+  is "$share/Data/Galvano/data.mdb" db; is "$app/System/SYSDIR/Grid.ocx" ocx; is "$sysdir/VekTool.dll" tool
+  recorded "\"$m\\RegSvr32.exe\" /s \"C:\\Apps\\Galvano\\System\\SYSDIR\\Grid.ocx\"" \
+    "\"$sys\\Regasm.exe\" \"$sys\\Net.dll\" /codebase /silent"
+  [ "$(grep -c "^\"${m//\\/\\\\}\\\\Msizap.exe\" T {[0-9A-F-]*}.\$" "$work/recorded.txt")" = 11 ] || fail "Msizap not asked for the eleven old installations"
+  # RegIni is handed a rights script, which is gone after the run (the stand-in kept a copy).
+  local script; script="$(tr -d '\r' <"$work/recorded.txt" | sed -n 's/^".*RegIni.exe" "\(C:\\.*\\[0-9]\{14\}\.INI\)"$/\1/p')"
+  [ -n "$script" ] && lacks "$(hx_unix_path "$script")" || fail "RegIni's command line: $(grep RegIni "$work/recorded.txt")"
+  local rows='\\Registry\\Machine\\Software\\VEKInfo'
+  is "$(ls "$work"/recorded.txt.*.INI 2>/dev/null | head -1)" \
+    "$rows [17 11 7 5 1]\r\n$rows\\\\Galvano [17 11 7 5 1]\r\n$rows\\\\Selvan [17 11 7 5 1]\r\n$rows\\\\Tarsel [17 11 7 5 1]\r\n$rows\\\\Fendal [17 11 7 5 1]\r\n"
+  reg_is 'HKCU\Software\UpdexarTest\Com' Registered 0x1   # through the library's own entry point
+  [ -e "$fonts/UpdTest.ttf" ] || fail "the missing face's font was not installed"
+  lacks "$fonts/dejavu.ttf" "$startup/Old VEKServer.lnk"; [ -e "$startup/VEKSERVER.txt" ] || fail "a start-up file that is no link was deleted"
+  timeout 60 wine sc query VEKSvrReg 2>&1 | grep -q RUNNING || fail "the VEK service is not running"
+  local image; image="$(hx_reg_query 'HKLM\System\CurrentControlSet\Services\VEKSvrReg' ImagePath)"
+  [ "${image,,}" = "c:\\windows\\$([ "$kind" = wow64 ] && echo syswow64 || echo system32)\\veksvrreg.exe" ] || fail "service program: $image"
+}
+
+# A service that exists and does not run is started as the service; no second copy of the
+# program holds its port.
+case_service() {
+  local dir; dir="$([ "$kind" = wow64 ] && echo syswow64 || echo system32)"
+  unattended 0 "cp \"\$VEKSVR\" \"\$sysdir/VEKSvrReg.exe\"; timeout 60 wine sc create VEKSvrReg binpath= 'C:\\windows\\$dir\\VEKSvrReg.exe' start= demand >/dev/null" \
+    '*'
+  timeout 60 wine sc query VEKSvrReg 2>&1 | grep -q RUNNING || fail "the existing service was not started"
+  local copies=0 pid
+  for pid in $(pgrep -fi '^[a-z]:\\.*\\veksvrreg\.exe'); do
+    tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" && copies=$((copies + 1))
+  done
+  [ "$copies" = 1 ] || fail "$copies copies of VEKSvrReg.exe run"
+}
+
+case_stops() {
+  unattended 7 'rm -rf "$pkg/DLLs"' 'Error:Update:Source Folder [\\SERVER\share\Upd1\DLLs] not Found'
+  unattended 7 'rm -rf "$app"' 'Error:Update:Installation Path [C:\Apps\Galvano] Not Found'
+  unattended 7 'rm -f "$pkg/MiscFls/RegSvr32.exe"' 'Error:CheckRegSvr:RegSvr32 File is Mising'
+  unattended 7 "hx_reg_sz 'HKLM\\Software\\VEKInfo\\Galvano' InstallPath 'C:\\Apps\\Galvano\\Old'" \
+    = '[START]' 'Process:Update:To->' 'Error:Update:Installation Path [] is not Correct' '[END]'
+}
+
+# A running product program: refused without a wait, or when the countdown runs out on "don't
+# close"; closed when it runs out on "close", or at once by the countdown's button.
+case_running() {
+  product() {
+    rm -f "$(hx_unix_path 'C:\Apps\started.txt')"
+    hx_start 'C:\Apps\Galvano\Galvano.exe' 600 'C:\Apps\started.txt'; running=$HX_BG_PID
+    for _ in $(seq 1 100); do [ -s "$(hx_unix_path 'C:\Apps\started.txt')" ] && break; sleep 0.1; done
+  }
+  local running
+  FIELDS=1:0:N unattended 4 'cp "$DUMMY" "$app/Galvano.exe"; product' \
+    = '[START]' 'Error:Update:VEK Applications Running:;  Galvano.exe' '[END]'
+  kill -0 "$running" 2>/dev/null || fail "the product program was ended without a wait time"
+  auto 1:3:N; code_is 4
+  kill -0 "$running" 2>/dev/null || fail "the product program was ended though the choice was not to"
+  auto 1:2:Y; code_is 0
+  kill -0 "$running" 2>/dev/null && fail "the product program still runs after the countdown"
+  grep -q 'Process:Update:OK' "$pkg/Log1/3.log" || fail "no update after the countdown ran out"
+  product
+  UPDEXAR_TIME_SCALE=1 start '\\SERVER\share\Upd1\UpdateG.exe' 'AUTOUPD-Galvano:\\SERVER\share\Upd1:3:Log1:1:1:Y'
+  ui <<'EOF'
+on = Please Wait ...
+see Auto Update in 15 Second(s)
+click &Update Now
+see Auto Close Apps and Update in 15 Second(s)
+EOF
+  shot wait-window
+  echo 'on = Please Wait ...
+click Close Apps / &Update Now' | ui
+  ends 120 && code_is 0
+  kill -0 "$running" 2>/dev/null && fail "the product program still runs"
+}
+
+case_interactive() {
+  seed
+  local local_pkg; local_pkg="$(hx_unix_path 'C:\Updates\GalvanoUpd')"
+  rm -rf "$local_pkg"; mkdir -p "$(dirname "$local_pkg")"; cp -a "$pkg" "$local_pkg"
+  sed -i 's/^Upd1,/GalvanoUpd,/' "$local_pkg/UpdInfoP.txt"
+  start 'C:\Updates\GalvanoUpd\UpdateG.exe'
+  ui <<'EOF'
+on =Updexar -> Galvano -> GalvanoUpd
+click &Update >>
+on =Updexar
+see Do you really want to Update software on Local Machine ?
+click &Yes
+on =Updation
+EOF
+  shot update-window
+  # Ignore each fault of the package (three missing or invalid sources, one library that does
+  # not register) until the run says it is done.
+  ui <<'EOF'
+on =Updation
+click &Ignore
+on =Updation
+click &Ignore
+on =Updation
+click &Ignore
+on =Contact Your Vendor
+click &Ignore
+on =Updexar
+see Updated Successfully.
+EOF
+  shot update-done
+  ui <<'EOF'
+on =Updexar
+click OK
+gone = Please Wait ...
+on =Updexar -> Galvano -> GalvanoUpd
+key ESC
+on =Updexar
+click &Yes
+EOF
+  ends 30
+  is "$app/always.txt" new
+}
