@@ -52,24 +52,23 @@ export UPDEXAR_PSEXEC_HOST="$here/../tests/standins/psexec_host.sh" UPDEXAR_PSEX
 export UPDEXAR_LAN_MACHINES="$root/machines" UPDEXAR_LAN_SHARE="$share" UPDEXAR_RECORD="$(hx_win_path "$root/psexec-record.txt")"
 rm -f "$root/psexec-record.txt"
 
-probe() { timeout 90 wine "$probe" "$@" 2>/dev/null | tr -d '\r'; return "${PIPESTATUS[0]}"; }
+# steps: what ui_probe.exe is to do in the program's windows, a step a line (tests/wine/ui_probe.cpp).
+steps() { timeout 300 wine "$probe" steps 2>/dev/null | tr -d '\r'; return "${PIPESTATUS[0]}"; }
 hx_desktop_start_program 'C:\Updates\GalvanoUpd\UpdateG.exe'
-probe wait-window "=$main" 60 >/dev/null || hx_fail "no main window"
+echo "on =$main" | steps || hx_fail "no main window"
 pid=""
 for p in $(pgrep -f 'GalvanoUpd\\UpdateG\.exe'); do
   tr '\0' '\n' <"/proc/$p/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" && pid=$p
 done
 [ -n "$pid" ] || hx_fail "the program's process was not found"
 start=$(date +%s)
-probe click "=$main" "Update on LAN Machines" || hx_fail "no LAN choice"
-probe wait-text "=$main" "&Search" 120 || hx_fail "the LAN frame did not open"
+printf '%s\n' "on =$main" 'click Update on LAN Machines' 'see &Search' | steps || hx_fail "the LAN frame did not open"
 # The list is in once the choice to save it again shows: its names are looked up meanwhile.
-until probe texts "=$main" | grep -qx $'ComboBox\tYes'; do
+until printf '%s\n' "on =$main" 'after Save User Login Details in Shared Directory' 'combo 0 Yes' | steps; do
   [ $(($(date +%s) - start)) -lt 300 ] || hx_fail "the saved machine list was not loaded"
-  sleep 0.5
 done
 hx_log "$count machines loaded from the saved list in $(($(date +%s) - start)) s"
-probe click "=$main" "Update on Local Machine" || hx_fail "no local choice"
+printf '%s\n' "on =$main" 'click Update on Local Machine' | steps || hx_fail "no local choice"
 
 # The watcher: which markers and logs have been written (the stand-ins' written.txt), when each
 # disappears from the run folder, and the program's CPU time at the two ends of the update wait.
@@ -144,11 +143,10 @@ with open(out, "w") as f:
 PY
 watcher=$!
 
-probe click "=$main" "&Update >>" || hx_fail "no Update button"
-probe wait-text "=Updexar" "Do you really want to Update software on selected LAN Machines ?" 30 || hx_fail "no question"
-probe click "=Updexar" "&Yes" || hx_fail "no Yes"
+printf '%s\n' "on =$main" 'click &Update >>' 'on =Updexar' 'see Do you really want to Update software on selected LAN Machines ?' \
+  'click &Yes' | steps || hx_fail "the run did not start"
 wait "$watcher"
-probe gone "= Please Wait ..." 120 || hx_log "the progress window stayed"
+echo 'gone = Please Wait ...' | steps || hx_log "the progress window stayed"
 csv="$(ls "$share/VEK_Updates"/LanRun-*.csv 2>/dev/null | head -1)"
 updated="$(grep -c 'Updated successfully to: / C:\\Apps\\Galvano' "$csv" 2>/dev/null)"
 

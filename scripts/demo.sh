@@ -97,22 +97,25 @@ fi
 hx_xvfb_start
 hx_desktop_start demo 1024x768 "$probe"
 
-caption='Updexar -> Galvano -> GalvanoUpd'
+# steps: what ui_probe.exe is to do in the program's windows, a step a line (tests/wine/ui_probe.cpp).
+steps() { timeout 300 wine "$probe" steps 2>&1 | tr -d '\r'; return "${PIPESTATUS[0]}"; }
 hx_desktop_start_program 'C:\Updates\GalvanoUpd\UpdateG.exe'
-timeout 90 wine "$probe" wait-window "=$caption" 60 >/dev/null \
-  || hx_fail "UpdateG.exe did not open its main window \"$caption\""
+echo 'on =Updexar -> Galvano -> GalvanoUpd' | steps || hx_fail "UpdateG.exe did not open its main window"
 hx_desktop_shot "$demo/updexar.png" || hx_fail "could not take the screenshot"
 kill -0 "$HX_BG_PID" 2>/dev/null || hx_fail "UpdateG.exe ended on its own"
 
 echo "demo: pressing Update and answering Yes"
-probe() { timeout 90 wine "$probe" "$@" 2>/dev/null | tr -d '\r'; }
-probe click "=$caption" "&Update >>" >/dev/null || hx_fail "no update button"
-probe wait-text "=Updexar" "Do you really want to Update software on Local Machine ?" 30 >/dev/null \
-  || hx_fail "the update did not ask first"
-probe click "=Updexar" "&Yes" >/dev/null
-probe wait-text "=Updexar" "Updated Successfully." 120 >/dev/null || hx_fail "the update did not report success"
+steps <<'EOF' || hx_fail "the update did not go as it should"
+on =Updexar -> Galvano -> GalvanoUpd
+click &Update >>
+on =Updexar
+see Do you really want to Update software on Local Machine ?
+click &Yes
+on =Updexar
+see Updated Successfully.
+EOF
 hx_desktop_shot "$demo/updated.png" || hx_fail "could not take the screenshot"
-probe click "=Updexar" "OK" >/dev/null
+printf 'on =Updexar\nclick OK\n' | steps
 listing > "$demo/after.txt"
 
 echo
