@@ -27,7 +27,7 @@ sys.exit(1)' "$1"; }
 # standin MODE: the misbehaving service on a port of its own, which becomes SvrPort.
 standin() {
   [ -z "${sby:-}" ] || kill "$sby" 2>/dev/null; rm -f "$work/port"
-  python3 "$here/vek_standin.py" "$1" "$work/port" >"$work/standin.txt" 2>&1 & sby=$!
+  python3 "$here/tcp_standin.py" "$1" "$work/port" >"$work/standin.txt" 2>&1 & sby=$!
   for _ in $(seq 1 100); do [ -s "$work/port" ] && break; sleep 0.1; done
   hx_reg_sz "$vek" SvrPort "$(cat "$work/port")"
 }
