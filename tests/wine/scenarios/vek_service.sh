@@ -38,11 +38,11 @@ case_service() {
   ask split GLV T1234 300 'state: EXIST'
   ask crowded GLV T1234 -1 300 'idle connections: 300' 'state: EXIST'
   # A second copy started directly finds the port taken and leaves.
-  timeout 30 wine "$sysdir/VEKSvrReg.exe" >/dev/null 2>&1; [ $? -lt 124 ] || fail "a second copy did not leave"
+  timeout 30 wine "$dir\\VEKSvrReg.exe" >/dev/null 2>&1; [ $? -lt 124 ] || fail "a second copy did not leave"
   timeout 60 wine net stop VEKSvrReg >/dev/null 2>&1
   [ "$(ctl wait stopped 20)" = 'state: 1' ] || fail "the service did not stop"
   for _ in $(seq 1 150); do [ "$(ctl processes)" = "processes: 0" ] && break; sleep 0.2; done
-  [ "$(ctl processes)" = 'processes: 0' ] || fail "VEKSvrReg.exe still runs after the stop"
+  [ "$(ctl processes)" = "processes: 0" ] || fail "VEKSvrReg.exe still runs after the stop: $(pgrep -af -i veksvrreg)"
 }
 
 # Tarsel's checks take 5 s, as on a share that answers late (SlowFolderForTests in the service's
