@@ -72,6 +72,11 @@ ends() {
   done
   wait "$APP"; APP_CODE=$?
 }
+# running PATTERN: the Linux pids of this prefix's Windows processes whose command line matches
+# (grep -E, any case); Windows processes show their Windows path as their command line.
+running() {
+  local p; for p in $(pgrep -fi "$1"); do tr '\0' '\n' <"/proc/$p/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" && echo "$p"; done
+}
 # ui: steps for ui_probe.exe on standard input (see ui_probe.cpp); a failed step fails the case.
 # probe ARGS...: one action, its output on ours.
 ui() { timeout 300 wine "$UI_PROBE" steps 2>&1 | tr -d '\r' >"$work/steps.txt"; local rc=${PIPESTATUS[0]}
@@ -124,6 +129,15 @@ unattended() {
     =) shift; log_is "$share/Upd1/Log1/3.log" "$@" ;;
     *) log_is "$share/Upd1/Log1/3.log" '[START]' 'Process:Update:To->C:\Apps\Galvano' "$@" '[END]' ;;
   esac
+}
+
+# ask NAME PORT CODE TOKEN [ARGS...] LINE...: vek_check_client.exe's check against the VEK service on
+# 127.0.0.1:PORT; each LINE (any argument with ": " in it) is in its answer, kept in $work/NAME.txt.
+ask() {
+  local out="$work/$1.txt" port="$2" args=() l; shift 2
+  while [ $# -gt 0 ] && [[ "$1" != *": "* ]]; do args+=("$1"); shift; done
+  timeout 60 wine "$VEK_CLIENT" 127.0.0.1 "$port" "${args[@]}" 2>/dev/null | tr -d '\r' >"$out"
+  for l in "$@"; do grep -qxF -- "$l" "$out" || fail "no '$l' in the answer: $(tr '\n' ' ' <"$out")"; done
 }
 
 # --- the run -----------------------------------------------------------------------------------

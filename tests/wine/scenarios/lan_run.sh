@@ -67,11 +67,7 @@ EOF
   for _ in $(seq 1 600); do report="$(find "$staged" -maxdepth 1 -type d -name 'Log[0-9]*' 2>/dev/null)"; [ -n "$report" ] && break; sleep 0.1; done
   [ -n "$report" ] || fail "no run folder in $staged"
 }
-# The Linux pids of the run's own PsExec still running.
-own_psexec() {
-  local pid; for pid in $(pgrep -f 'GalvanoUpd\\MiscFls\\PsExec\.exe'); do
-    tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" && echo "$pid"; done
-}
+own_psexec() { running 'GalvanoUpd\\MiscFls\\PsExec\.exe'; }
 # record_is LINE...: the run's record holds these rows after its header (times left out).
 record_is() {
   local csv; csv="$(ls "$lan"/LanRun-*.csv 2>/dev/null | head -1)"

@@ -79,9 +79,22 @@ case_unattended() {
   reg_is 'HKCU\Software\UpdexarTest\Com' Registered 0x1   # through the library's own entry point
   [ -e "$fonts/UpdTest.ttf" ] || fail "the missing face's font was not installed"
   lacks "$fonts/dejavu.ttf" "$startup/Old VEKServer.lnk"; [ -e "$startup/VEKSERVER.txt" ] || fail "a start-up file that is no link was deleted"
-  timeout 60 wine sc query VEKSvrReg 2>&1 | grep -q RUNNING || fail "the VEK service is not running"
-  local image; image="$(hx_reg_query 'HKLM\System\CurrentControlSet\Services\VEKSvrReg' ImagePath)"
-  [ "${image,,}" = "c:\\windows\\$([ "$kind" = wow64 ] && echo syswow64 || echo system32)\\veksvrreg.exe" ] || fail "service program: $image"
+  # The service as the update left it: its program where the 32-bit program really sees the
+  # system folder, running, answering checks of the data directory; a second copy started directly
+  # finds the port taken and leaves; the stop ends its process.
+  local dir port; dir="C:\\windows\\$([ "$kind" = wow64 ] && echo syswow64 || echo system32)"
+  port="$(hx_reg_query 'HKLM\Software\VEKInfo' SvrPort)"
+  [ "$(hx_reg_query 'HKLM\System\CurrentControlSet\Services\VEKSvrReg' ImagePath | tr '[:upper:]' '[:lower:]')" = "${dir,,}\\veksvrreg.exe" ] \
+    || fail "service program: $(hx_reg_query 'HKLM\System\CurrentControlSet\Services\VEKSvrReg' ImagePath)"
+  printf 'Test\r\n' >"$share/Data/Galvano/T1234.txt"
+  ask exist "$port" GLV T1234 'state: EXIST'
+  ask missing "$port" GLV T9999 'state: NOTEXIST'
+  ask unknown "$port" ZZZ T1234 'raw: INVALIDCOMMAND|0'
+  timeout 30 wine "$dir\\VEKSvrReg.exe" >/dev/null 2>&1; [ $? -lt 124 ] || fail "a second copy did not leave"
+  timeout 60 wine net stop VEKSvrReg >/dev/null 2>&1
+  for _ in $(seq 1 150); do [ -z "$(running '^[a-z]:\\.*\\veksvrreg\.exe')" ] && break; sleep 0.2; done
+  [ -z "$(running '^[a-z]:\\.*\\veksvrreg\.exe')" ] || fail "VEKSvrReg.exe still runs after the stop"
+  timeout 60 wine sc query VEKSvrReg | grep -q STOPPED || fail "the service did not stop"
 }
 
 # A service that exists and does not run is started as the service; no second copy of the
@@ -91,11 +104,7 @@ case_service() {
   unattended 0 "cp \"\$VEKSVR\" \"\$sysdir/VEKSvrReg.exe\"; timeout 60 wine sc create VEKSvrReg binpath= 'C:\\windows\\$dir\\VEKSvrReg.exe' start= demand >/dev/null" \
     '*'
   timeout 60 wine sc query VEKSvrReg 2>&1 | grep -q RUNNING || fail "the existing service was not started"
-  local copies=0 pid
-  for pid in $(pgrep -fi '^[a-z]:\\.*\\veksvrreg\.exe'); do
-    tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" && copies=$((copies + 1))
-  done
-  [ "$copies" = 1 ] || fail "$copies copies of VEKSvrReg.exe run"
+  [ "$(running '^[a-z]:\\.*\\veksvrreg\.exe' | wc -l)" = 1 ] || fail "not one copy of VEKSvrReg.exe runs"
 }
 
 case_stops() {
@@ -109,21 +118,21 @@ case_stops() {
 # A running product program: refused without a wait, or when the countdown runs out on "don't
 # close"; closed when it runs out on "close", or at once by the countdown's button.
 case_running() {
-  product() {
+  start_product() {
     rm -f "$(hx_unix_path 'C:\Apps\started.txt')"
-    hx_start 'C:\Apps\Galvano\Galvano.exe' 600 'C:\Apps\started.txt'; running=$HX_BG_PID
+    hx_start 'C:\Apps\Galvano\Galvano.exe' 600 'C:\Apps\started.txt'; product=$HX_BG_PID
     for _ in $(seq 1 100); do [ -s "$(hx_unix_path 'C:\Apps\started.txt')" ] && break; sleep 0.1; done
   }
-  local running
-  FIELDS=1:0:N unattended 4 'cp "$DUMMY" "$app/Galvano.exe"; product' \
+  local product
+  FIELDS=1:0:N unattended 4 'cp "$DUMMY" "$app/Galvano.exe"; start_product' \
     = '[START]' 'Error:Update:VEK Applications Running:;  Galvano.exe' '[END]'
-  kill -0 "$running" 2>/dev/null || fail "the product program was ended without a wait time"
+  kill -0 "$product" 2>/dev/null || fail "the product program was ended without a wait time"
   auto 1:3:N; code_is 4
-  kill -0 "$running" 2>/dev/null || fail "the product program was ended though the choice was not to"
+  kill -0 "$product" 2>/dev/null || fail "the product program was ended though the choice was not to"
   auto 1:2:Y; code_is 0
-  kill -0 "$running" 2>/dev/null && fail "the product program still runs after the countdown"
+  kill -0 "$product" 2>/dev/null && fail "the product program still runs after the countdown"
   grep -q 'Process:Update:OK' "$pkg/Log1/3.log" || fail "no update after the countdown ran out"
-  product
+  start_product
   UPDEXAR_TIME_SCALE=1 start '\\SERVER\share\Upd1\UpdateG.exe' 'AUTOUPD-Galvano:\\SERVER\share\Upd1:3:Log1:1:1:Y'
   ui <<'EOF'
 on = Please Wait ...
@@ -135,7 +144,7 @@ EOF
   echo 'on = Please Wait ...
 click Close Apps / &Update Now' | ui
   ends 120 && code_is 0
-  kill -0 "$running" 2>/dev/null && fail "the product program still runs"
+  kill -0 "$product" 2>/dev/null && fail "the product program still runs"
 }
 
 case_interactive() {
