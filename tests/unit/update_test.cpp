@@ -123,8 +123,15 @@ TEST(UpdateRun, AnUnattendedRunInstallsByTheIndexRulesAndLogsWhatItSkipped) {
         if (r.commandLine.find("RegIni.exe") != std::string::npos) script = m.files.ReadAllText("C:\\TEMP\\04122026171942.INI");
     };
     m.system.wow64SystemDirectory = "C:\\WINDOWS\\SysWOW64";
+    // Fonts whose face is missing go into the fonts folder; an installed face or a file that is
+    // not in the package does not.
+    m.files.MakeFolders("C:\\WINDOWS\\Fonts");
+    m.Package("DLLs\\MyFonts\\FontList.txt", "\"New.ttf\",\"Updexar Face\"\r\n\"Old.ttf\",\"ARIAL\"\r\n\"Gone.ttf\",\"Gone Face\"\r\n");
+    m.Package("DLLs\\MyFonts\\New.ttf", "font");
+    m.Package("DLLs\\MyFonts\\Old.ttf", "font");
 
     EXPECT_EQ(m.Run(), ExitOk);
+    EXPECT_EQ(m.files.ListFiles("C:\\WINDOWS\\Fonts"), std::vector<std::string>{"New.ttf"});
 
     EXPECT_EQ(m.files.ReadAllText(kApp + "\\keep.txt"), "old");
     EXPECT_EQ(m.files.ReadAllText(kApp + "\\deep\\new\\fresh.txt"), "new");
