@@ -91,7 +91,10 @@ TEST(UpdateRun, AnUnattendedRunInstallsByTheIndexRulesAndLogsWhatItSkipped) {
     m.Put(src + "always.txt", "new");
     m.Put(kApp + "\\always.txt", "old");
     m.files.SetAttributes(kApp + "\\always.txt", platform::AttrReadOnly);
+    m.files.SetAttributes(src + "always.txt", platform::AttrReadOnly);  // the copy must not keep it
     m.Put(src + "Comp.dll", "dll");
+    m.Put(src + "Bad.dll", "dll");
+    m.fake.com.failing = {kSys + "\\Bad.dll"};
     m.Put(src + "Grid.ocx", "ocx");
     m.Put(src + "Reports\\r1.rpt", "r1");
     m.Put(src + "data.mdb", "db");
@@ -106,6 +109,7 @@ TEST(UpdateRun, AnUnattendedRunInstallsByTheIndexRulesAndLogsWhatItSkipped) {
               "FILE,older.txt,older.txt,Last Modified Date\r\n"
               "FILE,always.txt,always.txt,Always\r\n"
               "file,Comp.dll,sysdir\\Comp.dll,Always\r\n"
+              "FILE,Bad.dll,SYSDIR\\Bad.dll,Always\r\n"
               "FILE,Grid.ocx,System\\SYSDIR\\Grid.ocx,Always\r\n"
               "FOLDER,Reports,Reports,Always\r\n"
               "FILE,data.mdb,SOFTDATADIR\\data.mdb,Always\r\n"
@@ -145,8 +149,9 @@ TEST(UpdateRun, AnUnattendedRunInstallsByTheIndexRulesAndLogsWhatItSkipped) {
     EXPECT_EQ(m.files.ReadAllText(kApp + "\\Reports\\r1.rpt"), "r1");
     EXPECT_EQ(m.files.ReadAllText("\\\\SERVER\\share\\Data\\data.mdb"), "db");
     EXPECT_EQ(m.files.ReadAllText(kSys + "\\VEKSvrReg.Exe"), "service");
+    EXPECT_EQ(m.files.ReadAllText(kSys + "\\RegIni.exe"), "regini");
 
-    ASSERT_EQ(m.fake.com.calls.size(), 1u);  // the .dll through its own entry point
+    ASSERT_EQ(m.fake.com.calls.size(), 2u);  // the .dlls through their own entry points
     EXPECT_EQ(m.fake.com.calls[0], std::make_pair(kSys + "\\Comp.dll", true));
     const std::vector<std::string> commands = m.Commands();
     const std::string regsvr = "\"" + kPkg + "\\MiscFls\\RegSvr32.exe\" /s ";
@@ -168,6 +173,7 @@ TEST(UpdateRun, AnUnattendedRunInstallsByTheIndexRulesAndLogsWhatItSkipped) {
               "[START]\r\nProcess:Update:To->" + kApp + "\r\n"
               "Error:Update:File missing (" + src + "gone.dll)\r\n"
               "Error:Update:Invalid Type (" + src + "keep.txt)\r\n"
+              "Error:Update:Dll Register (" + kSys + "\\Bad.dll) Failed\r\n"
               "Process:Update:OK\r\n[END]\r\n");
     EXPECT_EQ(ReadRegValue(HKLM, "Software\\VEKInfo\\Galvano", "InstallPath", RegKindText, ""), kApp);
 }
@@ -258,6 +264,22 @@ TEST(UpdateRun, RunningProgramsAreClosedOnlyWhenTheUserOrTheCountdownSaysSo) {
         EXPECT_EQ(m.Run(), ExitAlreadyUpdating);
         EXPECT_EQ(m.files.ReadAllText(kLog),
                   "[START]\r\nError:Update:Another update of Galvano is running on this computer\r\n[END]\r\n");
+    }
+}
+
+TEST(UpdateRun, AComponentThatDoesNotRegisterIsAskedAboutAgainUntilIgnoredOrAborted) {
+    for (const auto& [answers, registrations] : std::vector<std::pair<std::deque<std::string>, size_t>>{
+             {{"&Retry", "&Ignore"}, 2}, {{"&Abort"}, 1}}) {
+        Machine m("");
+        m.Package("DLLs\\NewUpFls\\Bad.dll", "dll");
+        m.Package("DLLs\\NewUpFls\\INDEX.UPD", "FILE,Bad.dll,SYSDIR\\Bad.dll,Always\r\n");
+        m.fake.com.failing = {kSys + "\\Bad.dll"};
+        m.answers = answers;
+        m.Run();
+        EXPECT_EQ(m.fake.com.calls.size(), registrations);
+        ASSERT_GE(m.messages.size(), 1u);
+        EXPECT_EQ(m.messages[0], "Contact Your Vendor|Dll Register (" + kSys + "\\Bad.dll) Failed.");
+        EXPECT_EQ(m.messages.back(), answers.size() == 2 ? "Updexar|Updated Successfully." : m.messages[0]);
     }
 }
 
