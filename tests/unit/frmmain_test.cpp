@@ -61,9 +61,8 @@ void AddRow(frmmain& f, bool byName, const std::string& user, const std::string&
 TEST(MainWindow, InteractiveLoadShowsThePathsAndStacksTheChosenFrames) {
     Main m;
     frmmain& f = m.Window();
-    EXPECT_EQ(f.Caption(), "Updexar -> Galvano -> GalvanoUpd");
-    EXPECT_EQ(f.txtInstDir.Text(), "C:\\Apps\\Galvano");
-    EXPECT_EQ(f.txtDataDir.Text(), "\\\\SERVER\\Data\\Galvano");
+    EXPECT_EQ(f.Caption() + "|" + f.txtInstDir.Text() + "|" + f.txtDataDir.Text(),
+              "Updexar -> Galvano -> GalvanoUpd|C:\\Apps\\Galvano|\\\\SERVER\\Data\\Galvano");
     EXPECT_EQ(f.vs.Rows(), 1);
     EXPECT_EQ(f.vs.TextMatrix(0, 6), "Status");
     EXPECT_EQ(f.vs.CellChecked(0, 1), 2);
@@ -72,20 +71,15 @@ TEST(MainWindow, InteractiveLoadShowsThePathsAndStacksTheChosenFrames) {
     EXPECT_FALSE(f.optCloseApp1.Visible());  // no warning time chosen yet
 
     // The chosen frames stack under their boxes, and the window holds them all.
-    EXPECT_TRUE(f.famLocal.Visible());
-    EXPECT_FALSE(f.famLAN.Visible());
-    EXPECT_TRUE(Below(f.chkUpdateOn0, f.famLocal));
-    EXPECT_TRUE(Below(f.famLocal, f.chkUpdateOn1));
-    EXPECT_TRUE(Below(f.chkUpdateOn1, f.cmdUpdate));
+    EXPECT_TRUE(f.famLocal.Visible() && !f.famLAN.Visible());
+    EXPECT_TRUE(Below(f.chkUpdateOn0, f.famLocal) && Below(f.famLocal, f.chkUpdateOn1) && Below(f.chkUpdateOn1, f.cmdUpdate));
     EXPECT_GT(f.Height(), f.cmdUpdate.Top() + f.cmdUpdate.Height());
     const double closedHeight = f.Height();
 
     // Opening the LAN choice reads the saved list once.
     m.machinesToLoad = 2;
     f.chkUpdateOn1.SetValue(1);
-    EXPECT_TRUE(f.famLAN.Visible());
-    EXPECT_TRUE(Below(f.chkUpdateOn1, f.famLAN));
-    EXPECT_TRUE(Below(f.famLAN, f.cmdUpdate));
+    EXPECT_TRUE(f.famLAN.Visible() && Below(f.chkUpdateOn1, f.famLAN) && Below(f.famLAN, f.cmdUpdate));
     EXPECT_GT(f.Height(), closedHeight);
     EXPECT_EQ(f.vs.Rows(), 3);
     EXPECT_EQ(f.cboSaveUPL.Text(), "Yes");
@@ -97,19 +91,14 @@ TEST(MainWindow, InteractiveLoadShowsThePathsAndStacksTheChosenFrames) {
     EXPECT_FALSE(f.famLocal.Visible());
     EXPECT_LT(f.chkUpdateOn1.Top(), f.famLocal.Top() + f.famLocal.Height()) << "the closed frame leaves no hole";
     EXPECT_TRUE(Below(f.chkUpdateOn0, f.chkUpdateOn1));
-
     f.cboCloseApp.SetListIndex(2);
     EXPECT_TRUE(f.optCloseApp0.Visible());
-}
 
-TEST(MainWindow, NoProductHidesTheLocalFrameAndXelmorTheSettingsButton) {
+    // No product: no local frame; Xelmor has no settings button.
     Main none("O");
-    frmmain& f = none.Window();
-    EXPECT_EQ(f.Caption(), "Updexar -> GalvanoUpd");
-    EXPECT_EQ(f.chkUpdateOn0.Value(), 1);
-    EXPECT_FALSE(f.famLocal.Visible());
-    EXPECT_EQ(f.txtInstDir.Text(), "");
-
+    EXPECT_EQ(none.Window().Caption() + "|" + none.Window().txtInstDir.Text(), "Updexar -> GalvanoUpd|");
+    EXPECT_EQ(none.Window().chkUpdateOn0.Value(), 1);
+    EXPECT_FALSE(none.Window().famLocal.Visible());
     Main x("Xelmor");
     EXPECT_FALSE(x.Window().cmdDataDir.Visible());
 }
