@@ -74,6 +74,9 @@ TEST(ComputerSearch, OneMachineByNameOrAddress) {
     f.txtNameIP.SetText("DELTA");
     f.cmdOk_Click();
     EXPECT_EQ(s.Rows(), (std::vector<std::string>{"1|DELTA(1)|10.1.2.9(2)"}));
+    frmGetIPs& again = s.Window();  // Esc closes the window when no search runs
+    fakes::HeadlessBackend::Key(again, forms::KeyEscape);
+    EXPECT_FALSE(again.Loaded());
 }
 
 TEST(UserLookup, TheThirdAccountThatResolvesIsTheOneLoggedOn) {

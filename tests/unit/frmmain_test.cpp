@@ -67,6 +67,7 @@ TEST(MainWindow, InteractiveLoadShowsThePathsAndStacksTheChosenFrames) {
     EXPECT_EQ(f.vs.TextMatrix(0, 6), "Status");
     EXPECT_EQ(f.vs.CellChecked(0, 1), 2);
     EXPECT_TRUE(f.vs.CellFontBold(0, 3));
+    EXPECT_EQ(f.lblNoteLAN.GetFont().name + "|" + f.txtUpdDir.GetFont().name, "Times New Roman|Book Antiqua");
     EXPECT_EQ(f.cboSaveUPL.ListIndex(), -1);
     EXPECT_FALSE(f.optCloseApp1.Visible());  // no warning time chosen yet
 
@@ -158,8 +159,7 @@ TEST(MainWindow, UpdateOnLanChecksEachChoiceInOrder) {
     m.answers = {"&No"};
     f.UpdateSoftwareOnLAN();
     EXPECT_EQ(lastMessage(), "Do you want to connect without 'User Name'?");
-    EXPECT_EQ(f.vs.Row(), 2);
-    EXPECT_EQ(f.vs.Col(), 3);
+    EXPECT_EQ(lastFocus() + std::to_string(f.vs.Row()) + std::to_string(f.vs.Col()), "vs23");
     m.answers = {"&Yes", "&No"};
     f.UpdateSoftwareOnLAN();
     EXPECT_EQ(lastMessage(), "Do you want to connect without 'Password'?");
