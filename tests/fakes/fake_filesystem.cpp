@@ -150,7 +150,8 @@ void FakeFileSystem::AddDrive(const std::string& letter) {
     drive.ready = drive.hasSerial = true;
     drive.serial = 0x1C2D3E4F;
     drives_.push_back(drive);
-    entries_[drive.letter + ":"] = std::make_shared<Entry>(Entry{"", true, AttrDirectory, clock_.Now(), {}, 0, 0, false});
+    entries_[drive.letter + ":"] =
+        std::make_shared<Entry>(Entry{"", true, AttrDirectory, clock_.Now(), {}, 0, 0, false});
 }
 
 void FakeFileSystem::AddShare(const std::string& uncRoot) {
@@ -282,7 +283,8 @@ void FakeFileSystem::DeleteFolder(const std::string& path, bool force) {
     if (w.isRoot) throw RuntimeError(ErrPermissionDenied);
     // Refused before anything is gone rather than halfway through.
     for (const auto& [key, e] : entries_)
-        if (!force && InsideOrSame(key, w.key) && (e->attributes & AttrReadOnly)) throw RuntimeError(ErrPermissionDenied);
+        if (!force && InsideOrSame(key, w.key) && (e->attributes & AttrReadOnly))
+            throw RuntimeError(ErrPermissionDenied);
     RemoveTree(w.key);
 }
 

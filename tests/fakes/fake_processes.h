@@ -48,7 +48,8 @@ public:
         return all;
     }
     bool Terminate(uint32_t processId, uint32_t = 0) override {
-        const auto it = std::find_if(running_.begin(), running_.end(), [processId](const auto& p) { return p.id == processId; });
+        const auto it =
+            std::find_if(running_.begin(), running_.end(), [processId](const auto& p) { return p.id == processId; });
         if (it == running_.end()) return false;
         running_.erase(it);
         return true;

@@ -63,7 +63,8 @@ public:
     }
     bool DeleteValue(const std::string& name) override {
         auto& values = key_->values;
-        const auto it = std::find_if(values.begin(), values.end(), [&](const auto& v) { return EqualsNoCase(v.first, name); });
+        const auto it =
+            std::find_if(values.begin(), values.end(), [&](const auto& v) { return EqualsNoCase(v.first, name); });
         if (!writable_ || key_->deleted || it == values.end()) return false;
         values.erase(it);
         return true;

@@ -47,8 +47,10 @@ TEST(VekProtocol, CipherMachineKeyAndTokens) {
 
     // The first fixed drive with a serial seeds the key; its digits become pieces, by turns at
     // the end and in front: '1' = 49 -> "94 " appended, '2' -> "05 " in front, '3' -> "15 " appended.
-    EXPECT_EQ(MachineKeySeed({{"A", platform::DriveRemovable, true, true, 111}, {"C", platform::DriveFixed, false, false, 0},
-                              {"D", platform::DriveFixed, true, true, -123456789}, {"E", platform::DriveFixed, true, true, 5}}),
+    EXPECT_EQ(MachineKeySeed({{"A", platform::DriveRemovable, true, true, 111},
+                              {"C", platform::DriveFixed, false, false, 0},
+                              {"D", platform::DriveFixed, true, true, -123456789},
+                              {"E", platform::DriveFixed, true, true, 5}}),
               "123456789");
     EXPECT_EQ(MachineKeySeed({{"C", platform::DriveFixed, true, true, INT32_MIN}}), "2147483648");
     EXPECT_EQ(MachineKeySeed({{"C", platform::DriveNetwork, true, true, 42}}), kFallbackSeed);
@@ -352,7 +354,8 @@ TEST(VekNativeHost, AnswersOverLoopbackWhileADataDirectoryHangs) {
         ASSERT_TRUE(host.Start(error)) << error;
         posix::IdleConnections idle;
         ASSERT_EQ(idle.Open(host.Port(), 20), 20u);
-        ASSERT_TRUE(posix::ExchangeOnce(host.Port(), {fastRequest.substr(0, 7), fastRequest.substr(7)}, 20, false, 3000, answer));
+        const std::vector<std::string> pieces = {fastRequest.substr(0, 7), fastRequest.substr(7)};
+        ASSERT_TRUE(posix::ExchangeOnce(host.Port(), pieces, 20, false, 3000, answer));
         EXPECT_EQ(ParseAnswer(answer, kKey24, "GLV"), "EXIST");
         ASSERT_TRUE(posix::ExchangeOnce(host.Port(), {std::string(200, 'A')}, 0, true, 3000, answer));
         EXPECT_EQ(answer, kInvalidCommand);

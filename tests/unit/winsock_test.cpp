@@ -29,7 +29,9 @@ public:
             if (!request.empty()) sock.SendData(request);
         };
         sock.DataArrival = [this](long bytesTotal) { Note("data " + std::to_string(bytesTotal)); };
-        sock.Error = [this](int number, const std::string& text) { Note("error " + std::to_string(number) + " " + text); };
+        sock.Error = [this](int number, const std::string& text) {
+            Note("error " + std::to_string(number) + " " + text);
+        };
         sock.PeerClosed = [this] { Note("closed"); };
     }
     Winsock& sock;
