@@ -124,6 +124,8 @@ TEST(Scaling, FactorsFromTheScreenTheDpiAndTheConfiguration) {
     EXPECT_FLOAT_EQ(Shared().sf, 1.44f);
     WriteIni(ui, "[ScrReso]\r\nOpt=1\r\nDPI=120\r\n");
     EXPECT_FLOAT_EQ(factors()[0], 1.024f);
+    WriteIni(ui, "[ScrReso]\r\nOpt=1\r\nX=800\r\nY=1\r\n");  // one pixel is still a configured height
+    EXPECT_FLOAT_EQ(factors()[1], 1.0f / 600);
 }
 
 namespace {

@@ -255,6 +255,10 @@ TEST(VekService, TimeOutsBoundEveryConnection) {
     }
     slow.OnTime(10000);
     EXPECT_EQ(slow.CurrentPhase(), Phase::Replying);
+    Session early(server.core, 0);  // nothing was answered yet: nothing was sent
+    early.OnArrival(request.substr(0, 10), 0);
+    early.OnReplySent(1);
+    EXPECT_EQ(early.CurrentPhase(), Phase::Reading);
     Session idle(server.core, 0);  // nothing at all: closed, no answer
     idle.OnTime(10000);
     EXPECT_EQ(idle.CurrentPhase(), Phase::Done);
