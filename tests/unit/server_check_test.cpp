@@ -182,6 +182,7 @@ TEST(ServerCheck, AtTheDeskTheWaitCanBeRetriedLeftForTheSettingsOrCancelled) {
     ASSERT_TRUE(ok);
     check.app.DoEvents();
     EXPECT_EQ(f.cmdsubmit.Caption(), "&Settings");
+    EXPECT_TRUE(f.lblProg.Visible() && !f.famMain.Visible());  // the wait shows its progress, not the settings
     EXPECT_EQ(check.TestFiles(), 1u);
 
     check.answers = {"&Yes", "&No"};
