@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "platform/database.h"
+#include "platform/errors.h"
+#include "platform/strings.h"
 
 namespace updexar::fakes {
 
@@ -23,7 +25,7 @@ class FakeDatabase : public platform::Database {
 public:
     // By name in upper case: the server is on Windows, where table names have no case.
     std::map<std::string, FakeTable> tables;
-    void AddTable(const std::string& name, FakeTable table = {});
+    void AddTable(const std::string& name, FakeTable table = {}) { tables[ToUpper(name)] = std::move(table); }
     // Connection strings that fail, with the driver's message each fails with.
     std::map<std::string, std::string> refusals;
     // Statements (exactly as given) that fail, with the driver's message.
@@ -41,7 +43,35 @@ public:
     int open = 0;
 
     std::unique_ptr<platform::DatabaseConnection> Connect(const std::string& connectionString,
-                                                          int timeoutSeconds) override;
+                                                          int timeoutSeconds) override {
+        connections.push_back({connectionString, timeoutSeconds});
+        const auto refusal = refusals.find(connectionString);
+        if (refusal != refusals.end()) throw RuntimeError(ErrDatabase, refusal->second);
+        return std::make_unique<Link>(*this);
+    }
+
+private:
+    class Link : public platform::DatabaseConnection {
+    public:
+        explicit Link(FakeDatabase& db) : db_(db) { ++db_.open; }
+        ~Link() override { --db_.open; }
+        bool OpenTable(const std::string& name) override {
+            db_.requests.push_back("open " + name);
+            const auto table = db_.tables.find(ToUpper(name));
+            return table != db_.tables.end() && table->second.opens;
+        }
+        void Execute(const std::string& statement) override {
+            db_.requests.push_back(statement);
+            const auto failure = db_.failingStatements.find(statement);
+            if (failure != db_.failingStatements.end()) throw RuntimeError(ErrDatabase, failure->second);
+            for (auto& [name, table] : db_.tables)
+                for (const std::string& mending : table.mendedBy)
+                    if (EqualsNoCase(mending, statement)) table.opens = true;
+        }
+
+    private:
+        FakeDatabase& db_;
+    };
 };
 
 }  // namespace updexar::fakes

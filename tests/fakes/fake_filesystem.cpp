@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <iterator>
 
 #include "platform/errors.h"
 #include "platform/string_reader.h"
@@ -12,55 +13,19 @@ namespace updexar::fakes {
 
 using platform::AttrArchive;
 using platform::AttrDirectory;
-using platform::AttrHidden;
 using platform::AttrReadOnly;
-using platform::AttrSystem;
+using Entry = FakeFileSystem::Entry;
 
-struct FakeFileSystem::Node {
-    std::string name;
-    std::string upper;
-    bool folder = false;
-    uint32_t attributes = 0;
-    DateTime modified;
-    std::vector<uint8_t> bytes;
-    // Bytes the file is said to hold beyond those it keeps: large files without the memory.
-    uint64_t unheld = 0;
-    std::vector<std::shared_ptr<Node>> children;
-
-    std::shared_ptr<Node> Child(const std::string& upperName) const {
-        for (const auto& c : children)
-            if (c->upper == upperName) return c;
-        return nullptr;
-    }
-    void Remove(const Node* child) {
-        children.erase(std::remove_if(children.begin(), children.end(),
-                                      [child](const std::shared_ptr<Node>& c) { return c.get() == child; }),
-                       children.end());
-    }
-};
-
-struct FakeFileSystem::Root {
-    std::string key;  // "C:" or "\\SERVER\SHARE", upper case
-    bool share = false;
-    platform::DriveInfo drive;
-    std::shared_ptr<Node> node;
-};
-
-// Where a path leads. `parent` is null when a folder on the way is missing (and for a root);
-// `node` is null when the thing itself is missing.
-struct FakeFileSystem::Lookup {
-    bool invalid = false;
-    bool isRoot = false;
-    bool trailing = false;
-    Root* root = nullptr;
-    std::shared_ptr<Node> parent;
-    std::shared_ptr<Node> node;
-    std::string name;
-    std::string key;  // the whole path upper-cased and tidied, for faults and comparisons
+// Where a path leads. `parent` is the folder it would be in, null when a folder on the way is
+// missing (and for a root); `entry` is null when the thing itself is missing.
+struct FakeFileSystem::Where {
+    bool invalid = false, trailing = false, isRoot = false;
+    std::string rootKey, key, name;
+    std::shared_ptr<Entry> entry, parent;
 
     // A trailing separator names a folder: "x.txt\" is no file.
-    std::shared_ptr<Node> File() const { return node && !node->folder && !trailing ? node : nullptr; }
-    std::shared_ptr<Node> Folder() const { return node && node->folder ? node : nullptr; }
+    std::shared_ptr<Entry> File() const { return entry && !entry->folder && !trailing ? entry : nullptr; }
+    std::shared_ptr<Entry> Folder() const { return entry && entry->folder ? entry : nullptr; }
     void Guard() const {
         if (invalid) throw RuntimeError(ErrBadFileNameOrNumber);
     }
@@ -73,15 +38,7 @@ struct FakeFileSystem::Lookup {
 
 namespace {
 
-bool IsSep(char c) { return c == '\\' || c == '/'; }
-bool EndsWithSep(const std::string& p) { return !p.empty() && IsSep(p.back()); }
-
-// Characters Windows refuses in a file or folder name.
-bool BadName(const std::string& part) {
-    for (char c : part)
-        if (static_cast<unsigned char>(c) < 32 || std::strchr("<>:\"|?*", c)) return true;
-    return false;
-}
+bool EndsWithSep(const std::string& p) { return !p.empty() && (p.back() == '\\' || p.back() == '/'); }
 
 bool InsideOrSame(const std::string& key, const std::string& outer) {
     return key == outer || (key.size() > outer.size() && key.compare(0, outer.size(), outer) == 0 &&
@@ -90,22 +47,8 @@ bool InsideOrSame(const std::string& key, const std::string& outer) {
 
 std::string NoTrailingSep(const std::string& p) {
     std::string out = p;
-    while (out.size() > 1 && IsSep(out.back()) && !(out.size() == 3 && out[1] == ':')) out.pop_back();
+    while (out.size() > 1 && EndsWithSep(out) && !(out.size() == 3 && out[1] == ':')) out.pop_back();
     return out;
-}
-
-bool HoldsReadOnly(const FakeFileSystem::Node& folder) {
-    for (const auto& c : folder.children) {
-        if (c->attributes & AttrReadOnly) return true;
-        if (c->folder && HoldsReadOnly(*c)) return true;
-    }
-    return false;
-}
-
-uint64_t TreeSize(const FakeFileSystem::Node& folder) {
-    uint64_t total = 0;
-    for (const auto& c : folder.children) total += c->folder ? TreeSize(*c) : c->bytes.size() + c->unheld;
-    return total;
 }
 
 }  // namespace
@@ -113,77 +56,123 @@ uint64_t TreeSize(const FakeFileSystem::Node& folder) {
 // Writes go straight into the file, so a reader sees them at once, as with the real log files.
 class FakeTextWriter : public platform::TextWriter {
 public:
-    FakeTextWriter(FakeFileSystem& fs, std::shared_ptr<FakeFileSystem::Node> node, std::string key)
-        : fs_(fs), node_(std::move(node)), key_(std::move(key)) {}
+    FakeTextWriter(platform::Clock& clock, platform::AnsiText& text, std::function<void()> checkFault,
+                   std::shared_ptr<Entry> entry)
+        : clock_(clock), text_(text), checkFault_(std::move(checkFault)), entry_(std::move(entry)) {}
     void Write(const std::string& text) override {
-        if (!node_) throw RuntimeError(ErrBadFileNameOrNumber);
-        fs_.CheckFault(key_);
-        const std::string ansi = fs_.text_.ToAnsi(text);
-        node_->bytes.insert(node_->bytes.end(), ansi.begin(), ansi.end());
-        node_->modified = fs_.clock_.Now();
+        if (!entry_) throw RuntimeError(ErrBadFileNameOrNumber);
+        checkFault_();
+        const std::string ansi = text_.ToAnsi(text);
+        entry_->bytes.insert(entry_->bytes.end(), ansi.begin(), ansi.end());
+        entry_->modified = clock_.Now();
     }
     void WriteLine(const std::string& text) override { Write(text + "\r\n"); }
-    void Close() override { node_.reset(); }
+    void Close() override { entry_.reset(); }
 
 private:
-    FakeFileSystem& fs_;
-    std::shared_ptr<FakeFileSystem::Node> node_;
-    std::string key_;
+    platform::Clock& clock_;
+    platform::AnsiText& text_;
+    std::function<void()> checkFault_;
+    std::shared_ptr<Entry> entry_;
 };
 
-
-FakeFileSystem::FakeFileSystem(platform::Clock& clock, platform::AnsiText& text) : clock_(clock), text_(text) {}
-
-FakeFileSystem::~FakeFileSystem() = default;
-
-void FakeFileSystem::AddDrive(const std::string& letter) {
-    auto root = std::make_unique<Root>();
-    root->key = ToUpper(letter.substr(0, 1)) + ":";
-    root->drive.letter = ToUpper(letter.substr(0, 1));
-    root->drive.type = platform::DriveFixed;
-    root->drive.ready = true;
-    root->drive.hasSerial = true;
-    root->drive.serial = 0x1C2D3E4F;
-    root->node = NewRootFolder();
-    roots_.push_back(std::move(root));
+FakeFileSystem::Where FakeFileSystem::Find(const std::string& path) {
+    Where w;
+    std::string p = path;
+    std::replace(p.begin(), p.end(), '/', '\\');
+    size_t pos = 0;
+    if (p.rfind("\\\\", 0) == 0) {
+        const size_t s1 = p.find('\\', 2);
+        if (s1 == std::string::npos) return w;
+        const size_t s2 = p.find('\\', s1 + 1);
+        const std::string server = p.substr(2, s1 - 2);
+        const std::string share = p.substr(s1 + 1, s2 == std::string::npos ? std::string::npos : s2 - s1 - 1);
+        if (server.empty() || share.empty()) return w;
+        w.rootKey = "\\\\" + ToUpper(server) + "\\" + ToUpper(share);
+        pos = s2 == std::string::npos ? p.size() : s2;
+    } else if (p.size() >= 2 && p[1] == ':' && std::isalpha(static_cast<unsigned char>(p[0]))) {
+        w.rootKey = ToUpper(p.substr(0, 1)) + ":";
+        pos = 2;
+    } else {
+        return w;  // the program names every file from a drive or a share; a relative path finds nothing
+    }
+    std::vector<std::string> parts;
+    for (const std::string& part : Split(std::string_view(p).substr(pos), "\\")) {
+        if (part == "..") {
+            if (!parts.empty()) parts.pop_back();
+        } else if (!part.empty() && part != ".") {
+            parts.push_back(part);
+        }
+    }
+    w.trailing = !parts.empty() && p.back() == '\\';
+    w.key = w.rootKey;
+    for (const std::string& part : parts) {
+        w.key += "\\" + ToUpper(part);
+        // Characters Windows refuses in a name.
+        for (char c : part) w.invalid = w.invalid || static_cast<unsigned char>(c) < 32 || std::strchr("<>:\"|?*", c);
+    }
+    if (w.invalid || !entries_.count(w.rootKey)) return w;
+    w.isRoot = parts.empty();
+    if (!w.isRoot) {
+        w.name = parts.back();
+        const auto parent = entries_.find(w.key.substr(0, w.key.rfind('\\')));
+        if (parent != entries_.end() && parent->second->folder) w.parent = parent->second;
+    }
+    const auto entry = entries_.find(w.key);
+    if (entry != entries_.end()) w.entry = entry->second;
+    return w;
 }
 
-std::shared_ptr<FakeFileSystem::Node> FakeFileSystem::NewRootFolder() {
-    auto node = std::make_shared<Node>();
-    node->folder = true;
-    node->attributes = AttrDirectory;
-    node->modified = clock_.Now();
-    return node;
+// The entries directly in a folder, in creation order.
+std::vector<std::pair<std::string, std::shared_ptr<Entry>>> FakeFileSystem::Children(const std::string& key) {
+    std::vector<std::pair<std::string, std::shared_ptr<Entry>>> out;
+    for (const auto& [k, e] : entries_)
+        if (k.size() > key.size() + 1 && InsideOrSame(k, key) && k.find('\\', key.size() + 1) == std::string::npos)
+            out.emplace_back(k, e);
+    std::sort(out.begin(), out.end(), [](const auto& a, const auto& b) { return a.second->made < b.second->made; });
+    return out;
+}
+
+std::shared_ptr<Entry> FakeFileSystem::Make(const Where& w, bool folder) {
+    auto e = std::make_shared<Entry>();
+    e->name = w.name;
+    e->folder = folder;
+    e->attributes = folder ? AttrDirectory : AttrArchive;
+    e->modified = clock_.Now();
+    e->made = ++made_;
+    return entries_[w.key] = e;
+}
+
+void FakeFileSystem::AddDrive(const std::string& letter) {
+    platform::DriveInfo drive;
+    drive.letter = ToUpper(letter.substr(0, 1));
+    drive.type = platform::DriveFixed;
+    drive.ready = drive.hasSerial = true;
+    drive.serial = 0x1C2D3E4F;
+    drives_.push_back(drive);
+    entries_[drive.letter + ":"] =
+        std::make_shared<Entry>(Entry{"", true, AttrDirectory, clock_.Now(), {}, 0, 0, false});
 }
 
 void FakeFileSystem::AddShare(const std::string& uncRoot) {
-    const Lookup l = Find(uncRoot);
-    if (l.root) return;
-    auto root = std::make_unique<Root>();
-    root->key = l.key;
-    root->share = true;
-    root->drive.type = platform::DriveNetwork;
-    root->drive.ready = true;
-    root->node = NewRootFolder();
-    roots_.push_back(std::move(root));
+    const Where w = Find(uncRoot);
+    if (!entries_.count(w.rootKey))
+        entries_[w.rootKey] = std::make_shared<Entry>(Entry{"", true, AttrDirectory, clock_.Now(), {}, 0, 0, false});
 }
 
 void FakeFileSystem::MakeFolders(const std::string& path) {
     const std::string p = NoTrailingSep(path);
-    const Lookup l = Find(p);
-    l.Guard();
-    if (l.Folder()) return;
-    if (!l.root) throw RuntimeError(ErrPathNotFound);
-    if (!l.parent) MakeFolders(PathParent(p));
+    const Where w = Find(p);
+    w.Guard();
+    if (w.Folder()) return;
+    if (!entries_.count(w.rootKey)) throw RuntimeError(ErrPathNotFound);
+    if (!w.parent) MakeFolders(PathParent(p));
     CreateFolder(p);
 }
 
-void FakeFileSystem::InjectFault(const Fault& fault) { faults_.push_back(fault); }
-
 int FakeFileSystem::TakeFault(const std::string& key) {
     for (Fault& f : faults_) {
-        if (f.times == 0) continue;
-        if (!InsideOrSame(key, Find(f.path).key)) continue;
+        if (f.times == 0 || !InsideOrSame(key, Find(f.path).key)) continue;
         if (f.skip > 0) {
             --f.skip;
             continue;
@@ -198,79 +187,6 @@ void FakeFileSystem::CheckFault(const std::string& key) {
     if (const int e = TakeFault(key)) throw RuntimeError(e);
 }
 
-FakeFileSystem::Lookup FakeFileSystem::Find(const std::string& path) {
-    Lookup r;
-    if (path.empty()) return r;
-    std::string p = path;
-    std::replace(p.begin(), p.end(), '/', '\\');
-    std::string rootKey;
-    size_t pos = 0;
-    if (p.rfind("\\\\", 0) == 0) {
-        const size_t s1 = p.find('\\', 2);
-        if (s1 == std::string::npos) return r;
-        const size_t s2 = p.find('\\', s1 + 1);
-        const std::string server = p.substr(2, s1 - 2);
-        const std::string share = p.substr(s1 + 1, s2 == std::string::npos ? std::string::npos : s2 - s1 - 1);
-        if (server.empty() || share.empty()) return r;
-        rootKey = "\\\\" + ToUpper(server) + "\\" + ToUpper(share);
-        pos = s2 == std::string::npos ? p.size() : s2;
-    } else if (p.size() >= 2 && p[1] == ':' && std::isalpha(static_cast<unsigned char>(p[0]))) {
-        rootKey = ToUpper(p.substr(0, 1)) + ":";
-        pos = 2;
-    } else {
-        return r;  // the program names every file from a drive or a share; a relative path finds nothing
-    }
-
-    std::vector<std::string> parts;
-    size_t i = pos;
-    while (i < p.size()) {
-        size_t j = p.find('\\', i);
-        if (j == std::string::npos) j = p.size();
-        const std::string part = p.substr(i, j - i);
-        if (part == "..") {
-            if (!parts.empty()) parts.pop_back();
-        } else if (!part.empty() && part != ".") {
-            parts.push_back(part);
-        }
-        i = j + 1;
-    }
-    r.trailing = !parts.empty() && p.back() == '\\';
-    r.key = rootKey;
-    for (const auto& part : parts) {
-        r.key += "\\" + ToUpper(part);
-        if (BadName(part)) r.invalid = true;
-    }
-    if (r.invalid) return r;
-    for (auto& root : roots_)
-        if (root->key == rootKey) r.root = root.get();
-    if (!r.root) return r;
-    if (parts.empty()) {
-        r.isRoot = true;
-        r.node = r.root->node;
-        return r;
-    }
-    std::shared_ptr<Node> cur = r.root->node;
-    for (size_t k = 0; k + 1 < parts.size(); ++k) {
-        cur = cur->Child(ToUpper(parts[k]));
-        if (!cur || !cur->folder) return r;
-    }
-    r.parent = cur;
-    r.name = parts.back();
-    r.node = cur->Child(ToUpper(r.name));
-    return r;
-}
-
-std::shared_ptr<FakeFileSystem::Node> FakeFileSystem::MakeChild(Node& parent, const std::string& name, bool folder) {
-    auto node = std::make_shared<Node>();
-    node->name = name;
-    node->upper = ToUpper(name);
-    node->folder = folder;
-    node->attributes = folder ? AttrDirectory : AttrArchive;
-    node->modified = clock_.Now();
-    parent.children.push_back(node);
-    return node;
-}
-
 bool FakeFileSystem::FileExists(const std::string& path) { return Find(path).File() != nullptr; }
 
 bool FakeFileSystem::FolderExists(const std::string& path) { return Find(path).Folder() != nullptr; }
@@ -281,140 +197,128 @@ std::string FakeFileSystem::ParentFolder(const std::string& folder) {
 }
 
 std::vector<platform::DriveInfo> FakeFileSystem::Drives() {
-    std::vector<platform::DriveInfo> out;
-    for (const auto& r : roots_)
-        if (!r->share) out.push_back(r->drive);
+    std::vector<platform::DriveInfo> out = drives_;
     std::sort(out.begin(), out.end(), [](const auto& a, const auto& b) { return a.letter < b.letter; });
     return out;
 }
 
-void FakeFileSystem::CopyOneFile(const std::shared_ptr<Node>& source, const std::string& target, bool overwrite) {
-    const Lookup t = Find(target);
+void FakeFileSystem::CopyOne(const Entry& source, const std::string& target, bool overwrite) {
+    const Where t = Find(target);
     t.Guard();
     if (t.isRoot) throw RuntimeError(ErrPermissionDenied);
-    if (t.node) {
-        if (t.node->folder) throw RuntimeError(ErrPermissionDenied);
+    if (t.entry) {
+        if (t.entry->folder) throw RuntimeError(ErrPermissionDenied);
         if (!overwrite) throw RuntimeError(ErrFileExists);
-        if (t.node->attributes & AttrReadOnly) throw RuntimeError(ErrPermissionDenied);
+        if (t.entry->attributes & AttrReadOnly) throw RuntimeError(ErrPermissionDenied);
         // Onto itself: the real copy would empty it first.
-        if (t.node == source) throw RuntimeError(ErrPermissionDenied);
+        if (t.entry.get() == &source) throw RuntimeError(ErrPermissionDenied);
     } else if (!t.parent) {
         throw RuntimeError(ErrPathNotFound);
     }
     CheckFault(t.key);
     Changing(t.key);
     // An overwritten file keeps its own name and place; a copy takes the source's date, as on Windows.
-    auto target_node = t.node ? t.node : MakeChild(*t.parent, t.name, false);
-    target_node->bytes = source->bytes;
-    target_node->unheld = source->unheld;
-    target_node->attributes = source->attributes | AttrArchive;
-    target_node->modified = source->modified;
+    const auto copy = t.entry ? t.entry : Make(t, false);
+    copy->bytes = source.bytes;
+    copy->unheld = source.unheld;
+    copy->attributes = source.attributes | AttrArchive;
+    copy->modified = source.modified;
 }
 
 void FakeFileSystem::CopyFile(const std::string& source, const std::string& target, bool overwrite) {
-    const Lookup s = Find(source);
+    const Where s = Find(source);
     s.Guard();
     const auto file = s.File();
     if (!file) throw RuntimeError(ErrFileNotFound);
     // A target ending in a separator names the folder to copy into.
-    const std::string to = EndsWithSep(target) ? target + PathFileName(source) : target;
-    CopyOneFile(file, to, overwrite);
+    CopyOne(*file, EndsWithSep(target) ? target + PathFileName(source) : target, overwrite);
 }
 
-void FakeFileSystem::CopyTree(const std::shared_ptr<Node>& source, const std::string& target, bool overwrite) {
-    const Lookup t = Find(target);
+void FakeFileSystem::CopyTree(const std::string& sourceKey, const std::string& target, bool overwrite) {
+    const Where t = Find(target);
     t.Guard();
-    std::shared_ptr<Node> into = t.node;
-    if (into && !into->folder) throw RuntimeError(ErrFileExists);
-    if (!into) {
+    if (t.entry && !t.entry->folder) throw RuntimeError(ErrFileExists);
+    if (!t.entry) {
         if (!t.parent) throw RuntimeError(ErrPathNotFound);
-        into = MakeChild(*t.parent, t.name, true);
+        Make(t, true);
     }
-    const auto children = source->children;
-    for (const auto& child : children) {
-        const std::string childTarget = PathJoin(target, child->name);
+    for (const auto& [key, child] : Children(sourceKey)) {
         if (child->folder) {
-            CopyTree(child, childTarget, overwrite);
+            CopyTree(key, PathJoin(target, child->name), overwrite);
         } else {
-            CopyOneFile(child, childTarget, overwrite);
+            CopyOne(*child, PathJoin(target, child->name), overwrite);
         }
     }
 }
 
 void FakeFileSystem::CopyFolder(const std::string& source, const std::string& target, bool overwrite) {
-    const Lookup s = Find(source);
+    const Where s = Find(source);
     s.Guard();
     if (!s.Folder()) throw RuntimeError(ErrPathNotFound);
     const std::string to = EndsWithSep(target) ? target + PathFileName(NoTrailingSep(source)) : target;
     // Into itself would never end.
     if (InsideOrSame(Find(to).key, s.key)) throw RuntimeError(ErrPermissionDenied);
-    CopyTree(s.node, NoTrailingSep(to), overwrite);
+    CopyTree(s.key, NoTrailingSep(to), overwrite);
 }
 
 void FakeFileSystem::DeleteFile(const std::string& path, bool force) {
-    const Lookup l = Find(path);
-    const auto file = l.File();
+    const Where w = Find(path);
+    const auto file = w.File();
     if (!file) throw RuntimeError(ErrFileNotFound);
     if ((file->attributes & AttrReadOnly) && !force) throw RuntimeError(ErrPermissionDenied);
-    Changing(l.key);
-    l.parent->Remove(file.get());
+    Changing(w.key);
+    entries_.erase(w.key);
 }
 
-void FakeFileSystem::RemoveTree(Node& parent, const std::string& key, bool force) {
-    // Children first, one by one: a failure halfway leaves what was not reached, as on a disk.
-    auto node = parent.Child(key.substr(key.rfind('\\') + 1));
-    if (!node) return;
-    if (node->folder) {
-        const auto children = node->children;
-        for (const auto& child : children) RemoveTree(*node, key + "\\" + child->upper, force);
-    }
+// Children first, one by one: a failure halfway leaves what was not reached, as on a disk.
+void FakeFileSystem::RemoveTree(const std::string& key) {
+    for (const auto& child : Children(key)) RemoveTree(child.first);
     Changing(key);
-    parent.Remove(node.get());
+    entries_.erase(key);
 }
 
 void FakeFileSystem::DeleteFolder(const std::string& path, bool force) {
-    const Lookup l = Find(path);
-    const auto folder = l.Folder();
-    if (!folder) throw RuntimeError(ErrPathNotFound);
-    if (l.isRoot) throw RuntimeError(ErrPermissionDenied);
+    const Where w = Find(path);
+    if (!w.Folder()) throw RuntimeError(ErrPathNotFound);
+    if (w.isRoot) throw RuntimeError(ErrPermissionDenied);
     // Refused before anything is gone rather than halfway through.
-    if (!force && ((folder->attributes & AttrReadOnly) || HoldsReadOnly(*folder)))
-        throw RuntimeError(ErrPermissionDenied);
-    RemoveTree(*l.parent, l.key, force);
+    for (const auto& [key, e] : entries_)
+        if (!force && InsideOrSame(key, w.key) && (e->attributes & AttrReadOnly))
+            throw RuntimeError(ErrPermissionDenied);
+    RemoveTree(w.key);
 }
 
 void FakeFileSystem::CreateFolder(const std::string& path) {
     if (path.empty()) throw RuntimeError(ErrPathNotFound);
-    const Lookup l = Find(path);
-    l.Guard();
-    if (l.node) throw RuntimeError(ErrFileExists);
-    if (!l.parent) throw RuntimeError(ErrPathNotFound);
-    Changing(l.key);
-    MakeChild(*l.parent, l.name, true);
+    const Where w = Find(path);
+    w.Guard();
+    if (w.entry) throw RuntimeError(ErrFileExists);
+    if (!w.parent) throw RuntimeError(ErrPathNotFound);
+    Changing(w.key);
+    Make(w, true);
 }
 
 uint32_t FakeFileSystem::GetAttributes(const std::string& path) {
-    const Lookup l = Find(path);
-    l.Guard();
-    if (!l.File() && !l.Folder()) throw RuntimeError(ErrFileNotFound);
-    return l.node->attributes;
+    const Where w = Find(path);
+    w.Guard();
+    if (!w.File() && !w.Folder()) throw RuntimeError(ErrFileNotFound);
+    return w.entry->attributes;
 }
 
 void FakeFileSystem::SetAttributes(const std::string& path, uint32_t attributes) {
-    const Lookup l = Find(path);
-    l.Guard();
-    if (!l.File() && !l.Folder()) throw RuntimeError(ErrFileNotFound);
-    Changing(l.key);
-    const uint32_t settable = AttrReadOnly | AttrHidden | AttrSystem | AttrArchive;
-    l.node->attributes = (attributes & settable) | (l.node->folder ? uint32_t{AttrDirectory} : 0u);
+    const Where w = Find(path);
+    w.Guard();
+    if (!w.File() && !w.Folder()) throw RuntimeError(ErrFileNotFound);
+    Changing(w.key);
+    const uint32_t settable = AttrReadOnly | platform::AttrHidden | platform::AttrSystem | AttrArchive;
+    w.entry->attributes = (attributes & settable) | (w.entry->folder ? uint32_t{AttrDirectory} : 0u);
 }
 
 uint64_t FakeFileSystem::FileSize(const std::string& path) {
-    const Lookup l = Find(path);
-    l.Guard();
-    const auto file = l.File();
-    if (!file) throw RuntimeError(ErrFileNotFound);
-    return file->bytes.size() + file->unheld;
+    const Where w = Find(path);
+    w.Guard();
+    if (!w.File()) throw RuntimeError(ErrFileNotFound);
+    return w.entry->bytes.size() + w.entry->unheld;
 }
 
 void FakeFileSystem::SetSize(const std::string& path, uint64_t size) {
@@ -424,78 +328,84 @@ void FakeFileSystem::SetSize(const std::string& path, uint64_t size) {
 }
 
 uint64_t FakeFileSystem::FolderSize(const std::string& path) {
-    const Lookup l = Find(path);
-    l.Guard();
-    const auto folder = l.Folder();
-    if (!folder) throw RuntimeError(ErrPathNotFound);
-    return TreeSize(*folder);
+    const Where w = Find(path);
+    w.Guard();
+    if (!w.Folder()) throw RuntimeError(ErrPathNotFound);
+    uint64_t total = 0;
+    for (const auto& [key, e] : entries_)
+        if (!e->folder && InsideOrSame(key, w.key)) total += e->bytes.size() + e->unheld;
+    return total;
 }
 
 DateTime FakeFileSystem::LastModified(const std::string& path) {
-    const Lookup l = Find(path);
-    l.Guard();
-    if (!l.File() && !l.Folder()) throw RuntimeError(ErrFileNotFound);
-    return l.node->modified;
+    const Where w = Find(path);
+    w.Guard();
+    if (!w.File() && !w.Folder()) throw RuntimeError(ErrFileNotFound);
+    return w.entry->modified;
 }
 
 void FakeFileSystem::SetLastModified(const std::string& path, const DateTime& when) {
     if (!when.IsValid() || when.year < 1601) throw RuntimeError(ErrInvalidCall);
-    const Lookup l = Find(path);
-    l.Guard();
-    if (!l.File() && !l.Folder()) throw RuntimeError(ErrFileNotFound);
-    l.node->modified = when;
+    const Where w = Find(path);
+    w.Guard();
+    if (!w.File() && !w.Folder()) throw RuntimeError(ErrFileNotFound);
+    w.entry->modified = when;
 }
-
-std::vector<std::string> FakeFileSystem::ListChildren(const std::string& folder, bool folders) {
-    const Lookup l = Find(folder);
-    l.Guard();
-    if (!l.Folder()) throw RuntimeError(ErrPathNotFound);
-    std::vector<std::string> names;
-    for (const auto& c : l.node->children)
-        if (c->folder == folders) names.push_back(c->name);
-    return names;
-}
-
-std::vector<std::string> FakeFileSystem::ListFiles(const std::string& folder) { return ListChildren(folder, false); }
 
 std::vector<platform::FolderEntry> FakeFileSystem::ListEntries(const std::string& folder) {
-    const Lookup l = Find(folder);
-    l.Guard();
-    if (!l.Folder()) throw RuntimeError(ErrPathNotFound);
+    const Where w = Find(folder);
+    w.Guard();
+    if (!w.Folder()) throw RuntimeError(ErrPathNotFound);
     std::vector<platform::FolderEntry> out;
-    for (const auto& c : l.node->children)
-        out.push_back(platform::FolderEntry{c->name, c->folder, c->folder ? 0 : c->bytes.size() + c->unheld});
+    for (const auto& child : Children(w.key)) {
+        const Entry& e = *child.second;
+        out.push_back(platform::FolderEntry{e.name, e.folder, e.folder ? 0 : e.bytes.size() + e.unheld});
+    }
     return out;
 }
 
-void FakeFileSystem::Rename(const std::string& from, const std::string& to, bool replace) {
-    const Lookup f = Find(from);
-    const Lookup t = Find(to);
-    f.Guard();
-    t.Guard();
-    if (!f.node || f.isRoot) f.ThrowMissing();
-    if (t.root != f.root) throw RuntimeError(ErrRenameAcrossDisks);
-    if (!t.parent) throw RuntimeError(ErrPathNotFound);
-    if (t.node && t.node != f.node && (!replace || t.node->folder || f.node->folder)) throw RuntimeError(ErrFileExists);
-    if (f.node->folder && (t.key + "\\").rfind(f.key + "\\", 0) == 0 && t.key != f.key) throw RuntimeError(ErrPermissionDenied);
-    Changing(t.key);
-    auto node = f.node;
-    f.parent->Remove(node.get());
-    if (t.node && t.node != node) t.parent->Remove(t.node.get());
-    node->name = t.name;
-    node->upper = ToUpper(t.name);
-    t.parent->children.push_back(node);
+std::vector<std::string> FakeFileSystem::ListFiles(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& e : ListEntries(folder))
+        if (!e.folder) names.push_back(e.name);
+    return names;
 }
 
-std::vector<std::string> FakeFileSystem::ListFolders(const std::string& folder) { return ListChildren(folder, true); }
+std::vector<std::string> FakeFileSystem::ListFolders(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& e : ListEntries(folder))
+        if (e.folder) names.push_back(e.name);
+    return names;
+}
+
+void FakeFileSystem::Rename(const std::string& from, const std::string& to, bool replace) {
+    const Where f = Find(from);
+    const Where t = Find(to);
+    f.Guard();
+    t.Guard();
+    if (!f.entry || f.isRoot) f.ThrowMissing();
+    if (t.rootKey != f.rootKey) throw RuntimeError(ErrRenameAcrossDisks);
+    if (!t.parent) throw RuntimeError(ErrPathNotFound);
+    if (t.entry && t.entry != f.entry && (!replace || t.entry->folder || f.entry->folder))
+        throw RuntimeError(ErrFileExists);
+    if (f.entry->folder && InsideOrSame(t.key, f.key) && t.key != f.key) throw RuntimeError(ErrPermissionDenied);
+    Changing(t.key);
+    std::vector<std::pair<std::string, std::shared_ptr<Entry>>> moving;
+    for (const auto& [key, e] : entries_)
+        if (InsideOrSame(key, f.key)) moving.emplace_back(t.key + key.substr(f.key.size()), e);
+    for (auto it = entries_.begin(); it != entries_.end();)
+        it = InsideOrSame(it->first, f.key) || it->first == t.key ? entries_.erase(it) : std::next(it);
+    for (auto& [key, e] : moving) entries_[key] = e;
+    f.entry->name = t.name;
+    f.entry->made = ++made_;
+}
 
 std::vector<uint8_t> FakeFileSystem::ReadAllBytes(const std::string& path) {
-    const Lookup l = Find(path);
-    l.Guard();
-    if (l.Folder()) throw RuntimeError(ErrPermissionDenied);
-    const auto file = l.File();
-    if (!file) l.ThrowMissing();
-    return file->bytes;
+    const Where w = Find(path);
+    w.Guard();
+    if (w.Folder()) throw RuntimeError(ErrPermissionDenied);
+    if (!w.File()) w.ThrowMissing();
+    return w.entry->bytes;
 }
 
 std::string FakeFileSystem::ReadAllText(const std::string& path) {
@@ -503,28 +413,27 @@ std::string FakeFileSystem::ReadAllText(const std::string& path) {
     return text_.FromAnsi(std::string(bytes.begin(), bytes.end()));
 }
 
-std::shared_ptr<FakeFileSystem::Node> FakeFileSystem::OpenForWriting(const std::string& path, bool append,
-                                                                      std::string& key) {
-    const Lookup l = Find(path);
-    l.Guard();
-    if (l.Folder()) throw RuntimeError(ErrPermissionDenied);
-    if (l.trailing) throw RuntimeError(ErrBadFileNameOrNumber);
-    if (!l.node && !l.parent) throw RuntimeError(ErrPathNotFound);
-    Changing(l.key);
-    if (l.node && (l.node->attributes & AttrReadOnly)) throw RuntimeError(ErrPermissionDenied);
+std::shared_ptr<Entry> FakeFileSystem::OpenForWriting(const std::string& path, bool append, std::string& key) {
+    const Where w = Find(path);
+    w.Guard();
+    if (w.Folder()) throw RuntimeError(ErrPermissionDenied);
+    if (w.trailing) throw RuntimeError(ErrBadFileNameOrNumber);
+    if (!w.entry && !w.parent) throw RuntimeError(ErrPathNotFound);
+    Changing(w.key);
+    if (w.entry && (w.entry->attributes & AttrReadOnly)) throw RuntimeError(ErrPermissionDenied);
     // A full disk lets the file be made or emptied and then fails the write; anything else
     // fails the opening.
-    const int fault = TakeFault(l.key);
+    const int fault = TakeFault(w.key);
     if (fault && fault != ErrDiskFull) throw RuntimeError(fault);
-    auto node = l.node ? l.node : MakeChild(*l.parent, l.name, false);
+    const auto file = w.entry ? w.entry : Make(w, false);
     if (!append) {
-        node->bytes.clear();
-        node->modified = clock_.Now();
+        file->bytes.clear();
+        file->modified = clock_.Now();
     }
-    node->attributes |= AttrArchive;
+    file->attributes |= AttrArchive;
     if (fault) throw RuntimeError(fault);
-    key = l.key;
-    return node;
+    key = w.key;
+    return file;
 }
 
 void FakeFileSystem::WriteAllBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
@@ -539,8 +448,8 @@ void FakeFileSystem::WriteAllText(const std::string& path, const std::string& te
 
 std::unique_ptr<platform::TextWriter> FakeFileSystem::OpenTextWriter(const std::string& path, bool append) {
     std::string key;
-    auto node = OpenForWriting(path, append, key);
-    return std::make_unique<FakeTextWriter>(*this, std::move(node), key);
+    auto file = OpenForWriting(path, append, key);
+    return std::make_unique<FakeTextWriter>(clock_, text_, [this, key] { CheckFault(key); }, std::move(file));
 }
 
 std::unique_ptr<platform::TextReader> FakeFileSystem::OpenTextReader(const std::string& path) {
@@ -548,16 +457,16 @@ std::unique_ptr<platform::TextReader> FakeFileSystem::OpenTextReader(const std::
 }
 
 void FakeFileSystem::WritePrivateFile(const std::string& path, const std::vector<uint8_t>& bytes) {
-    if (Find(path).node) throw RuntimeError(ErrFileExists);
-    WriteAllBytes(path, bytes);
-    privateFiles_.push_back(Find(path).key);
+    if (Find(path).entry) throw RuntimeError(ErrFileExists);
+    std::string key;
+    auto file = OpenForWriting(path, false, key);
+    file->bytes = bytes;
+    file->isPrivate = true;
 }
 
 std::string FakeFileSystem::AccessDescription(const std::string& path) {
-    const std::string key = Find(path).key;
-    for (const std::string& p : privateFiles_)
-        if (p == key && Find(path).node) return "D:P(A;;FA;;;BA)(A;;FA;;;" + userSid + ")";
-    return "";
+    const auto entry = Find(path).entry;
+    return entry && entry->isPrivate ? "D:P(A;;FA;;;BA)(A;;FA;;;" + userSid + ")" : "";
 }
 
 }  // namespace updexar::fakes

@@ -13,12 +13,32 @@
 #include "fakes/fake_shell.h"
 #include "fakes/fake_system.h"
 #include "platform/platform.h"
+#include "platform/strings.h"
 
 namespace updexar::fakes {
 
 class FakePlatform {
 public:
-    FakePlatform();
+    FakePlatform() : files(clock, text), system(files) {
+        files.AddDrive("C");
+        for (const std::string& folder :
+             {system.windowsDirectory, system.systemDirectory, system.tempDirectory, system.allUsersProfileDirectory,
+              system.defaultUserProfileDirectory, system.userProfileDirectory, PathParent(system.programPath)})
+            files.MakeFolders(folder);
+        network.hostName = system.computerName;
+        platform_.registry = &registry;
+        platform_.files = &files;
+        platform_.system = &system;
+        platform_.processes = &processes;
+        platform_.services = &services;
+        platform_.com = &com;
+        platform_.fonts = &fonts;
+        platform_.shell = &shell;
+        platform_.network = &network;
+        platform_.database = &database;
+        platform_.clock = &clock;
+        platform_.text = &text;
+    }
     FakePlatform(const FakePlatform&) = delete;
     FakePlatform& operator=(const FakePlatform&) = delete;
 
@@ -44,8 +64,10 @@ private:
 // Installs a fake platform for its lifetime and puts back whatever was installed before.
 class ScopedPlatform {
 public:
-    explicit ScopedPlatform(FakePlatform& fake);
-    ~ScopedPlatform();
+    explicit ScopedPlatform(FakePlatform& fake) : previous_(platform::HasPlatform() ? &platform::Os() : nullptr) {
+        platform::InstallPlatform(&fake.Get());
+    }
+    ~ScopedPlatform() { platform::InstallPlatform(previous_); }
     ScopedPlatform(const ScopedPlatform&) = delete;
     ScopedPlatform& operator=(const ScopedPlatform&) = delete;
 

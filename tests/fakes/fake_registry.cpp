@@ -7,71 +7,41 @@
 namespace updexar::fakes {
 
 using platform::RegRoot;
-
-struct FakeRegistry::KeyNode {
-    std::string name;
-    std::string upper;
-    std::vector<std::shared_ptr<KeyNode>> subkeys;
-    std::vector<std::pair<std::string, platform::RegValue>> values;
-    bool deleted = false;
-
-    std::shared_ptr<KeyNode> Sub(const std::string& keyName) const {
-        const std::string u = ToUpper(keyName);
-        for (const auto& k : subkeys)
-            if (k->upper == u) return k;
-        return nullptr;
-    }
-    platform::RegValue* Value(const std::string& valueName) {
-        for (auto& v : values)
-            if (EqualsNoCase(v.first, valueName)) return &v.second;
-        return nullptr;
-    }
-};
+using Key = FakeRegistry::Key;
 
 namespace {
 
 constexpr long kKeyDeleted = 1018;
 
-std::vector<std::string> SplitKeyPath(const std::string& path) {
-    std::vector<std::string> parts;
-    size_t i = 0;
-    while (i <= path.size()) {
-        size_t j = path.find('\\', i);
-        if (j == std::string::npos) j = path.size();
-        if (j > i) parts.push_back(path.substr(i, j - i));
-        i = j + 1;
+// The key's map name and the names of its parts as given.
+std::string Id(RegRoot root, const std::string& path, std::vector<std::string>* parts = nullptr) {
+    std::string id = std::to_string(static_cast<int>(root));
+    for (const std::string& part : Split(path, "\\")) {
+        if (part.empty()) continue;
+        id += "\\" + ToUpper(part);
+        if (parts) parts->push_back(part);
     }
-    return parts;
-}
-
-std::shared_ptr<FakeRegistry::KeyNode> Walk(std::shared_ptr<FakeRegistry::KeyNode> node, const std::string& path) {
-    for (const auto& part : SplitKeyPath(path)) {
-        if (!node) break;
-        node = node->Sub(part);
-    }
-    return node;
+    return id;
 }
 
 // Names count in UTF-16 units, as the registry's buffers do.
 size_t Utf16Length(const std::string& utf8) {
     size_t n = 0;
-    for (size_t i = 0; i < utf8.size(); ++i) {
-        const auto c = static_cast<unsigned char>(utf8[i]);
-        if ((c & 0xC0) == 0x80) continue;
-        n += c >= 0xF0 ? 2 : 1;
+    for (const char ch : utf8) {
+        const auto c = static_cast<unsigned char>(ch);
+        if ((c & 0xC0) != 0x80) n += c >= 0xF0 ? 2 : 1;
     }
     return n;
 }
 
-class FakeRegistryKey : public platform::RegistryKey {
+class FakeKey : public platform::RegistryKey {
 public:
-    FakeRegistryKey(std::shared_ptr<FakeRegistry::KeyNode> node, bool writable)
-        : node_(std::move(node)), writable_(writable) {}
+    FakeKey(const FakeRegistry& registry, std::string id, std::shared_ptr<Key> key, bool writable)
+        : registry_(registry), id_(std::move(id)), key_(std::move(key)), writable_(writable) {}
 
     std::optional<platform::RegValue> QueryValue(const std::string& name) override {
-        if (node_->deleted) return std::nullopt;
-        const platform::RegValue* v = node_->Value(name);
-        if (!v) return std::nullopt;
+        const platform::RegValue* v = Find(name);
+        if (key_->deleted || !v) return std::nullopt;
         platform::RegValue out = *v;
         // Text stored with its terminating NUL reads back without it, as through the real calls.
         if ((out.type == platform::RegSz || out.type == platform::RegExpandSz) && !out.text.empty() &&
@@ -79,52 +49,54 @@ public:
             out.text.pop_back();
         return out;
     }
-
     bool SetString(const std::string& name, const std::string& text) override {
         platform::RegValue v;
         v.type = platform::RegSz;
         v.text = text;
         return Set(name, v);
     }
-
     bool SetDword(const std::string& name, uint32_t value) override {
         platform::RegValue v;
         v.type = platform::RegDword;
         v.dword = value;
         return Set(name, v);
     }
-
     bool DeleteValue(const std::string& name) override {
-        if (!writable_ || node_->deleted) return false;
-        auto& values = node_->values;
-        const auto it = std::find_if(values.begin(), values.end(),
-                                     [&](const auto& v) { return EqualsNoCase(v.first, name); });
-        if (it == values.end()) return false;
+        auto& values = key_->values;
+        const auto it =
+            std::find_if(values.begin(), values.end(), [&](const auto& v) { return EqualsNoCase(v.first, name); });
+        if (!writable_ || key_->deleted || it == values.end()) return false;
         values.erase(it);
         return true;
     }
-
     long EnumSubKey(uint32_t index, std::string& name, uint32_t bufferChars) override {
-        if (node_->deleted) return kKeyDeleted;
-        if (index >= node_->subkeys.size()) return platform::RegNoMoreItems;
-        const std::string& found = node_->subkeys[index]->name;
-        if (Utf16Length(found) + 1 > bufferChars) return platform::RegMoreData;
-        name = found;
+        if (key_->deleted) return kKeyDeleted;
+        const auto subkeys = registry_.Subkeys(id_);
+        if (index >= subkeys.size()) return platform::RegNoMoreItems;
+        if (Utf16Length(subkeys[index]->name) + 1 > bufferChars) return platform::RegMoreData;
+        name = subkeys[index]->name;
         return platform::RegOk;
     }
 
 private:
+    platform::RegValue* Find(const std::string& name) {
+        for (auto& v : key_->values)
+            if (EqualsNoCase(v.first, name)) return &v.second;
+        return nullptr;
+    }
     bool Set(const std::string& name, const platform::RegValue& value) {
-        if (!writable_ || node_->deleted) return false;
-        if (platform::RegValue* existing = node_->Value(name)) {
+        if (!writable_ || key_->deleted) return false;
+        if (platform::RegValue* existing = Find(name)) {
             *existing = value;  // the name keeps the case it was first written with
         } else {
-            node_->values.emplace_back(name, value);
+            key_->values.emplace_back(name, value);
         }
         return true;
     }
 
-    std::shared_ptr<FakeRegistry::KeyNode> node_;
+    const FakeRegistry& registry_;
+    std::string id_;
+    std::shared_ptr<Key> key_;
     bool writable_;
 };
 
@@ -132,57 +104,50 @@ private:
 
 FakeRegistry::FakeRegistry() {
     for (RegRoot r : {RegRoot::ClassesRoot, RegRoot::CurrentUser, RegRoot::LocalMachine, RegRoot::Users})
-        roots_[r] = std::make_shared<KeyNode>();
+        keys_[Id(r, "")] = std::make_shared<Key>();
 }
 
-FakeRegistry::~FakeRegistry() = default;
-
-std::shared_ptr<FakeRegistry::KeyNode> FakeRegistry::RootNode(RegRoot root) { return roots_.at(root); }
-
-std::unique_ptr<platform::RegistryKey> FakeRegistry::CreateBelow(const std::shared_ptr<KeyNode>& top,
-                                                                 const std::string& path) {
-    std::shared_ptr<KeyNode> node = top;
-    for (const auto& part : SplitKeyPath(path)) {
-        auto next = node->Sub(part);
-        if (!next) {
-            next = std::make_shared<KeyNode>();
-            next->name = part;
-            next->upper = ToUpper(part);
-            node->subkeys.push_back(next);
-        }
-        node = next;
-    }
-    return std::make_unique<FakeRegistryKey>(node, true);
+std::vector<std::shared_ptr<Key>> FakeRegistry::Subkeys(const std::string& id) const {
+    std::vector<std::shared_ptr<Key>> out;
+    for (const auto& [k, key] : keys_)
+        if (k.size() > id.size() + 1 && k.compare(0, id.size() + 1, id + "\\") == 0 &&
+            k.find('\\', id.size() + 1) == std::string::npos)
+            out.push_back(key);
+    std::sort(out.begin(), out.end(), [](const auto& a, const auto& b) { return a->made < b->made; });
+    return out;
 }
 
 std::unique_ptr<platform::RegistryKey> FakeRegistry::Open(RegRoot root, const std::string& path, bool writable) {
-    auto node = Walk(RootNode(root), path);
-    if (!node) return nullptr;
-    return std::make_unique<FakeRegistryKey>(node, writable);
+    const std::string id = Id(root, path);
+    const auto it = keys_.find(id);
+    return it == keys_.end() ? nullptr : std::make_unique<FakeKey>(*this, id, it->second, writable);
 }
 
 std::unique_ptr<platform::RegistryKey> FakeRegistry::Create(RegRoot root, const std::string& path) {
-    return CreateBelow(RootNode(root), path);
+    std::vector<std::string> parts;
+    Id(root, path, &parts);
+    std::string id = Id(root, "");
+    for (const std::string& part : parts) {
+        id += "\\" + ToUpper(part);
+        if (!keys_.count(id)) keys_[id] = std::make_shared<Key>(Key{part, ++made_, {}, false});
+    }
+    return std::make_unique<FakeKey>(*this, id, keys_[id], true);
 }
 
+// A key with subkeys is refused, as by the real call.
 bool FakeRegistry::DeleteKey(RegRoot root, const std::string& path) {
-    const auto parts = SplitKeyPath(path);
-    if (parts.empty()) return false;
-    std::shared_ptr<KeyNode> parent = RootNode(root);
-    for (size_t i = 0; i + 1 < parts.size() && parent; ++i) parent = parent->Sub(parts[i]);
-    if (!parent) return false;
-    auto node = parent->Sub(parts.back());
-    // A key with subkeys is refused, as by the real call.
-    if (!node || !node->subkeys.empty()) return false;
-    node->deleted = true;
-    parent->subkeys.erase(std::find(parent->subkeys.begin(), parent->subkeys.end(), node));
+    const std::string id = Id(root, path);
+    const auto it = keys_.find(id);
+    if (id == Id(root, "") || it == keys_.end() || !Subkeys(id).empty()) return false;
+    it->second->deleted = true;
+    keys_.erase(it);
     return true;
 }
 
 // Machines not named in `reachable` are treated as switched off.
 std::unique_ptr<platform::RegistryKey> FakeRegistry::ConnectUsers(const std::string& machine) {
     for (const std::string& name : reachable)
-        if (EqualsNoCase(name, machine)) return Open(platform::RegRoot::Users, "");
+        if (EqualsNoCase(name, machine)) return Open(RegRoot::Users, "");
     return nullptr;
 }
 

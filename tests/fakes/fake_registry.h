@@ -15,28 +15,29 @@ namespace updexar::fakes {
 
 class FakeRegistry : public platform::Registry {
 public:
-    struct KeyNode;
-
     // Upper-case names of the machines whose HKEY_USERS can be reached (it is this one's).
     std::vector<std::string> reachable;
 
     FakeRegistry();
-    ~FakeRegistry() override;
-    FakeRegistry(const FakeRegistry&) = delete;
-    FakeRegistry& operator=(const FakeRegistry&) = delete;
-
-    // --- platform::Registry
     std::unique_ptr<platform::RegistryKey> Open(platform::RegRoot root, const std::string& path,
                                                 bool writable = false) override;
     std::unique_ptr<platform::RegistryKey> Create(platform::RegRoot root, const std::string& path) override;
     bool DeleteKey(platform::RegRoot root, const std::string& path) override;
     std::unique_ptr<platform::RegistryKey> ConnectUsers(const std::string& machine) override;
 
-private:
-    std::shared_ptr<KeyNode> RootNode(platform::RegRoot root);
-    std::unique_ptr<platform::RegistryKey> CreateBelow(const std::shared_ptr<KeyNode>& top, const std::string& path);
+    struct Key {
+        std::string name;
+        uint64_t made = 0;
+        std::vector<std::pair<std::string, platform::RegValue>> values;
+        bool deleted = false;
+    };
+    // The subkeys of a key (by its map name), in creation order.
+    std::vector<std::shared_ptr<Key>> Subkeys(const std::string& id) const;
 
-    std::map<platform::RegRoot, std::shared_ptr<KeyNode>> roots_;
+private:
+    // By root number and upper-case path: "2\SOFTWARE\VEKINFO"; a root is its number alone.
+    std::map<std::string, std::shared_ptr<Key>> keys_;
+    uint64_t made_ = 0;
 };
 
 }  // namespace updexar::fakes

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/services.h"
+#include "platform/strings.h"
 
 namespace updexar::fakes {
 
@@ -20,9 +21,55 @@ public:
     bool fullAccessFails = false;
     // By name in upper case.
     std::map<std::string, FakeService> services;
-    FakeService* Find(const std::string& name);
+    FakeService* Find(const std::string& name) {
+        const auto it = services.find(ToUpper(name));
+        return it == services.end() ? nullptr : &it->second;
+    }
 
-    std::unique_ptr<platform::ServiceManager> OpenManager(bool fullAccess) override;
+    std::unique_ptr<platform::ServiceManager> OpenManager(bool fullAccess) override {
+        if (fullAccess && fullAccessFails) return nullptr;
+        return std::make_unique<Manager>(*this);
+    }
+
+private:
+    class Service : public platform::Service {
+    public:
+        explicit Service(FakeService& s) : s_(s) {}
+        std::optional<std::string> ProgramPath() override { return s_.programPath; }
+        std::optional<uint32_t> State() override { return s_.state; }
+        bool Stop() override { return Set(platform::ServiceStopped); }
+        bool Start() override { return Set(platform::ServiceRunning); }
+        bool Delete() override { return false; }
+
+    private:
+        bool Set(uint32_t state) {
+            if (s_.state == state) return false;
+            s_.state = state;
+            return true;
+        }
+        FakeService& s_;
+    };
+
+    class Manager : public platform::ServiceManager {
+    public:
+        explicit Manager(FakeServiceControl& control) : c_(control) {}
+        std::optional<std::vector<platform::ServiceEntry>> EnumerateAll() override {
+            std::vector<platform::ServiceEntry> all;
+            for (const auto& [name, s] : c_.services) all.push_back({name, "", 0x10, s.state, 0});
+            return all;
+        }
+        std::unique_ptr<platform::Service> OpenService(const std::string& name, bool) override {
+            FakeService* s = c_.Find(name);
+            return s ? std::make_unique<Service>(*s) : nullptr;
+        }
+        std::unique_ptr<platform::Service> CreateService(const platform::NewService& service) override {
+            if (c_.Find(service.name)) return nullptr;
+            return std::make_unique<Service>(c_.services[ToUpper(service.name)] = FakeService{service.programPath});
+        }
+
+    private:
+        FakeServiceControl& c_;
+    };
 };
 
 }  // namespace updexar::fakes

@@ -79,14 +79,6 @@ void FakeSystem::SetDisplay(int width, int height, int dpi) {
     metrics_[1] = height;
 }
 
-platform::ScreenSize FakeSystem::ScreenSizeTwips() {
-    return {SystemMetric(0) * TwipsPerPixelX(), SystemMetric(1) * TwipsPerPixelY()};
-}
-
-int FakeSystem::SystemMetric(int index) {
-    const auto it = metrics_.find(index);
-    return it == metrics_.end() ? 0 : it->second;
-}
 
 std::string FakeSystem::ReadProfileString(const std::string& file, const std::string& section,
                                           const std::string& key, const std::string& fallback,
@@ -129,10 +121,6 @@ std::unique_ptr<platform::ExclusiveLock> FakeSystem::TryExclusiveLock(const std:
     if (!heldLocks.insert(name).second) return nullptr;
     return std::make_unique<Held>(heldLocks, name);
 }
-
-}  // namespace updexar::fakes
-
-namespace updexar::fakes {
 
 std::string FakeSystem::LongDate(const DateTime& when) {
     static const char* const kDays[] = {"Thursday", "Friday", "Saturday", "Sunday", "Monday", "Tuesday", "Wednesday"};

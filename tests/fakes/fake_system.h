@@ -62,8 +62,10 @@ public:
     int LogicalDpiX() override { return dpi_; }
     int TwipsPerPixelX() override { return 1440 / dpi_; }
     int TwipsPerPixelY() override { return 1440 / dpi_; }
-    platform::ScreenSize ScreenSizeTwips() override;
-    int SystemMetric(int index) override;
+    platform::ScreenSize ScreenSizeTwips() override {
+        return {SystemMetric(0) * TwipsPerPixelX(), SystemMetric(1) * TwipsPerPixelY()};
+    }
+    int SystemMetric(int index) override { return metrics_.count(index) ? metrics_[index] : 0; }
 
     std::string ReadProfileString(const std::string& file, const std::string& section, const std::string& key,
                                   const std::string& fallback, uint32_t bufferChars = 255) override;

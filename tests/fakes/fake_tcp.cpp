@@ -12,8 +12,6 @@ namespace updexar::fakes {
 struct FakeTcpClient::Line {
     std::mutex mutex;
     platform::TcpEvents* events = nullptr;  // null once the client has closed
-    std::string host;
-    uint16_t port = 0;
     FakeTcpServer server;
     std::string received;
     bool connected = false;
@@ -113,8 +111,6 @@ void FakeTcpClient::AddHost(const std::string& host) {
 std::unique_ptr<platform::TcpConnection> FakeTcpClient::Connect(const std::string& host, uint16_t port,
                                                                 platform::TcpEvents& events) {
     auto line = std::make_shared<Line>();
-    line->host = host;
-    line->port = port;
     line->events = &events;
     int refusal = 0;
     {
@@ -145,10 +141,6 @@ size_t FakeTcpClient::ConnectionCount() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return lines_.size();
 }
-
-std::string FakeTcpClient::Host(size_t i) const { return LineAt(i)->host; }
-
-uint16_t FakeTcpClient::Port(size_t i) const { return LineAt(i)->port; }
 
 std::string FakeTcpClient::Received(size_t i) const {
     auto line = LineAt(i);

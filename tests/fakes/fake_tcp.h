@@ -44,8 +44,6 @@ public:
 
     // Connections made, in order; `i` below counts from 0.
     size_t ConnectionCount() const;
-    std::string Host(size_t i) const;
-    uint16_t Port(size_t i) const;
     // Every byte the client sent on it, as it went over the wire.
     std::string Received(size_t i) const;
     bool ClosedByClient(size_t i) const;

@@ -1,10 +1,5 @@
 #include "fakes/headless_backend.h"
 
-#include <algorithm>
-#include <cmath>
-
-#include "platform/clock.h"
-
 namespace updexar::fakes {
 namespace {
 
@@ -29,32 +24,6 @@ std::vector<std::string> SplitLines(const std::string& text) {
 
 }  // namespace
 
-void HeadlessBackend::WhenShown(const std::string& formName, std::function<void(forms::Form&)> action) {
-    whenShown_.push_back({formName, std::move(action)});
-}
-
-void HeadlessBackend::Always(const std::string& formName, std::function<void(forms::Form&)> action) {
-    always_.push_back({formName, std::move(action)});
-}
-
-void HeadlessBackend::Key(forms::Form& form, int keyCode, int shift) { form.DispatchKeyDown(keyCode, shift); }
-
-void HeadlessBackend::CloseBox(forms::Form& form) {
-    forms::Application::Current().RequestClose(form, forms::UnloadMode::ControlMenu);
-}
-
-void HeadlessBackend::FormLoaded(forms::Form& form) { handles_[&form] = nextHandle_++; }
-
-void HeadlessBackend::FormUnloaded(forms::Form& form) {
-    transcript.push_back("unload " + form.Name());
-    handles_.erase(&form);
-    if (focused_ && &focused_->Parent() == &form) focused_ = nullptr;
-}
-
-void HeadlessBackend::ControlRemoved(forms::Control& control) {
-    if (focused_ == &control) focused_ = nullptr;
-}
-
 void HeadlessBackend::ShowForm(forms::Form& form, bool modal, forms::Form* owner) {
     std::string line = "show " + form.Name() + (modal ? " modal" : "");
     if (owner) line += " owner=" + owner->Name();
@@ -77,8 +46,6 @@ void HeadlessBackend::ShowForm(forms::Form& form, bool modal, forms::Form* owner
         if (p.formName == form.Name()) queue(p.action);
 }
 
-void HeadlessBackend::HideForm(forms::Form& form) { transcript.push_back("hide " + form.Name()); }
-
 void HeadlessBackend::Focus(forms::Control& control) {
     focusLog.push_back(control.Name() + (control.Index() >= 0 ? "(" + std::to_string(control.Index()) + ")" : ""));
     if (focused_ == &control) return;
@@ -99,13 +66,6 @@ void HeadlessBackend::Focus(forms::Control& control) {
     };
     if (lost) raise(lost, &forms::Control::LostFocus);
     raise(&control, &forms::Control::GotFocus);
-}
-
-void HeadlessBackend::RemoveCloseMenuItems(forms::Form&) {}
-
-uintptr_t HeadlessBackend::Handle(const forms::Form& form) {
-    auto it = handles_.find(&form);
-    return it == handles_.end() ? 0 : it->second;
 }
 
 forms::Size HeadlessBackend::MeasureText(const forms::Font& font, const std::string& text, bool wordWrap,
@@ -141,50 +101,6 @@ forms::Size HeadlessBackend::MeasureText(const forms::Font& font, const std::str
         ++lines;
     }
     return {wordWrap ? std::min(widest, wrapWidth) : widest, lines * lh};
-}
-
-double HeadlessBackend::FontSizeTaken(const std::string& face, bool bold, double requested) {
-    if (fontSizeRule) return fontSizeRule(face, bold, requested);
-    const double pixels = std::round(requested * 96.0 / 72.0);
-    return std::max(1.0, pixels) * 72.0 / 96.0;
-}
-
-forms::Size HeadlessBackend::InnerSize(const forms::Control& control) {
-    // A 3D border takes two pixels on each side.
-    const bool border = dynamic_cast<const forms::PictureBox*>(&control) &&
-                        static_cast<const forms::PictureBox&>(control).Border;
-    const double b = border ? 60 : 0;
-    return {std::max(0.0, control.Width() - b), std::max(0.0, control.Height() - b)};
-}
-
-forms::Size HeadlessBackend::InnerSize(const forms::Form& form) {
-    return {std::max(0.0, form.Width() - 90), std::max(0.0, form.Height() - 90 - 285)};
-}
-
-void HeadlessBackend::Pump(int64_t waitMs, platform::Clock& clock) {
-    if (!ready_.empty()) {
-        auto action = std::move(ready_.front());
-        ready_.pop_front();
-        action();
-        return;
-    }
-    if (waitMs > 0) {
-        clock.Sleep(static_cast<uint32_t>(std::min<int64_t>(waitMs, 0xFFFFFFFF)));
-        return;
-    }
-    if (waitMs < 0) throw HeadlessStall("the program waits, but no timer runs and the script has nothing left to do");
-}
-
-int HeadlessBackend::SystemMessageBox(forms::Form*, const std::string& prompt, int style,
-                                      const std::optional<std::string>& title) {
-    int result = 1;
-    if (!systemMessageBoxAnswers.empty()) {
-        result = systemMessageBoxAnswers.front();
-        systemMessageBoxAnswers.pop_front();
-    }
-    transcript.push_back("sysmsgbox " + std::to_string(style) + " '" + title.value_or("") + "': " + prompt + " -> " +
-                         std::to_string(result));
-    return result;
 }
 
 }  // namespace updexar::fakes

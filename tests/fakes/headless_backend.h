@@ -3,6 +3,8 @@
 // window that waits 900 seconds is tested in microseconds (give it a platform::ManualClock).
 #pragma once
 
+#include <algorithm>
+#include <cmath>
 #include <deque>
 #include <functional>
 #include <map>
@@ -13,6 +15,7 @@
 
 #include "forms/application.h"
 #include "forms/backend.h"
+#include "platform/clock.h"
 
 namespace updexar::fakes {
 
@@ -31,9 +34,13 @@ public:
 
     // The next time a window of that name is shown, the action runs (once) from the event loop,
     // as a user would act after the window appears.
-    void WhenShown(const std::string& formName, std::function<void(forms::Form&)> action);
+    void WhenShown(const std::string& formName, std::function<void(forms::Form&)> action) {
+        whenShown_.push_back({formName, std::move(action)});
+    }
     // Every time a window of that name is shown (after any one-time action for it).
-    void Always(const std::string& formName, std::function<void(forms::Form&)> action);
+    void Always(const std::string& formName, std::function<void(forms::Form&)> action) {
+        always_.push_back({formName, std::move(action)});
+    }
     // The system message box answers with these results in turn (1 when the list runs out).
     std::deque<int> systemMessageBoxAnswers;
 
@@ -49,33 +56,73 @@ public:
     std::vector<std::string> focusLog;
 
     // User actions a script uses.
-    static void Key(forms::Form& form, int keyCode, int shift = 0);
-    static void CloseBox(forms::Form& form);
+    static void Key(forms::Form& form, int keyCode, int shift = 0) { form.DispatchKeyDown(keyCode, shift); }
+    static void CloseBox(forms::Form& form) {
+        forms::Application::Current().RequestClose(form, forms::UnloadMode::ControlMenu);
+    }
 
-    void FormLoaded(forms::Form& form) override;
-    void FormUnloaded(forms::Form& form) override;
+    void FormLoaded(forms::Form& form) override { handles_[&form] = nextHandle_++; }
+    void FormUnloaded(forms::Form& form) override {
+        transcript.push_back("unload " + form.Name());
+        handles_.erase(&form);
+        if (focused_ && &focused_->Parent() == &form) focused_ = nullptr;
+    }
     void ControlAdded(forms::Control&) override {}
-    void ControlRemoved(forms::Control& control) override;
+    void ControlRemoved(forms::Control& control) override {
+        if (focused_ == &control) focused_ = nullptr;
+    }
     void ControlChanged(forms::Control&, forms::Property) override {}
     void FormChanged(forms::Form&, forms::Property) override {}
     void ShowForm(forms::Form& form, bool modal, forms::Form* owner) override;
-    void HideForm(forms::Form& form) override;
+    void HideForm(forms::Form& form) override { transcript.push_back("hide " + form.Name()); }
     void EndModal(forms::Form&) override {}
     void Focus(forms::Control& control) override;
     // The model keeps the stacking; there is nothing to draw.
     void ZOrder(forms::Control&, bool) override {}
     // Without windows the model's own selection is the box's.
     bool ReadSelection(const forms::Control&, int&, int&, int&) override { return false; }
-    void RemoveCloseMenuItems(forms::Form&) override;
-    uintptr_t Handle(const forms::Form& form) override;
+    void RemoveCloseMenuItems(forms::Form&) override {}
+    uintptr_t Handle(const forms::Form& form) override {
+        auto it = handles_.find(&form);
+        return it == handles_.end() ? 0 : it->second;
+    }
     forms::Size MeasureText(const forms::Font& font, const std::string& text, bool wordWrap, double wrapWidth) override;
-    double FontSizeTaken(const std::string& face, bool bold, double requested) override;
-    forms::Size InnerSize(const forms::Control& control) override;
-    forms::Size InnerSize(const forms::Form& form) override;
-    void Pump(int64_t waitMs, platform::Clock& clock) override;
+    double FontSizeTaken(const std::string& face, bool bold, double requested) override {
+        if (fontSizeRule) return fontSizeRule(face, bold, requested);
+        return std::max(1.0, std::round(requested * 96.0 / 72.0)) * 72.0 / 96.0;
+    }
+    // A 3D border takes two pixels on each side.
+    forms::Size InnerSize(const forms::Control& control) override {
+        const auto* box = dynamic_cast<const forms::PictureBox*>(&control);
+        const double b = box && box->Border ? 60 : 0;
+        return {std::max(0.0, control.Width() - b), std::max(0.0, control.Height() - b)};
+    }
+    forms::Size InnerSize(const forms::Form& form) override {
+        return {std::max(0.0, form.Width() - 90), std::max(0.0, form.Height() - 90 - 285)};
+    }
+    void Pump(int64_t waitMs, platform::Clock& clock) override {
+        if (!ready_.empty()) {
+            auto action = std::move(ready_.front());
+            ready_.pop_front();
+            action();
+        } else if (waitMs > 0) {
+            clock.Sleep(static_cast<uint32_t>(std::min<int64_t>(waitMs, 0xFFFFFFFF)));
+        } else if (waitMs < 0) {
+            throw HeadlessStall("the program waits, but no timer runs and the script has nothing left to do");
+        }
+    }
     void Wake() override {}
-    int SystemMessageBox(forms::Form* owner, const std::string& prompt, int style,
-                         const std::optional<std::string>& title) override;
+    int SystemMessageBox(forms::Form*, const std::string& prompt, int style,
+                         const std::optional<std::string>& title) override {
+        int result = 1;
+        if (!systemMessageBoxAnswers.empty()) {
+            result = systemMessageBoxAnswers.front();
+            systemMessageBoxAnswers.pop_front();
+        }
+        transcript.push_back("sysmsgbox " + std::to_string(style) + " '" + title.value_or("") + "': " + prompt + " -> " +
+                             std::to_string(result));
+        return result;
+    }
 
 private:
     struct Pending {

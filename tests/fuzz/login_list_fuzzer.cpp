@@ -1,19 +1,10 @@
 // The saved machine list's packing on any bytes, taken both ways: as a block read from a share
-// and as a list about to be saved.
-//
-// Unpacking ends with a result on any bytes, never reads past them, and leaves them alone when
-// it fails. pack(unpack(x)) == x is no promise for every block that unpacks: the reader accepts
-// blocks the packer never writes (four leading bytes that are no header, bytes after the data,
-// padding bits that are not zero, a code table other than the one the merge rule gives, pairs
-// out of order, a single value or values the data never uses). What must hold, and is checked:
-// whatever unpacks packs again unless it is one of the lists that cannot be packed, and that
-// block unpacks to the same bytes, so a list loaded and saved again loads back unchanged; and for
-// a block the packer wrote, pack(unpack(x)) == x.
-//
+// and as a list about to be saved. Unpacking ends on any bytes and leaves them alone when it
+// fails. The reader accepts blocks the packer never writes (no header, bytes after the data, odd
+// padding or code tables), so pack(unpack(x)) == x holds only for blocks the packer wrote; what
+// must hold for every block that unpacks is that it packs again and loads back unchanged.
 // The lists that cannot be packed are exactly the empty one and those whose bytes before the
-// last are all the chaining byte K1: the scramble turns those into one repeated value, with
-// nothing to code. Huffman codes never take more bits than a byte per byte, so no other list is
-// refused for growing.
+// last are all the chaining byte K1: the scramble makes one repeated value, with nothing to code.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>

@@ -74,6 +74,11 @@ TEST(ComputerSearch, OneMachineByNameOrAddress) {
     f.txtNameIP.SetText("DELTA");
     f.cmdOk_Click();
     EXPECT_EQ(s.Rows(), (std::vector<std::string>{"1|DELTA(1)|10.1.2.9(2)"}));
+    frmGetIPs& again = s.Window();  // Esc, and no other key, closes the window when no search runs
+    fakes::HeadlessBackend::Key(again, 'A');
+    EXPECT_TRUE(again.Loaded());
+    fakes::HeadlessBackend::Key(again, forms::KeyEscape);
+    EXPECT_FALSE(again.Loaded());
 }
 
 TEST(UserLookup, TheThirdAccountThatResolvesIsTheOneLoggedOn) {
@@ -87,6 +92,14 @@ TEST(UserLookup, TheThirdAccountThatResolvesIsTheOneLoggedOn) {
                                {{19}, {"NT AUTHORITY", "LOCAL SERVICE"}},
                                {{21, 7, 8, 0xFFFFFFFFu, 1001}, {"OFFICE", "clerk"}}};
     EXPECT_EQ(GetLoggedOnUser("pc7"), "OFFICE\\clerk");  // 20 does not resolve: three resolve in all
+
+    // The lookup window asks for every ticked row, by the name or the address that is ticked.
+    frmmain& m = forms::Window<frmmain>();
+    uitest::AddMachineRow(m.vs, "PC7", 1, "10.0.0.7", 2, "", "");
+    uitest::AddMachineRow(m.vs, "PC8", 2, "PC7", 1, "", "");
+    uitest::AddMachineRow(m.vs, "PC7", 2, "PC7", 2, "", "");
+    forms::Window<frmLoginNms>().Show(true, &m);
+    EXPECT_EQ(m.vs.TextMatrix(1, 3) + "|" + m.vs.TextMatrix(2, 3) + "|" + m.vs.TextMatrix(3, 3), "OFFICE\\clerk|OFFICE\\clerk|");
     s.fake.network.accounts.erase({18});
     EXPECT_EQ(GetLoggedOnUser("PC7"), "");
     EXPECT_EQ(GetLoggedOnUser("PC8"), "");  // out of reach

@@ -187,6 +187,21 @@ TEST(DataStore, TheDataDirectoryMovesFromOneWholeUpdateToTheNext) {
     }
 }
 
+// Another computer reading the marker holds it open for a moment: the rename onto it is tried
+// again after a pause, not given up.
+TEST(DataStore, AMarkerOpenElsewhereForAMomentIsReplacedOnALaterTry) {
+    Site site;
+    site.Info(kHeader + kNeeds);
+    int refused = 0;
+    site.files.beforeChange = [&](const std::string& path) {
+        if (path == ToUpper(kRoot + "\\UpdInfoP.txt") && refused++ < 2) throw RuntimeError(ErrPermissionDenied);
+    };
+    const int64_t before = site.clock.MonotonicMs();
+    EXPECT_EQ(site.Run(), 101u);
+    EXPECT_EQ(site.clock.MonotonicMs() - before, 200);  // two pauses between three tries
+    EXPECT_EQ(site.files.ReadAllText(kRoot + "\\UpdInfoP.txt"), kHeader + kNeeds);
+}
+
 TEST(DataStore, AtTheDeskAHigherStoredUpdateIsShownAndStarted) {
     Site site(false);
     site.Info(kHeader + kNeeds);

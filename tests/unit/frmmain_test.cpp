@@ -61,31 +61,26 @@ void AddRow(frmmain& f, bool byName, const std::string& user, const std::string&
 TEST(MainWindow, InteractiveLoadShowsThePathsAndStacksTheChosenFrames) {
     Main m;
     frmmain& f = m.Window();
-    EXPECT_EQ(f.Caption(), "Updexar -> Galvano -> GalvanoUpd");
-    EXPECT_EQ(f.txtInstDir.Text(), "C:\\Apps\\Galvano");
-    EXPECT_EQ(f.txtDataDir.Text(), "\\\\SERVER\\Data\\Galvano");
+    EXPECT_EQ(f.Caption() + "|" + f.txtInstDir.Text() + "|" + f.txtDataDir.Text(),
+              "Updexar -> Galvano -> GalvanoUpd|C:\\Apps\\Galvano|\\\\SERVER\\Data\\Galvano");
     EXPECT_EQ(f.vs.Rows(), 1);
     EXPECT_EQ(f.vs.TextMatrix(0, 6), "Status");
     EXPECT_EQ(f.vs.CellChecked(0, 1), 2);
     EXPECT_TRUE(f.vs.CellFontBold(0, 3));
+    EXPECT_EQ(f.lblNoteLAN.GetFont().name + "|" + f.txtUpdDir.GetFont().name, "Times New Roman|Book Antiqua");
     EXPECT_EQ(f.cboSaveUPL.ListIndex(), -1);
     EXPECT_FALSE(f.optCloseApp1.Visible());  // no warning time chosen yet
 
     // The chosen frames stack under their boxes, and the window holds them all.
-    EXPECT_TRUE(f.famLocal.Visible());
-    EXPECT_FALSE(f.famLAN.Visible());
-    EXPECT_TRUE(Below(f.chkUpdateOn0, f.famLocal));
-    EXPECT_TRUE(Below(f.famLocal, f.chkUpdateOn1));
-    EXPECT_TRUE(Below(f.chkUpdateOn1, f.cmdUpdate));
+    EXPECT_TRUE(f.famLocal.Visible() && !f.famLAN.Visible());
+    EXPECT_TRUE(Below(f.chkUpdateOn0, f.famLocal) && Below(f.famLocal, f.chkUpdateOn1) && Below(f.chkUpdateOn1, f.cmdUpdate));
     EXPECT_GT(f.Height(), f.cmdUpdate.Top() + f.cmdUpdate.Height());
     const double closedHeight = f.Height();
 
     // Opening the LAN choice reads the saved list once.
     m.machinesToLoad = 2;
     f.chkUpdateOn1.SetValue(1);
-    EXPECT_TRUE(f.famLAN.Visible());
-    EXPECT_TRUE(Below(f.chkUpdateOn1, f.famLAN));
-    EXPECT_TRUE(Below(f.famLAN, f.cmdUpdate));
+    EXPECT_TRUE(f.famLAN.Visible() && Below(f.chkUpdateOn1, f.famLAN) && Below(f.famLAN, f.cmdUpdate));
     EXPECT_GT(f.Height(), closedHeight);
     EXPECT_EQ(f.vs.Rows(), 3);
     EXPECT_EQ(f.cboSaveUPL.Text(), "Yes");
@@ -97,19 +92,14 @@ TEST(MainWindow, InteractiveLoadShowsThePathsAndStacksTheChosenFrames) {
     EXPECT_FALSE(f.famLocal.Visible());
     EXPECT_LT(f.chkUpdateOn1.Top(), f.famLocal.Top() + f.famLocal.Height()) << "the closed frame leaves no hole";
     EXPECT_TRUE(Below(f.chkUpdateOn0, f.chkUpdateOn1));
-
     f.cboCloseApp.SetListIndex(2);
     EXPECT_TRUE(f.optCloseApp0.Visible());
-}
 
-TEST(MainWindow, NoProductHidesTheLocalFrameAndXelmorTheSettingsButton) {
+    // No product: no local frame; Xelmor has no settings button.
     Main none("O");
-    frmmain& f = none.Window();
-    EXPECT_EQ(f.Caption(), "Updexar -> GalvanoUpd");
-    EXPECT_EQ(f.chkUpdateOn0.Value(), 1);
-    EXPECT_FALSE(f.famLocal.Visible());
-    EXPECT_EQ(f.txtInstDir.Text(), "");
-
+    EXPECT_EQ(none.Window().Caption() + "|" + none.Window().txtInstDir.Text(), "Updexar -> GalvanoUpd|");
+    EXPECT_EQ(none.Window().chkUpdateOn0.Value(), 1);
+    EXPECT_FALSE(none.Window().famLocal.Visible());
     Main x("Xelmor");
     EXPECT_FALSE(x.Window().cmdDataDir.Visible());
 }
@@ -169,8 +159,7 @@ TEST(MainWindow, UpdateOnLanChecksEachChoiceInOrder) {
     m.answers = {"&No"};
     f.UpdateSoftwareOnLAN();
     EXPECT_EQ(lastMessage(), "Do you want to connect without 'User Name'?");
-    EXPECT_EQ(f.vs.Row(), 2);
-    EXPECT_EQ(f.vs.Col(), 3);
+    EXPECT_EQ(lastFocus() + std::to_string(f.vs.Row()) + std::to_string(f.vs.Col()), "vs23");
     m.answers = {"&Yes", "&No"};
     f.UpdateSoftwareOnLAN();
     EXPECT_EQ(lastMessage(), "Do you want to connect without 'Password'?");
@@ -270,37 +259,38 @@ struct GridWindow : Main {
     }
     std::string Password(int row) const { return vs.TextMatrix(row, 4) + "|" + vs.TextMatrix(row, 5); }
     bool BoxOpen() const { return box.Visible() && f.ActiveControl() == &box; }
+    // The box lies within the cell, on the grid's container.
+    bool InsideCell(int row, int col) const {
+        const double left = vs.Left() + vs.ColPos(col), top = vs.Top() + vs.RowPos(row);
+        return box.Left() > left && box.Top() > top && box.Left() + box.Width() < left + vs.ColWidth(col) &&
+               box.Top() + box.Height() < top + vs.RowHeight(row);
+    }
 };
 
 }  // namespace
 
-TEST(MainWindowGrid, OnlyBoxesNamesAndTheLoginsOfSelectedRowsAreEdited) {
+TEST(MainWindowGrid, BoxesNamesAndTheLoginsOfSelectedRowsAreEditedAndARowKeepsOneTickedBox) {
     GridWindow g;
     g.Rows(1, true);
     g.Rows(1, false);
+    g.Rows(1, true);
     auto& vs = g.vs;
 
-    // A user name opens as soon as it becomes current, in a selected row only.
+    // A user name opens as soon as it becomes current, in a selected row only; nor does an
+    // unselected row's password open, by click, double click or key.
     g.Click(1, 3);
-    EXPECT_TRUE(vs.Editing());
-    EXPECT_EQ(vs.EditRow(), 1);
+    EXPECT_EQ(vs.Editing() ? vs.EditRow() : -1, 1);
     g.Click(2, 3);
-    EXPECT_FALSE(vs.Editing());
-    EXPECT_EQ(vs.Row(), 2);
     vs.UserKeyPress('x');
     EXPECT_FALSE(vs.Editing());
-    // Nor does an unselected row's password open, by click, double click or key.
     g.Click(2, 4);
     g.Click(2, 4);
     vs.UserDoubleClickCell(2, 4);
     vs.UserKeyDown(forms::KeyF2, 0);
-    EXPECT_FALSE(g.box.Visible());
-    EXPECT_FALSE(vs.Editing());
-
+    EXPECT_FALSE(g.box.Visible() || vs.Editing());
     // Names and addresses are typed into in any row; status and the plain password never.
     g.Click(2, 1);
     vs.UserKeyPress('Q');
-    EXPECT_TRUE(vs.Editing());
     vs.UserCommitEdit("QORPC-02");
     EXPECT_EQ(vs.TextMatrix(2, 1), "QORPC-02");
     for (int col : {5, 6}) {
@@ -308,30 +298,27 @@ TEST(MainWindowGrid, OnlyBoxesNamesAndTheLoginsOfSelectedRowsAreEdited) {
         vs.EditCell();
         EXPECT_FALSE(vs.Editing()) << "column " << col;
     }
-}
 
-TEST(MainWindowGrid, ARowKeepsOneTickedBoxAndTheHeaderBoxesSetWholeColumns) {
-    GridWindow g;
-    g.Rows(3, true);
-    auto& vs = g.vs;
     vs.SetCellChecked(3, 1, forms::CheckNone);  // an address only: no name box
     vs.SetCellChecked(3, 2, forms::CheckTicked);
-    auto row = [&](int r) { return std::to_string(vs.CellChecked(r, 1)) + std::to_string(vs.CellChecked(r, 2)); };
-
-    vs.UserToggleCheck(1, 2);
-    EXPECT_EQ(row(1), "21") << "the address cleared the name";
-    vs.UserToggleCheck(1, 1);
-    EXPECT_EQ(row(1), "12") << "the name cleared the address";
-    vs.UserToggleCheck(1, 1);
-    EXPECT_EQ(row(1), "22") << "unticking leaves the row unselected";
-
-    vs.UserToggleCheck(0, 2);
-    EXPECT_EQ(vs.CellChecked(0, 2), 1);
-    EXPECT_EQ(row(1) + row(2) + row(3), "212101");
-    vs.UserToggleCheck(0, 1);
-    EXPECT_EQ(row(1) + row(2) + row(3), "121201") << "a row without a name box keeps its address";
-    vs.UserToggleCheck(0, 1);
-    EXPECT_EQ(row(1) + row(2) + row(3), "222201") << "the unticked header unticks the column only";
+    vs.Select(1, 1);
+    auto rows = [&] {
+        std::string s;
+        for (int r = 1; r <= 3; ++r) s += std::to_string(vs.CellChecked(r, 1)) + std::to_string(vs.CellChecked(r, 2));
+        return s;
+    };
+    const std::pair<std::pair<int, int>, std::string> toggles[] = {
+        {{1, 2}, "212201"},  // the address cleared the name
+        {{1, 1}, "122201"},  // the name cleared the address
+        {{1, 1}, "222201"},  // unticking leaves the row unselected
+        {{0, 2}, "212101"},  // the header box sets the column
+        {{0, 1}, "121201"},  // a row without a name box keeps its address
+        {{0, 1}, "222201"},  // the unticked header unticks the column only
+    };
+    for (const auto& [cell, after] : toggles) {
+        vs.UserToggleCheck(cell.first, cell.second);
+        EXPECT_EQ(rows(), after) << cell.first << "," << cell.second;
+    }
     EXPECT_EQ(vs.Row(), 1) << "the header's boxes do not move the current cell";
 }
 
@@ -339,7 +326,6 @@ TEST(MainWindowGrid, ThePasswordIsTypedIntoAMaskedBoxOverItsCell) {
     GridWindow g;
     g.Rows(10, true);
     auto& vs = g.vs;
-    const SharedState& s = Shared();
 
     // Row 9 lies below the view: the box scrolls it in and opens over it, in the grid's font one
     // point smaller, the row's password wholly selected and the focus in it.
@@ -357,10 +343,7 @@ TEST(MainWindowGrid, ThePasswordIsTypedIntoAMaskedBoxOverItsCell) {
     EXPECT_EQ(g.box.SelLength(), 3);
     EXPECT_EQ(g.box.GetFont().name, vs.GetFont().name);
     EXPECT_DOUBLE_EQ(g.box.FontSize(), g.backend.FontSizeTaken(vs.GetFont().name, false, vs.FontSize() - 1));
-    EXPECT_DOUBLE_EQ(g.box.Left(), vs.ColPos(4) + vs.Left() + 15 * s.sx);
-    EXPECT_DOUBLE_EQ(g.box.Top(), vs.RowPos(9) + vs.Top() + 15 * s.sy);
-    EXPECT_DOUBLE_EQ(g.box.Width(), vs.ColWidth(4) - 60 * s.sx);
-    EXPECT_DOUBLE_EQ(g.box.Height(), vs.RowHeight(9) - 90 * s.sy);
+    EXPECT_TRUE(g.InsideCell(9, 4));
     EXPECT_GT(g.box.ZIndex(), vs.ZIndex()) << "the box lies under the grid";
     EXPECT_EQ(g.box.Container(), vs.Container());
 
@@ -390,65 +373,44 @@ TEST(MainWindowGrid, ThePasswordBoxIsLeftByEnterAndTheArrowsAtItsEdges) {
     GridWindow g;
     g.Rows(3, true);
     auto& vs = g.vs;
-    auto at = [&] { return std::to_string(vs.Row()) + "," + std::to_string(vs.Col()); };
-
-    // Left only with the caret at the start; to the user name, which opens.
-    g.OpenPassword(2);
-    g.box.SetText("abc");
-    g.box.SetSelStart(0);
-    g.box.SetSelLength(3);  // all selected, the caret at the end
-    g.Key(forms::KeyLeft);
-    EXPECT_TRUE(g.BoxOpen());
-    g.box.SetSelStart(0);
-    g.Key(forms::KeyLeft, forms::ShiftKey);
-    EXPECT_TRUE(g.BoxOpen()) << "Shift+Left selects";
-    g.Key(forms::KeyLeft);
-    EXPECT_FALSE(g.box.Visible());
-    EXPECT_EQ(at(), "2,3");
-    EXPECT_TRUE(vs.Editing());
-    EXPECT_EQ(g.Password(2), "***|abc");
-    vs.UserCancelEdit();
-
-    // Right only with the caret at the end; over the hidden plain password to Status.
-    g.OpenPassword(2);
-    g.box.SetSelStart(2);
-    g.Key(forms::KeyRight);
-    EXPECT_TRUE(g.BoxOpen());
-    g.box.SetSelStart(3);
-    g.Key(forms::KeyRight, forms::ShiftKey);
-    EXPECT_TRUE(g.BoxOpen());
-    g.box.SetText("abcd");
-    g.box.SetSelStart(4);
-    g.Key(forms::KeyRight);
-    EXPECT_EQ(at(), "2,6");
-    EXPECT_EQ(g.Password(2), "****|abcd");
-    EXPECT_EQ(g.f.ActiveControl(), &vs);
+    // The box opened on a row with a text and a selection, a key, and then: "open", or where the
+    // current cell went (the user name opening for edit, or the grid taking the focus back) with
+    // the row's password as written.
+    const struct {
+        int row;
+        std::string text;
+        int selStart, selLength, key, shift;
+        std::string after;
+    } steps[] = {
+        {2, "abc", 0, 3, forms::KeyLeft, 0, "open"},  // all selected, the caret at the end
+        {2, "abc", 0, 0, forms::KeyLeft, forms::ShiftKey, "open"},  // Shift+Left selects
+        {2, "abc", 0, 0, forms::KeyLeft, 0, "2,3 edit grid|***|abc"},
+        {2, "abc", 2, 0, forms::KeyRight, 0, "open"},
+        {2, "abc", 3, 0, forms::KeyRight, forms::ShiftKey, "open"},
+        {2, "abcd", 4, 0, forms::KeyRight, 0, "2,6 grid|****|abcd"},  // over the hidden plain password
+        {3, "xy", 0, 0, forms::KeyDown, 0, "open"},  // not past the last row
+        {3, "xy", 0, 0, forms::KeyUp, 0, "2,4 grid|**|xy"},  // to the password above, which stays closed
+        {1, "down", 0, 0, forms::KeyUp, 0, "open"},
+        {1, "down", 0, 0, forms::KeyDown, 0, "2,4 grid|****|down"},
+    };
+    for (const auto& s : steps) {
+        g.OpenPassword(s.row);
+        g.box.SetText(s.text);
+        g.box.SetSelStart(s.selStart);
+        g.box.SetSelLength(s.selLength);
+        g.Key(s.key, s.shift);
+        const std::string at = std::to_string(vs.Row()) + "," + std::to_string(vs.Col()) + (vs.Editing() ? " edit" : "") +
+                               (g.f.ActiveControl() == &vs ? " grid" : "");
+        EXPECT_EQ(g.BoxOpen() ? "open" : at + "|" + g.Password(s.row), s.after) << s.row << " " << s.text << " " << s.key;
+        if (vs.Editing()) vs.UserCancelEdit();
+    }
 
     // Enter: to Status, the character used up.
     g.OpenPassword(1);
     g.box.SetText("e");
     EXPECT_EQ(g.f.DispatchKeyPress(forms::KeyReturn), 0);
     forms::DoEvents();
-    EXPECT_EQ(at(), "1,6");
-    EXPECT_EQ(g.Password(1), "*|e");
-
-    // Down and Up to the password of the row below or above, which stays closed; not past the
-    // last row or above the first.
-    g.OpenPassword(3);
-    g.Key(forms::KeyDown);
-    EXPECT_TRUE(g.BoxOpen());
-    g.Key(forms::KeyUp);
-    EXPECT_EQ(at(), "2,4");
-    EXPECT_FALSE(g.box.Visible());
-    EXPECT_FALSE(vs.Editing());
-    g.OpenPassword(1);
-    g.Key(forms::KeyUp);
-    EXPECT_TRUE(g.BoxOpen());
-    g.box.SetText("down");
-    g.Key(forms::KeyDown);
-    EXPECT_EQ(at(), "2,4");
-    EXPECT_FALSE(g.box.Visible());
-    EXPECT_EQ(g.Password(1), "****|down");
+    EXPECT_EQ(std::to_string(vs.Row()) + "," + std::to_string(vs.Col()) + "|" + g.Password(1), "1,6|*|e");
 }
 
 TEST(MainWindowGrid, ThePasswordBoxMovesWithItsRowAndClosesWhenTheRowScrollsAway) {
@@ -460,7 +422,7 @@ TEST(MainWindowGrid, ThePasswordBoxMovesWithItsRowAndClosesWhenTheRowScrollsAway
     vs.UserScrollBy(2);
     ASSERT_EQ(vs.TopRow(), 3);
     EXPECT_TRUE(g.BoxOpen());
-    EXPECT_DOUBLE_EQ(g.box.Top(), vs.RowPos(3) + vs.Top() + 15 * Shared().sy);
+    EXPECT_TRUE(g.InsideCell(3, 4));
     EXPECT_EQ(vs.TextMatrix(3, 5), "pw3") << "nothing written while the row is in view";
 
     vs.UserScrollBy(1);

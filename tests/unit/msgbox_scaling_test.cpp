@@ -13,30 +13,27 @@ using updexar::fakes::HeadlessBackend;
 
 namespace {
 
-// Answers the next message box with `action` and keeps a copy of its layout.
+// What the next message box showed, kept as it is answered with Enter: its width, the label's
+// left edge, width and height, the first button's top, the caption, text, buttons and icons.
 struct Seen {
     double width = 0, labelLeft = 0, labelWidth = 0, labelHeight = 0, button0Top = 0;
-    std::string caption, label;
-    std::vector<std::string> buttons;
-    bool iconC = false, iconI = false, iconQ = false;
+    std::string caption, label, buttons, icons;
+    int answer = 0;
 };
 
-void Answer(uitest::UiFixture& ui, Seen& seen, std::function<void(frmMsgBox&)> action) {
-    ui.backend.WhenShown("frmMsgBox", [&seen, action](Form& f) {
+Seen ShowAndSee(uitest::UiFixture& ui, const std::string& prompt, int style, std::optional<std::string> title = {}) {
+    Seen seen;
+    ui.backend.WhenShown("frmMsgBox", [&seen](Form& f) {
         auto& m = static_cast<frmMsgBox&>(f);
-        seen.width = m.Width();
-        seen.labelLeft = m.lblMsg.Left();
-        seen.labelWidth = m.lblMsg.Width();
-        seen.labelHeight = m.lblMsg.Height();
-        seen.button0Top = m.Button(0).Top();
-        seen.caption = m.Caption();
-        seen.label = m.lblMsg.Caption();
-        for (int i = 0; i < m.ButtonCount(); ++i) seen.buttons.push_back(m.Button(i).Caption());
-        seen.iconC = m.imgC.Visible();
-        seen.iconI = m.imgI.Visible();
-        seen.iconQ = m.imgQ.Visible();
-        action(m);
+        seen = {m.Width(), m.lblMsg.Left(), m.lblMsg.Width(), m.lblMsg.Height(), m.Button(0).Top(),
+                m.Caption(), m.lblMsg.Caption(), "", "", 0};
+        for (int i = 0; i < m.ButtonCount(); ++i) seen.buttons += m.Button(i).Caption() + ";";
+        for (const auto& [icon, name] : {std::pair<Image*, char>{&m.imgC, 'C'}, {&m.imgI, 'I'}, {&m.imgQ, 'Q'}})
+            if (icon->Visible()) seen.icons += name;
+        HeadlessBackend::Key(m, KeyReturn);
     });
+    seen.answer = ShowMessage(nullptr, prompt, style, title);
+    return seen;
 }
 
 void WriteIni(uitest::UiFixture& ui, const std::string& text) {
@@ -59,31 +56,23 @@ TEST(MessageBox, OverlappingStyleBitsAndUnknownCaptions) {
 // the style choose: caption, icon, button set, tabs, and the width rules of the screen.
 TEST(MessageBox, TextStyleAndScreenChooseWhatIsShown) {
     uitest::UiFixture ui;  // 1024 x 768 at 96 DPI: the screen is 15360 twips wide
-    Seen shortText;
-    Answer(ui, shortText, [](frmMsgBox& m) { HeadlessBackend::Key(m, KeyReturn); });
-    EXPECT_EQ(ShowMessage(nullptr, "Done.", 64), 1);
+    const Seen shortText = ShowAndSee(ui, "Done.", 64);
     EXPECT_GE(shortText.width, 15360 / 5);  // even a short text gets a fifth of the screen
-    EXPECT_TRUE(shortText.iconI);
-    EXPECT_FALSE(shortText.iconC);
+    EXPECT_EQ(shortText.icons + std::to_string(shortText.answer), "I1");
     EXPECT_EQ(shortText.caption, "Updexar");  // no title: the application's
 
     std::string words;
     for (int i = 0; i < 30; ++i) words += "abcdefgh ";
-    Seen longText;
-    Answer(ui, longText, [](frmMsgBox& m) { HeadlessBackend::Key(m, KeyReturn); });
-    ShowMessage(nullptr, words, 0, "Title");
+    const Seen longText = ShowAndSee(ui, words, 0, "Title");
     EXPECT_DOUBLE_EQ(longText.labelWidth, 15360 / 2);  // wraps at half the screen
     EXPECT_GT(longText.labelHeight, 2 * 198 - 1);
     EXPECT_DOUBLE_EQ(longText.labelLeft, longText.width - longText.labelLeft - longText.labelWidth);  // no icon
     EXPECT_GE(longText.button0Top, longText.labelHeight);
-    EXPECT_EQ(longText.caption, "Title");
+    EXPECT_EQ(longText.caption + "|" + longText.icons, "Title|");
 
-    Seen tabbed;
-    Answer(ui, tabbed, [](frmMsgBox& m) { HeadlessBackend::Key(m, KeyReturn); });
-    ShowMessage(nullptr, "a\tb\r\nsecond line", 36);
+    const Seen tabbed = ShowAndSee(ui, "a\tb\r\nsecond line", 36);
     EXPECT_EQ(tabbed.label, "a    b\r\nsecond line");
-    EXPECT_EQ(tabbed.buttons, (std::vector<std::string>{"&Yes", "&No"}));
-    EXPECT_TRUE(tabbed.iconQ);
+    EXPECT_EQ(tabbed.buttons + tabbed.icons + std::to_string(tabbed.answer), "&Yes;&No;Q6");
 }
 
 TEST(MessageBox, FallsBackToTheSystemBoxWhenOursGivesNoAnswer) {
@@ -135,6 +124,8 @@ TEST(Scaling, FactorsFromTheScreenTheDpiAndTheConfiguration) {
     EXPECT_FLOAT_EQ(Shared().sf, 1.44f);
     WriteIni(ui, "[ScrReso]\r\nOpt=1\r\nDPI=120\r\n");
     EXPECT_FLOAT_EQ(factors()[0], 1.024f);
+    WriteIni(ui, "[ScrReso]\r\nOpt=1\r\nX=800\r\nY=1\r\n");  // one pixel is still a configured height
+    EXPECT_FLOAT_EQ(factors()[1], 1.0f / 600);
 }
 
 namespace {

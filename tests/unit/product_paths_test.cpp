@@ -54,17 +54,14 @@ TEST(ProductPaths, EachProductReadsItsOwnValueAndSelvanFallsBackToGalvano) {
     Set("Software\\VEKInfo\\Aldova", "InstallPath", "C:\\Wrong\\Aldova");
     Set("Software\\VEKInfo\\Dorvel", "EXEPath", "C:\\Qor\\Dorvel\\");
     Set("Software\\VEK Corvane\\Excise", "Path", "C:\\Qor\\Eskarn");
-    EXPECT_EQ(PathsFor("Aldova").installDir, "C:\\Qor\\Aldova");
-    EXPECT_EQ(PathsFor("Dorvel").installDir, "C:\\Qor\\Dorvel");
-    EXPECT_EQ(PathsFor("Eskarn").installDir, "C:\\Qor\\Eskarn");
-
     Set("Software\\VEKInfo\\Galvano", "InstallPath", "C:\\Apps\\Galvano");
-    EXPECT_EQ(PathsFor("Selvan").installDir, "C:\\Apps\\Galvano\\Selvan");
-    EXPECT_EQ(PathsFor("Tarsel").installDir, "C:\\Apps\\Galvano\\Tarsel");
-    EXPECT_EQ(PathsFor("Pelmar").installDir, "");  // only S, T and F live below Galvano
-
     Set("Software\\VEKInfo\\O", "AppPath", "C:\\Data");
-    const ProductPaths none = PathsFor("O");
-    EXPECT_EQ(none.installDir, "");
-    EXPECT_EQ(none.dataDir, "");
+    const std::pair<const char*, const char*> products[] = {
+        {"Aldova", "C:\\Qor\\Aldova"}, {"Dorvel", "C:\\Qor\\Dorvel"}, {"Eskarn", "C:\\Qor\\Eskarn"},
+        {"Selvan", "C:\\Apps\\Galvano\\Selvan"}, {"Tarsel", "C:\\Apps\\Galvano\\Tarsel"},
+        {"Pelmar", ""},  // only S, T and F live below Galvano
+        {"O", ""},
+    };
+    for (const auto& [product, folder] : products) EXPECT_EQ(PathsFor(product).installDir, folder) << product;
+    EXPECT_EQ(PathsFor("O").dataDir, "");
 }

@@ -182,6 +182,7 @@ TEST(ServerCheck, AtTheDeskTheWaitCanBeRetriedLeftForTheSettingsOrCancelled) {
     ASSERT_TRUE(ok);
     check.app.DoEvents();
     EXPECT_EQ(f.cmdsubmit.Caption(), "&Settings");
+    EXPECT_TRUE(f.lblProg.Visible() && !f.famMain.Visible());  // the wait shows its progress, not the settings
     EXPECT_EQ(check.TestFiles(), 1u);
 
     check.answers = {"&Yes", "&No"};
@@ -193,7 +194,7 @@ TEST(ServerCheck, AtTheDeskTheWaitCanBeRetriedLeftForTheSettingsOrCancelled) {
     EXPECT_EQ(check.messages[0], check.messages[1]);
     EXPECT_NE(check.messages[0].find("but Failed to Retrieve Data.\r\n\r\nDo you want to Retry?"), std::string::npos);
     EXPECT_EQ(f.cmdsubmit.Caption(), "&Submit");  // back to the settings
-    EXPECT_TRUE(f.famMain.Visible());
+    EXPECT_TRUE(f.famMain.Visible() && !f.lblProg.Visible());
 
     FakeTcpServer silent;
     silent.accept = FakeTcpServer::Accept::Never;
@@ -206,7 +207,7 @@ TEST(ServerCheck, AtTheDeskTheWaitCanBeRetriedLeftForTheSettingsOrCancelled) {
     check.app.DoEvents();
     EXPECT_EQ(check.messages.size(), 2u);  // the wait is over: no question comes
 
-    f.cmdcancel_Click();
+    fakes::HeadlessBackend::Key(f, forms::KeyEscape);  // Esc cancels wherever the focus is
     EXPECT_FALSE(f.Loaded());
     EXPECT_EQ(check.TestFiles(), 0u);
     EXPECT_FALSE(Shared().SvrCheckOk);

@@ -39,46 +39,37 @@ struct Start : uitest::UiFixture {
 }  // namespace
 
 TEST(Startup, TheProgramNameOrTheCommandLinePicksTheProduct) {
-    {
+    const std::string pkg = "AUTOUPD-Galvano:\\\\SERVER\\share\\Upd1";
+    const struct {
+        std::string program, commandLine;
+        std::string product;  // empty: the start ends
+        std::string said;     // the message box, or the log of an unattended run
+    } cases[] = {
+        {"updateg.exe", "", "Galvano", ""},  // a lower case letter
+        {"Update.exe", "", "Eskarn", ""},    // ends in "e"
+        {"Updatez.exe", "", "", "Updexar|Unknown Product !"},
+        {"UpdateG.exe", "AUTOUPD-galvano:\\\\SERVER\\share\\Upd1:3:Log1", "",
+         "[START]\r\nError:Load:Unknown Product !\r\n[END]\r\n"},
+        {"UpdateG.exe", " " + pkg + ":3:Log1", "", "Updexar|Invalid Parameters !"},
+        {"UpdateG.exe", pkg, "", ""},  // too short to name a log: the exit code alone
+    };
+    for (const auto& c : cases) {
         Start s;
-        EXPECT_FALSE(s.Run("C:\\Upd\\updateg.exe"));  // lower case letter
-        EXPECT_TRUE(s.mainShown);
-        EXPECT_EQ(Shared().ProductKey, "Galvano");
-        EXPECT_EQ(Shared().ProductName, "Galvano");
-        EXPECT_EQ(Shared().ProgramDir, "C:\\Upd");
-        EXPECT_EQ(Shared().SysDir, "C:\\WINDOWS\\system32");
-        EXPECT_FALSE(s.app.IsLoaded<frmcheckCOM>());
-    }
-    {
-        Start s;
-        s.Run("C:\\Upd\\Update.exe");  // ends in "e": Eskarn
-        EXPECT_EQ(Shared().ProductKey, "Eskarn");
-        EXPECT_EQ(Shared().ProductCode, "ESK");
-    }
-    {
-        Start s;
-        EXPECT_TRUE(s.Run("C:\\Upd\\Updatez.exe"));
-        EXPECT_EQ(s.messages, (std::vector<std::string>{"Updexar|Unknown Product !"}));
-        EXPECT_FALSE(s.mainShown);
-    }
-    {
-        Start s;
-        EXPECT_TRUE(s.Run("C:\\Upd\\UpdateG.exe", "AUTOUPD-galvano:\\\\SERVER\\share\\Upd1:3:Log1"));
-        EXPECT_TRUE(s.messages.empty());  // unattended: the log and the exit code say it
-        EXPECT_EQ(s.Read("\\\\SERVER\\share\\Upd1\\Log1\\3.log"), "[START]\r\nError:Load:Unknown Product !\r\n[END]\r\n");
-        EXPECT_EQ(s.system.endedWith, ExitBadCommandLine);
-    }
-    {
-        Start s;
-        EXPECT_TRUE(s.Run("C:\\Upd\\UpdateG.exe", " AUTOUPD-Galvano:\\\\SERVER\\share\\Upd1:3:Log1"));
-        EXPECT_EQ(s.messages, (std::vector<std::string>{"Updexar|Invalid Parameters !"}));
-    }
-    {
-        Start s;  // too short to name a log: the exit code alone
-        EXPECT_TRUE(s.Run("C:\\Upd\\UpdateG.exe", "AUTOUPD-Galvano:\\\\SERVER\\share\\Upd1"));
-        EXPECT_TRUE(s.messages.empty());
-        EXPECT_EQ(s.system.endedWith, ExitBadCommandLine);
-        EXPECT_FALSE(s.mainShown);
+        EXPECT_EQ(s.Run("C:\\Upd\\" + c.program, c.commandLine), c.product.empty()) << c.program << c.commandLine;
+        EXPECT_EQ(s.mainShown, !c.product.empty());
+        EXPECT_EQ(c.product.empty() ? "" : Shared().ProductKey, c.product);
+        const std::string log = "\\\\SERVER\\share\\Upd1\\Log1\\3.log";
+        const std::string said = s.messages.empty() ? (s.files.FileExists(log) ? s.Read(log) : "") : s.messages[0];
+        EXPECT_EQ(said, c.said) << c.program << c.commandLine;
+        if (!c.commandLine.empty() && said.rfind("Updexar|", 0) != 0) {
+            EXPECT_EQ(s.system.endedWith, ExitBadCommandLine);
+        }
+        if (c.product == "Galvano") {
+            EXPECT_EQ(Shared().ProgramDir, "C:\\Upd");
+            EXPECT_EQ(Shared().SysDir, "C:\\WINDOWS\\system32");
+            EXPECT_FALSE(s.app.IsLoaded<frmcheckCOM>());
+        }
+        EXPECT_EQ(c.product == "Eskarn", Shared().ProductCode == "ESK");
     }
 }
 

@@ -91,7 +91,10 @@ TEST(UpdateRun, AnUnattendedRunInstallsByTheIndexRulesAndLogsWhatItSkipped) {
     m.Put(src + "always.txt", "new");
     m.Put(kApp + "\\always.txt", "old");
     m.files.SetAttributes(kApp + "\\always.txt", platform::AttrReadOnly);
+    m.files.SetAttributes(src + "always.txt", platform::AttrReadOnly);  // the copy must not keep it
     m.Put(src + "Comp.dll", "dll");
+    m.Put(src + "Bad.dll", "dll");
+    m.fake.com.failing = {kSys + "\\Bad.dll"};
     m.Put(src + "Grid.ocx", "ocx");
     m.Put(src + "Reports\\r1.rpt", "r1");
     m.Put(src + "data.mdb", "db");
@@ -106,6 +109,7 @@ TEST(UpdateRun, AnUnattendedRunInstallsByTheIndexRulesAndLogsWhatItSkipped) {
               "FILE,older.txt,older.txt,Last Modified Date\r\n"
               "FILE,always.txt,always.txt,Always\r\n"
               "file,Comp.dll,sysdir\\Comp.dll,Always\r\n"
+              "FILE,Bad.dll,SYSDIR\\Bad.dll,Always\r\n"
               "FILE,Grid.ocx,System\\SYSDIR\\Grid.ocx,Always\r\n"
               "FOLDER,Reports,Reports,Always\r\n"
               "FILE,data.mdb,SOFTDATADIR\\data.mdb,Always\r\n"
@@ -123,8 +127,15 @@ TEST(UpdateRun, AnUnattendedRunInstallsByTheIndexRulesAndLogsWhatItSkipped) {
         if (r.commandLine.find("RegIni.exe") != std::string::npos) script = m.files.ReadAllText("C:\\TEMP\\04122026171942.INI");
     };
     m.system.wow64SystemDirectory = "C:\\WINDOWS\\SysWOW64";
+    // Fonts whose face is missing go into the fonts folder; an installed face or a file that is
+    // not in the package does not.
+    m.files.MakeFolders("C:\\WINDOWS\\Fonts");
+    m.Package("DLLs\\MyFonts\\FontList.txt", "\"New.ttf\",\"Updexar Face\"\r\n\"Old.ttf\",\"ARIAL\"\r\n\"Gone.ttf\",\"Gone Face\"\r\n");
+    m.Package("DLLs\\MyFonts\\New.ttf", "font");
+    m.Package("DLLs\\MyFonts\\Old.ttf", "font");
 
     EXPECT_EQ(m.Run(), ExitOk);
+    EXPECT_EQ(m.files.ListFiles("C:\\WINDOWS\\Fonts"), std::vector<std::string>{"New.ttf"});
 
     EXPECT_EQ(m.files.ReadAllText(kApp + "\\keep.txt"), "old");
     EXPECT_EQ(m.files.ReadAllText(kApp + "\\deep\\new\\fresh.txt"), "new");
@@ -138,8 +149,9 @@ TEST(UpdateRun, AnUnattendedRunInstallsByTheIndexRulesAndLogsWhatItSkipped) {
     EXPECT_EQ(m.files.ReadAllText(kApp + "\\Reports\\r1.rpt"), "r1");
     EXPECT_EQ(m.files.ReadAllText("\\\\SERVER\\share\\Data\\data.mdb"), "db");
     EXPECT_EQ(m.files.ReadAllText(kSys + "\\VEKSvrReg.Exe"), "service");
+    EXPECT_EQ(m.files.ReadAllText(kSys + "\\RegIni.exe"), "regini");
 
-    ASSERT_EQ(m.fake.com.calls.size(), 1u);  // the .dll through its own entry point
+    ASSERT_EQ(m.fake.com.calls.size(), 2u);  // the .dlls through their own entry points
     EXPECT_EQ(m.fake.com.calls[0], std::make_pair(kSys + "\\Comp.dll", true));
     const std::vector<std::string> commands = m.Commands();
     const std::string regsvr = "\"" + kPkg + "\\MiscFls\\RegSvr32.exe\" /s ";
@@ -161,61 +173,61 @@ TEST(UpdateRun, AnUnattendedRunInstallsByTheIndexRulesAndLogsWhatItSkipped) {
               "[START]\r\nProcess:Update:To->" + kApp + "\r\n"
               "Error:Update:File missing (" + src + "gone.dll)\r\n"
               "Error:Update:Invalid Type (" + src + "keep.txt)\r\n"
+              "Error:Update:Dll Register (" + kSys + "\\Bad.dll) Failed\r\n"
               "Process:Update:OK\r\n[END]\r\n");
     EXPECT_EQ(ReadRegValue(HKLM, "Software\\VEKInfo\\Galvano", "InstallPath", RegKindText, ""), kApp);
 }
 
 TEST(UpdateRun, StopsEndTheLogWithTheirReasonAndExitCode) {
-    {
-        Machine m;
-        m.files.DeleteFolder(kPkg + "\\DLLs", true);
-        EXPECT_EQ(m.Run(), ExitUpdateStep);
-        EXPECT_EQ(m.files.ReadAllText(kLog), "[START]\r\nProcess:Update:To->" + kApp + "\r\nError:Update:Source Folder [" + kPkg +
-                                                 "\\DLLs] not Found\r\n[END]\r\n");
-    }
-    {
-        Machine m;
-        WriteRegValue(HKLM, "Software\\VEKInfo\\Galvano", "InstallPath", RegKindText, "C:\\Apps\\Missing\\Galvano");
-        EXPECT_EQ(m.Run(), ExitUpdateStep);
-        EXPECT_NE(m.files.ReadAllText(kLog).find("Error:Update:Installation Path [C:\\Apps\\Missing\\Galvano] Not Found\r\n[END]"),
-                  std::string::npos);
-    }
-    {
-        Machine m;
-        m.files.DeleteFile(kPkg + "\\MiscFls\\RegSvr32.exe");
-        EXPECT_EQ(m.Run(), ExitUpdateStep);
-        EXPECT_NE(m.files.ReadAllText(kLog).find("Error:CheckRegSvr:RegSvr32 File [" + kPkg + "\\MiscFls\\RegSvr32.exe] is Mising\r\n[END]"),
-                  std::string::npos);
-    }
-    {
+    const std::string lock = "Updexar.Update.Galvano";
+    const struct {
+        std::string product;
+        std::function<void(Machine&)> setUp;
+        uint32_t exitCode;
+        std::string lastLine;  // before [END]
+    } stops[] = {
+        {"Galvano", [](Machine& m) { m.files.DeleteFolder(kPkg + "\\DLLs", true); }, ExitUpdateStep,
+         "Error:Update:Source Folder [" + kPkg + "\\DLLs] not Found"},
+        {"Galvano",
+         [](Machine&) { WriteRegValue(HKLM, "Software\\VEKInfo\\Galvano", "InstallPath", RegKindText, "C:\\Apps\\Missing\\Galvano"); },
+         ExitUpdateStep, "Error:Update:Installation Path [C:\\Apps\\Missing\\Galvano] Not Found"},
+        {"Galvano", [](Machine& m) { m.files.DeleteFile(kPkg + "\\MiscFls\\RegSvr32.exe"); }, ExitUpdateStep,
+         "Error:CheckRegSvr:RegSvr32 File [" + kPkg + "\\MiscFls\\RegSvr32.exe] is Mising"},
         // Product "O" may only write below the system folder.
-        Machine m("AUTOUPD-O:" + kPkg + ":3:Log1:0:0:N", "O");
-        m.Put(kPkg + "\\DLLs\\NewUpFls\\a.txt", "a");
-        m.Package("DLLs\\NewUpFls\\INDEX.UPD", "FILE,a.txt,SYSDIR\\a.txt,Always\r\nFILE,a.txt,a.txt,Always\r\n");
-        EXPECT_EQ(m.Run(), ExitUpdateStep);
-        EXPECT_NE(m.files.ReadAllText(kLog).find("Error:Update:Some files required to be copied in Installation Path\r\n[END]"),
-                  std::string::npos);
+        {"O",
+         [](Machine& m) {
+             m.Package("DLLs\\NewUpFls\\a.txt", "a");
+             m.Package("DLLs\\NewUpFls\\INDEX.UPD", "FILE,a.txt,SYSDIR\\a.txt,Always\r\nFILE,a.txt,a.txt,Always\r\n");
+         },
+         ExitUpdateStep, "Error:Update:Some files required to be copied in Installation Path"},
+        // Unattended with no waiting time: running programs stay and the run says which.
+        {"Galvano",
+         [](Machine& m) {
+             m.fake.processes.AddProcess("galvano.exe");
+             m.fake.processes.AddProcess("C:\\Apps\\Galvano\\Tarsel.exe");
+         },
+         ExitProgramsRunning, "Error:Update:VEK Applications Running:;  Galvano.exe;  Tarsel.exe"},
+        // A second run for the same product on this computer refuses.
+        {"Galvano", [&](Machine& m) { m.system.heldLocks.insert(lock); }, ExitAlreadyUpdating,
+         "Error:Update:Another update of Galvano is running on this computer"},
+    };
+    for (const auto& stop : stops) {
+        Machine m("AUTOUPD-" + stop.product + ":" + kPkg + ":3:Log1:0:0:N", stop.product);
+        stop.setUp(m);
+        EXPECT_EQ(m.Run(), stop.exitCode) << stop.lastLine;
+        const std::string log = m.files.ReadAllText(kLog);
+        EXPECT_EQ(log.substr(log.rfind("\r\n", log.size() - 10) + 2), stop.lastLine + "\r\n[END]\r\n");
     }
-    {
-        // Interactive: the reason in a box, the window closes, nothing ends.
-        Machine m("");
-        WriteRegValue(HKLM, "Software\\VEKInfo\\Galvano", "InstallPath", RegKindText, "C:\\Apps\\Other");
-        EXPECT_EQ(m.Run(), std::nullopt);
-        EXPECT_EQ(m.messages, (std::vector<std::string>{"Updexar|Installation Path [] is not Correct."}));
-        EXPECT_FALSE(m.app.IsLoaded<frmUpdate>());
-    }
+
+    // Interactive: the reason in a box, the window closes, nothing ends.
+    Machine m("");
+    WriteRegValue(HKLM, "Software\\VEKInfo\\Galvano", "InstallPath", RegKindText, "C:\\Apps\\Other");
+    EXPECT_EQ(m.Run(), std::nullopt);
+    EXPECT_EQ(m.messages, (std::vector<std::string>{"Updexar|Installation Path [] is not Correct."}));
+    EXPECT_FALSE(m.app.IsLoaded<frmUpdate>());
 }
 
 TEST(UpdateRun, RunningProgramsAreClosedOnlyWhenTheUserOrTheCountdownSaysSo) {
-    {
-        // Unattended, no waiting time: the programs stay and the run says which.
-        Machine m;
-        m.fake.processes.AddProcess("galvano.exe");
-        m.fake.processes.AddProcess("C:\\Apps\\Galvano\\Tarsel.exe");
-        EXPECT_EQ(m.Run(), ExitProgramsRunning);
-        EXPECT_EQ(m.files.ReadAllText(kLog),
-                  "[START]\r\nError:Update:VEK Applications Running:;  Galvano.exe;  Tarsel.exe\r\n[END]\r\n");
-    }
     {
         // Unattended, 30 seconds and "close": the countdown runs out and the update goes on.
         Machine m("AUTOUPD-Galvano:" + kPkg + ":3:Log1:0:2:Y");
@@ -225,8 +237,7 @@ TEST(UpdateRun, RunningProgramsAreClosedOnlyWhenTheUserOrTheCountdownSaysSo) {
         m.backend.Always("frmwait", [&](forms::Form& f) { label = static_cast<frmwait&>(f).lblAuto.Caption(); });
         EXPECT_EQ(m.Run(), ExitOk);
         EXPECT_EQ(label, "Auto Close Apps and Update in 30 Second(s)");
-        EXPECT_FALSE(m.fake.processes.IsRunning(pid));
-        EXPECT_FALSE(m.fake.processes.IsRunning(server));
+        EXPECT_FALSE(m.fake.processes.IsRunning(pid) || m.fake.processes.IsRunning(server));
     }
     {
         // Unattended, 60 seconds and "don't close": time out means no update.
@@ -235,22 +246,28 @@ TEST(UpdateRun, RunningProgramsAreClosedOnlyWhenTheUserOrTheCountdownSaysSo) {
         EXPECT_EQ(m.Run(), ExitProgramsRunning);
         EXPECT_TRUE(m.fake.processes.IsRunning(pid));
     }
-    {
-        // Interactive, No: the programs keep running and the update does not start.
+    // Interactive, No: the programs keep running and the update does not start.
+    Machine m("");
+    m.fake.processes.AddProcess("Galvano.exe");
+    m.answers = {"&No"};
+    m.Run();
+    ASSERT_EQ(m.messages.size(), 2u);
+    EXPECT_EQ(m.messages[1], "Updexar|First close the running VEK Applications :\r\n    Galvano.exe");  // tabs shown as blanks
+}
+
+TEST(UpdateRun, AComponentThatDoesNotRegisterIsAskedAboutAgainUntilIgnoredOrAborted) {
+    for (const auto& [answers, registrations] : std::vector<std::pair<std::deque<std::string>, size_t>>{
+             {{"&Retry", "&Ignore"}, 2}, {{"&Abort"}, 1}}) {
         Machine m("");
-        m.fake.processes.AddProcess("Galvano.exe");
-        m.answers = {"&No"};
+        m.Package("DLLs\\NewUpFls\\Bad.dll", "dll");
+        m.Package("DLLs\\NewUpFls\\INDEX.UPD", "FILE,Bad.dll,SYSDIR\\Bad.dll,Always\r\n");
+        m.fake.com.failing = {kSys + "\\Bad.dll"};
+        m.answers = answers;
         m.Run();
-        ASSERT_EQ(m.messages.size(), 2u);
-        EXPECT_EQ(m.messages[1], "Updexar|First close the running VEK Applications :\r\n    Galvano.exe");  // tabs shown as blanks
-    }
-    {
-        // A second run for the same product on this computer refuses; another product may go.
-        Machine m;
-        m.system.heldLocks.insert("Updexar.Update.Galvano");
-        EXPECT_EQ(m.Run(), ExitAlreadyUpdating);
-        EXPECT_EQ(m.files.ReadAllText(kLog),
-                  "[START]\r\nError:Update:Another update of Galvano is running on this computer\r\n[END]\r\n");
+        EXPECT_EQ(m.fake.com.calls.size(), registrations);
+        ASSERT_GE(m.messages.size(), 1u);
+        EXPECT_EQ(m.messages[0], "Contact Your Vendor|Dll Register (" + kSys + "\\Bad.dll) Failed.");
+        EXPECT_EQ(m.messages.back(), answers.size() == 2 ? "Updexar|Updated Successfully." : m.messages[0]);
     }
 }
 

@@ -54,24 +54,17 @@ private:
         env_.scratchFolder = folder;
 
         env_.scratchKey = win32::Narrow(kKeyParent) + "\\" + unique;
-        HKEY key = nullptr;
-        if (RegCreateKeyExW(HKEY_CURRENT_USER, win32::Wide(env_.scratchKey).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
-                            nullptr, &key, nullptr) == ERROR_SUCCESS)
-            RegCloseKey(key);
+        registry_.Create(platform::RegRoot::CurrentUser, env_.scratchKey);
     }
 
     void Remove() {
-        if (!env_.scratchFolder.empty()) {
-            try {
-                files_.DeleteFolder(env_.scratchFolder, true);
-            } catch (const std::exception&) {
-                // Left behind in the temporary directory; nothing depends on it.
-            }
+        try {
+            if (!env_.scratchFolder.empty()) files_.DeleteFolder(env_.scratchFolder, true);
+        } catch (const std::exception&) {
+            // Left behind in the temporary directory; nothing depends on it.
         }
-        if (!env_.scratchKey.empty()) {
-            RegDeleteTreeW(HKEY_CURRENT_USER, win32::Wide(env_.scratchKey).c_str());
-            RegDeleteKeyW(HKEY_CURRENT_USER, kKeyParent);  // only goes when empty
-        }
+        if (!env_.scratchKey.empty()) RegDeleteTreeW(HKEY_CURRENT_USER, win32::Wide(env_.scratchKey).c_str());
+        RegDeleteKeyW(HKEY_CURRENT_USER, kKeyParent);  // only goes when empty
         env_.scratchFolder.clear();
         env_.scratchKey.clear();
     }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "contract/contract_util.h"
+#include "core/config.h"
 #include "core/list_input.h"
 #include "platform/errors.h"
 
@@ -41,4 +42,14 @@ TEST(ListInput, FieldsFollowTheClassicRulesAndRecordsIgnoreLineEnds) {
     ListInput empty(" \r\n\t");
     EXPECT_TRUE(empty.AtEnd());
     EXPECT_EQ(updexar::contract::ErrorOf([&] { empty.NextField(); }), updexar::ErrInputPastEnd);
+}
+
+TEST(Val, NumbersAreReadAsTheClassicRuntimeReadsThem) {
+    const std::pair<const char*, double> numbers[] = {
+        {"  12", 12},    {"1 2 3", 123},  {"-3.5e2", -350}, {"2.5E+1", 25}, {"1e-1", 0.1},   {"7d2", 700},
+        {"4e", 4},       {"4e+x", 4},     {".5", 0.5},      {"1.2.3", 1.2}, {"9000x", 9000}, {"&HFF", 255},
+        {"&hfa", 250},   {"&O17", 15},    {"&H1G", 1},      {"&O8", 0},     {"abc", 0},      {"", 0},
+        {"+", 0},        {"-x", 0},
+    };
+    for (const auto& [text, value] : numbers) EXPECT_DOUBLE_EQ(updexar::Val(text), value) << text;
 }

@@ -1,0 +1,407 @@
+// The VEK protocol and service: the cipher and machine key, requests and answers, a session that
+// reads a request however it arrives and answers within its time-outs, the service settings, and
+// the native host on loopback with a data directory that hangs.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <random>
+#include <set>
+#include <thread>
+
+#include "fakes/fake_registry.h"
+#include "posix/vek_native_client.h"
+#include "posix/vek_native_host.h"
+#include "posix/vek_native_options.h"
+#include "server/vek_protocol.h"
+#include "server/vek_service_core.h"
+
+namespace updexar::vek {
+namespace {
+
+using platform::DriveInfo;
+using Phase = Session::Phase;
+
+const std::string kKey24 = MachineKeyFromSeed(kFallbackSeed);
+const std::string kKey30 = MachineKeyFromSeed("2147483648");
+
+TEST(VekProtocol, CipherMachineKeyAndTokens) {
+    // 'A' = 65: 65 mod 7 = 2, 65 mod 3 = 2. '?' = 63 divides by both, so the code itself twice;
+    // no key: the default one, 'W' = 87 giving 3 and 87.
+    EXPECT_EQ(ExpandKey("A"), "22");
+    EXPECT_EQ(ExpandKey("?"), "6363");
+    EXPECT_EQ(ExpandKey("").substr(0, 5), "38731");
+    EXPECT_EQ(Cipher("aa", "A"), "SS");  // every character meets '2': 'a' ^ '2' = 'S'
+    std::mt19937 rng(7);
+    for (int round = 0; round < 300; ++round) {
+        std::string key, plain;
+        for (int i = round % 3 == 0 ? 0 : 1 + round % 31; i > 0; --i) key += static_cast<char>(32 + rng() % 224);
+        for (int i = round % 64; i > 0; --i) plain += "\x01\x7f\x80\xff abc"[rng() % 8];
+        const std::string once = Cipher(plain, key);
+        EXPECT_EQ(Cipher(once, key), plain);
+        EXPECT_EQ(once.find_first_of(std::string("\0\n\r\x1a", 4)), std::string::npos) << once;
+    }
+
+    // The first fixed drive with a serial seeds the key; its digits become pieces, by turns at
+    // the end and in front: '1' = 49 -> "94 " appended, '2' -> "05 " in front, '3' -> "15 " appended.
+    EXPECT_EQ(MachineKeySeed({{"A", platform::DriveRemovable, true, true, 111},
+                              {"C", platform::DriveFixed, false, false, 0},
+                              {"D", platform::DriveFixed, true, true, -123456789},
+                              {"E", platform::DriveFixed, true, true, 5}}),
+              "123456789");
+    EXPECT_EQ(MachineKeySeed({{"C", platform::DriveFixed, true, true, INT32_MIN}}), "2147483648");
+    EXPECT_EQ(MachineKeySeed({{"C", platform::DriveNetwork, true, true, 42}}), kFallbackSeed);
+    EXPECT_EQ(MachineKeySeed({}), kFallbackSeed);
+    EXPECT_EQ(MachineKeyFromSeed("123"), "05 94 15 ");
+    EXPECT_EQ(kKey24.size(), 24u);
+    EXPECT_EQ(kKey30.size(), 30u);
+
+    EXPECT_EQ(MakeToken(5.2), "T0005");
+    EXPECT_EQ(MakeToken(59.6), "T0060");
+    EXPECT_EQ(MakeToken(86399.4), "T6399");
+    EXPECT_TRUE(IsValidToken("T0123"));
+    for (const char* bad : {"", "T123", "T12345", "t0123", "T01a3", "T 123", "X0123"}) EXPECT_FALSE(IsValidToken(bad)) << bad;
+    EXPECT_EQ(PlainRequest("T0123", "GLV"), "tOkEnMaRkRT0123GLVVD");
+    const std::string request = BuildRequest("T0123", "GLV", kKey30);
+    EXPECT_EQ(Cipher(request.substr(0, 20), kKey30), "tOkEnMaRkRT0123GLVVD");
+    EXPECT_EQ(Cipher(request.substr(20), ""), kKey30);
+}
+
+TEST(VekProtocol, EveryKindOfAnswerReadsAsItsOutcome) {
+    EXPECT_EQ(PlainAnswer("GLV", true), "TSIXE-VLG--tLaRkRaMnEkOt|0");
+    const std::pair<std::string, std::string> answers[] = {
+        {BuildAnswer("GLV", true, kKey24), "EXIST"},
+        {BuildAnswer("GLV", false, kKey24), "NOTEXIST"},
+        {"", ""},
+        {"INVALIDCOMMAND|0", "NOUPD"},
+        {Cipher("INVALIDCOMMAND|7", kKey24), "NOUPD"},
+        {BuildAnswer("TRS", true, kKey24), "-1"},  // another product's answer
+        {BuildAnswer("GLV", true, MachineKeyFromSeed("99")), "-1"},  // another key
+        {"garbage", "-1"},
+        {"|", "-1"},
+    };
+    for (const auto& [answer, outcome] : answers) EXPECT_EQ(ParseAnswer(answer, kKey24, "GLV"), outcome) << answer;
+}
+
+// A server with one data directory per product and the files that exist; it records what it was
+// asked, so refused requests are seen never to reach the file system.
+struct FakeServer {
+    std::map<std::string, std::string> dirs{{"GLV", "D:\\Data\\Galvano"}, {"TRS", "D:\\Data\\Tarsel"}};
+    std::set<std::string> files{"D:\\Data\\Galvano\\T1234.txt"};
+    std::vector<std::string> asked;
+    bool throwOnLookup = false;
+    ServiceCore core{[this](const ProductRow& p) -> std::optional<std::string> {
+                         if (throwOnLookup) throw std::runtime_error("registry gone");
+                         auto it = dirs.find(std::string(p.code));
+                         if (it == dirs.end()) return std::nullopt;
+                         return it->second;
+                     },
+                     [this](const std::string& dir, const std::string& name) {
+                         asked.push_back(dir + "\\" + name);
+                         return files.count(dir + "\\" + name) > 0;
+                     },
+                     ServiceLimits{10000, 100, 1000}};
+    // The lookup done on the spot, where the hosts hand it to the check pool.
+    void LookUp(Session& session, int64_t now) {
+        if (session.CurrentPhase() == Phase::Checking) session.OnChecked(core.Answer(session.Request()), now);
+    }
+    std::string Asked(const std::string& request, const std::string& key, const std::string& code) {
+        return ParseAnswer(AnswerBytes(core, request), key, code);
+    }
+};
+
+TEST(VekService, ProductsAndAnswersToWholeRequests) {
+    EXPECT_EQ(ProductByLetter('g')->key, "Galvano");
+    EXPECT_EQ(ProductByLetter('n')->dbName, "QorNevrin");
+    EXPECT_EQ(ProductByLetter('z'), nullptr);
+    EXPECT_EQ(ProductByKey("galvano"), nullptr);
+    EXPECT_EQ(ProductByKey("O")->code, "");
+    EXPECT_EQ(ProductByCode("NVR")->key, "Nevrin");
+    EXPECT_EQ(ProductByCode(""), nullptr);  // X and O have no code: an empty code must not find them
+    EXPECT_EQ(ProductByCode("glv"), nullptr);
+
+    FakeServer server;
+    for (const std::string& key : {kKey24, kKey30, MachineKeyFromSeed("7")}) {
+        Session session(server.core, 0);
+        session.OnArrival(BuildRequest("T1234", "GLV", key), 0);
+        ASSERT_EQ(session.CurrentPhase(), Phase::Checking) << key;
+        EXPECT_TRUE(server.asked.empty());  // the lookup is the host's to run, off its loop
+        server.LookUp(session, 0);
+        ASSERT_EQ(session.CurrentPhase(), Phase::Replying) << key;
+        EXPECT_EQ(ParseAnswer(session.Reply(), key, "GLV"), "EXIST");
+        server.asked.clear();
+        session.OnReplySent(0);
+        EXPECT_EQ(session.CurrentPhase(), Phase::Draining);
+        session.OnArrival("late bytes are ignored", 1);
+        session.OnPeerClosed(2);
+        EXPECT_EQ(session.CurrentPhase(), Phase::Done);
+    }
+    EXPECT_EQ(server.Asked(BuildRequest("T9999", "GLV", kKey24), kKey24, "GLV"), "NOTEXIST");
+    EXPECT_EQ(server.asked, std::vector<std::string>{"D:\\Data\\Galvano\\T9999.txt"});
+    // A product without a data directory here, or a lookup that fails, confirms nothing.
+    EXPECT_EQ(server.Asked(BuildRequest("T1234", "RVN", kKey24), kKey24, "RVN"), "NOTEXIST");
+    server.throwOnLookup = true;
+    EXPECT_EQ(server.Asked(BuildRequest("T1234", "GLV", kKey24), kKey24, "GLV"), "NOTEXIST");
+}
+
+TEST(VekService, ARequestIsUnderstoodWhereverItIsCutAndByteByByte) {
+    FakeServer server;
+    for (const std::string& key : {kKey24, kKey30}) {
+        const std::string request = BuildRequest("T1234", "GLV", key);
+        for (size_t cut = 1; cut < request.size(); ++cut) {
+            Session session(server.core, 0);
+            session.OnArrival(request.substr(0, cut), 0);
+            // The first piece alone may look whole only when it is cut between key pieces.
+            if (session.CurrentPhase() == Phase::Checking) {
+                EXPECT_TRUE(cut > 20 && (cut - 20) % 3 == 0) << cut;
+                continue;
+            }
+            ASSERT_EQ(session.CurrentPhase(), Phase::Reading) << cut;
+            session.OnArrival(request.substr(cut), 50);
+            if (key.size() < kMaxMachineKeyLength) {
+                // Not yet: more of the key could still be on its way until it settles.
+                session.OnTime(149);
+                EXPECT_EQ(session.CurrentPhase(), Phase::Reading) << cut;
+                session.OnTime(150);
+            }
+            server.LookUp(session, 150);
+            ASSERT_EQ(session.CurrentPhase(), Phase::Replying) << cut;
+            EXPECT_EQ(ParseAnswer(session.Reply(), key, "GLV"), "EXIST") << cut;
+        }
+    }
+
+    const std::string request = BuildRequest("T1234", "GLV", kKey24);
+    Session trickle(server.core, 0);
+    for (size_t i = 0; i < request.size(); ++i) {
+        trickle.OnArrival(request.substr(i, 1), static_cast<int64_t>(i) * 10);
+        trickle.OnTime(static_cast<int64_t>(i) * 10);
+    }
+    EXPECT_EQ(trickle.CurrentPhase(), Phase::Reading);
+    trickle.OnTime(trickle.Deadline());
+    server.LookUp(trickle, trickle.Deadline());
+    EXPECT_EQ(ParseAnswer(trickle.Reply(), kKey24, "GLV"), "EXIST");
+
+    // Half-closing ends the request at once, and once the answer is out the session is done.
+    Session halfClosed(server.core, 0);
+    halfClosed.OnArrival(request, 1);
+    halfClosed.OnPeerClosed(2);
+    server.LookUp(halfClosed, 2);
+    EXPECT_EQ(ParseAnswer(halfClosed.Reply(), kKey24, "GLV"), "EXIST");
+    halfClosed.OnReplySent(3);
+    EXPECT_EQ(halfClosed.CurrentPhase(), Phase::Done);
+    Session silent(server.core, 0);  // a connection that says nothing is closed without a word
+    silent.OnPeerClosed(5);
+    EXPECT_EQ(silent.CurrentPhase(), Phase::Done);
+}
+
+TEST(VekService, RefusesAnythingButATokenAndAProductCodeAtOnce) {
+    FakeServer server;
+    auto raw = [](const std::string& plain, const std::string& key) { return Cipher(plain, key) + Cipher(key, ""); };
+    for (const char* plain : {
+             "tOkEnMaRkRT12a4GLVVD",   // token with a letter
+             "tOkEnMaRkRX1234GLVVD",   // token without its T
+             "tOkEnMaRkR..\\..GLVVD",  // a path instead of a token
+             "tOkEnMaRkRT1234ZZZVD",   // unknown product code
+             "tOkEnMaRkRT1234glvVD",   // code in the wrong case
+             "tOkEnMaRkRT1234GLVXX",   // wrong tail
+             "TOKENMARKRT1234GLVVD",   // wrong marker
+             "tOkEnMaRkRT123GLVVD",    // four-character token
+             "tOkEnMaRkRT12345GLVVD",  // six-character token
+             "tOkEnMaRkRT1234VD",      // the empty code of X and O
+         }) {
+        EXPECT_EQ(AnswerBytes(server.core, raw(plain, kKey24)), kInvalidCommand) << plain;
+        EXPECT_EQ(AnswerBytes(server.core, raw(plain, kKey30)), kInvalidCommand) << plain;
+    }
+    // A key that is not "dd " pieces of digit codes, too long a key, and plain noise.
+    for (const std::string& key : {std::string("ab "), std::string("12 "), kKey30 + "84 "})
+        EXPECT_EQ(AnswerBytes(server.core, raw("tOkEnMaRkRT1234GLVVD", key)), kInvalidCommand) << key;
+    EXPECT_EQ(AnswerBytes(server.core, "GET / HTTP/1.0\r\n\r\n"), kInvalidCommand);
+    EXPECT_EQ(AnswerBytes(server.core, std::string(4096, 'x')), kInvalidCommand);
+    EXPECT_EQ(AnswerBytes(server.core, ""), "");
+    EXPECT_TRUE(server.asked.empty());
+
+    // Noise is refused as soon as it arrives, not at the time-out.
+    Session noisy(server.core, 0);
+    noisy.OnArrival(raw("tOkEnMaRkRT1234ZZZVD", kKey24), 0);
+    EXPECT_EQ(noisy.CurrentPhase(), Phase::Replying);
+    Session flood(server.core, 0);
+    flood.OnArrival(std::string(30, '\x01'), 0);
+    flood.OnArrival(std::string(30, '\x01'), 1);
+    EXPECT_EQ(flood.Reply(), kInvalidCommand);
+}
+
+TEST(VekService, TimeOutsBoundEveryConnection) {
+    FakeServer server;
+    const std::string request = BuildRequest("T1234", "GLV", kKey24);
+    // Half a request, then nothing: refused at the read time-out, and let go after the drain time.
+    Session stalled(server.core, 0);
+    stalled.OnArrival(request.substr(0, 10), 0);
+    EXPECT_EQ(stalled.Deadline(), 10000);
+    stalled.OnTime(9999);
+    EXPECT_EQ(stalled.CurrentPhase(), Phase::Reading);
+    stalled.OnTime(10000);
+    EXPECT_EQ(stalled.Reply(), kInvalidCommand);
+    stalled.OnTime(11000);
+    EXPECT_EQ(stalled.CurrentPhase(), Phase::Done);
+
+    // A trickle does not extend the time-out: it runs from the connection.
+    Session slow(server.core, 0);
+    for (int64_t t = 0; t < 10000; t += 500) {
+        slow.OnArrival(request.substr(0, 1), t);
+        slow.OnTime(t);
+    }
+    slow.OnTime(10000);
+    EXPECT_EQ(slow.CurrentPhase(), Phase::Replying);
+    Session early(server.core, 0);  // nothing was answered yet: nothing was sent
+    early.OnArrival(request.substr(0, 10), 0);
+    early.OnReplySent(1);
+    EXPECT_EQ(early.CurrentPhase(), Phase::Reading);
+    Session idle(server.core, 0);  // nothing at all: closed, no answer
+    idle.OnTime(10000);
+    EXPECT_EQ(idle.CurrentPhase(), Phase::Done);
+
+    // A lookup that does not come back in time answers as a failed one; its late result changes
+    // nothing.
+    Session hung(server.core, 0);
+    hung.OnArrival(request, 0);
+    EXPECT_EQ(hung.Deadline(), 3000);
+    hung.OnTime(3000);
+    EXPECT_EQ(ParseAnswer(hung.Reply(), kKey24, "GLV"), "NOTEXIST");
+    hung.OnChecked(BuildAnswer("GLV", true, kKey24), 3001);
+    EXPECT_EQ(ParseAnswer(hung.Reply(), kKey24, "GLV"), "NOTEXIST");
+}
+
+TEST(VekService, PortDataDirectoryAndNativeSettings) {
+    for (const auto& [text, port] : std::vector<std::pair<std::string, int>>{
+             {"", 7070}, {"0", 7070}, {"7171", 7171}, {" 8080 ", 8080}, {"9000x", 9000}, {"abc", 7070}, {"70000", 7070}})
+        EXPECT_EQ(ServicePortFromText(text), port) << text;
+    fakes::FakeRegistry registry;
+    EXPECT_EQ(ReadServicePort(registry), 7070);
+    auto info = registry.Create(platform::RegRoot::LocalMachine, "Software\\VEKInfo");
+    info->SetString("SvrPort", "7272");
+    EXPECT_EQ(ReadServicePort(registry), 7272);
+    info->SetDword("SvrPort", 7373);
+    EXPECT_EQ(ReadServicePort(registry), 7373);
+    const ProductRow& galvano = *ProductByCode("GLV");
+    EXPECT_EQ(ReadDataDirectory(registry, galvano), std::nullopt);
+    auto product = registry.Create(platform::RegRoot::LocalMachine, "Software\\VEKInfo\\Galvano");
+    product->SetString("AppPath", std::string("D:\\Data\\Galvano\\\0junk", 21));
+    EXPECT_EQ(ReadDataDirectory(registry, galvano), "D:\\Data\\Galvano");
+    product->SetString("AppPath", "");
+    EXPECT_EQ(ReadDataDirectory(registry, galvano), std::nullopt);
+
+    posix::NativeOptions options;
+    std::string error;
+    for (const char* line : {"GLV=/srv/galvano", "  # comment", "port = 7171"})
+        EXPECT_TRUE(posix::ApplySettingLine(line, options, error)) << line;
+    EXPECT_EQ(options.dataByCode.at("GLV"), "/srv/galvano");
+    EXPECT_EQ(options.host.port, 7171);
+    for (const char* line : {"XYZ=/x", "GLV=", "port=70000", "just words"})
+        EXPECT_FALSE(posix::ApplySettingLine(line, options, error)) << line;
+    EXPECT_TRUE(posix::ParseNativeArguments({"--port", "0", "--data", "TRS=/srv/t", "--threads", "2"}, options, error));
+    EXPECT_EQ(options.dataByCode.at("TRS"), "/srv/t");
+    EXPECT_FALSE(posix::ParseNativeArguments({"--port"}, options, error));
+    EXPECT_FALSE(posix::ParseNativeArguments({"--bogus", "1"}, options, error));
+}
+
+// Lookups of Tarsel's folder hang until the test lets them go, as on a share that does not answer.
+struct HangingShare {
+    std::mutex mutex;
+    std::condition_variable changed;
+    int entered = 0;
+    bool released = false;
+    void Enter() {
+        std::unique_lock<std::mutex> lock(mutex);
+        ++entered;
+        changed.notify_all();
+        changed.wait(lock, [&] { return released; });
+    }
+    void Release(bool value) {
+        std::lock_guard<std::mutex> lock(mutex);
+        released = value;
+        changed.notify_all();
+    }
+};
+
+// The epoll host on a free loopback port: answers whole and in pieces, cuts silent clients off,
+// answers Galvano's checks while Tarsel's hang, and lets a check that hangs past its time answer
+// as a failed one.
+TEST(VekNativeHost, AnswersOverLoopbackWhileADataDirectoryHangs) {
+    const auto dir = std::filesystem::temp_directory_path() / ("vek_host_test_" + std::to_string(::getpid()));
+    for (const char* product : {"Galvano", "Tarsel"}) {
+        std::filesystem::create_directories(dir / product);
+        std::ofstream(dir / product / "T1234.txt") << "Test\r\n";
+    }
+    HangingShare share;
+    auto makeCore = [&](int64_t checkTimeoutMs) {
+        return ServiceCore(
+            [&](const ProductRow& p) -> std::optional<std::string> { return (dir / std::string(p.key)).string(); },
+            [&](const std::string& d, const std::string& name) {
+                if (d.find("Tarsel") != std::string::npos) share.Enter();
+                return std::filesystem::exists(std::filesystem::path(d) / name);
+            },
+            ServiceLimits{500, 50, 500, checkTimeoutMs});
+    };
+    posix::NativeHostOptions options;
+    options.address = "127.0.0.1";
+    options.port = 0;
+    options.threads = 2;
+    const std::string slowRequest = BuildRequest("T1234", "TRS", kKey24);
+    const std::string fastRequest = BuildRequest("T1234", "GLV", kKey24);
+    std::string error, answer;
+    {
+        const ServiceCore core = makeCore(60000);
+        posix::NativeHost host(core, options);
+        ASSERT_TRUE(host.Start(error)) << error;
+        posix::IdleConnections idle;
+        ASSERT_EQ(idle.Open(host.Port(), 20), 20u);
+        const std::vector<std::string> pieces = {fastRequest.substr(0, 7), fastRequest.substr(7)};
+        ASSERT_TRUE(posix::ExchangeOnce(host.Port(), pieces, 20, false, 3000, answer));
+        EXPECT_EQ(ParseAnswer(answer, kKey24, "GLV"), "EXIST");
+        ASSERT_TRUE(posix::ExchangeOnce(host.Port(), {std::string(200, 'A')}, 0, true, 3000, answer));
+        EXPECT_EQ(answer, kInvalidCommand);
+
+        // More hanging checks than one product may have under way, and Galvano's meanwhile.
+        std::vector<std::string> slowAnswers(8);
+        std::atomic<int> slowDone{0};
+        std::vector<std::thread> slow;
+        for (auto& got : slowAnswers)
+            slow.emplace_back([&] {
+                posix::ExchangeOnce(host.Port(), {slowRequest}, 0, false, 60000, got);
+                ++slowDone;
+            });
+        {
+            std::unique_lock<std::mutex> lock(share.mutex);
+            share.changed.wait(lock, [&] { return share.entered >= 1; });
+        }
+        for (int i = 0; i < 6; ++i) {
+            ASSERT_TRUE(posix::ExchangeOnce(host.Port(), {fastRequest}, 0, false, 60000, answer));
+            EXPECT_EQ(ParseAnswer(answer, kKey24, "GLV"), "EXIST");
+        }
+        EXPECT_EQ(slowDone.load(), 0);
+        share.Release(true);
+        for (auto& t : slow) t.join();
+        for (const auto& got : slowAnswers) EXPECT_EQ(ParseAnswer(got, kKey24, "TRS"), "EXIST");
+        // The silent ones are cut off by the read time-out, not kept for ever.
+        for (int i = 0; i < 100 && idle.ClosedByPeer() < 20; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        EXPECT_EQ(idle.ClosedByPeer(), 20u);
+        host.Stop();
+    }
+    {
+        share.Release(false);
+        const ServiceCore core = makeCore(100);
+        posix::NativeHost host(core, options);
+        ASSERT_TRUE(host.Start(error)) << error;
+        ASSERT_TRUE(posix::ExchangeOnce(host.Port(), {slowRequest}, 0, false, 60000, answer));
+        EXPECT_EQ(ParseAnswer(answer, kKey24, "TRS"), "NOTEXIST");  // answered while the lookup still hangs
+        share.Release(true);
+        host.Stop();
+    }
+    std::filesystem::remove_all(dir);
+}
+
+}  // namespace
+}  // namespace updexar::vek
