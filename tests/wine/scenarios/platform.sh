@@ -11,10 +11,7 @@ gtests() {
 }
 
 case_platform() {
-  export UPDEXAR_TEST_SHARE='\\SERVER\share' UPDEXAR_TEST_PREFIX_KIND="$kind"
-  rm -rf "$(hx_unix_path 'C:\updexar-test')"
-  hx_copy_in /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf 'C:\updexar-test\fonts'
-  export UPDEXAR_TEST_FONT='C:\updexar-test\fonts\DejaVuSans.ttf'
+  export UPDEXAR_TEST_SHARE='\\SERVER\share'
   hx_xvfb_start
   gtests "$PLATFORM_TESTS"
 }
