@@ -123,7 +123,9 @@ private:
         const std::string storedPath = DataDir() + "\\SoftUpdates\\" + stored->name;
         const std::string program = storedPath + "\\Update" + ProductLetter(s_.ProductKey) + ".exe";
         os_.shell->Execute("Open", "explorer.exe", "/select," + storedPath, "", platform::ShowMaximized);
-        if (!os_.shell->Execute("", program, "", "", platform::ShowHidden)) {
+        // Shown: Windows hides the first window of a program started hidden, whatever it asks for,
+        // and the user would be left with nothing on the screen.
+        if (!os_.shell->Execute("", program, "", "", platform::ShowNormal)) {
             forms::Application::Current().GetBackend().SystemMessageBox(
                 &w_, "Failed to Run Update File [" + program + "].", MsgStyleInfo, std::nullopt);
         }

@@ -32,6 +32,10 @@ public:
     virtual std::string AllUsersProfileDirectory() = 0;
     virtual std::string DefaultUserProfileDirectory() = 0;
     virtual std::string UserProfileDirectory() = 0;
+    // The Startup folders the shell names today: all users' and this user's (empty when unknown).
+    // On current Windows the old profile paths to them are junctions that refuse a listing.
+    virtual std::string CommonStartupFolder() = 0;
+    virtual std::string UserStartupFolder() = 0;
     // Where the system folder really is for 64-bit programs such as the service manager, when
     // this 32-bit program runs on 64-bit Windows and sees SystemDirectory() redirected; empty on
     // 32-bit Windows.

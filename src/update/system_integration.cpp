@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "core/config.h"
 #include "core/list_input.h"
 #include "core/shared_state.h"
 #include "core/update_log.h"
@@ -231,9 +232,14 @@ void InstallFonts(const std::function<void(const std::string&)>& status) {
             if (Os().fonts->IsFaceInstalled(face)) continue;
             const std::string target = fonts + "\\" + file;
             const std::string source = folder + "\\" + file;
-            if (fs.FileExists(target) || !fs.FileExists(source)) continue;
-            fs.CopyFile(source, target);
+            // A file already in the Fonts folder whose face is missing was left by an install
+            // that did not register it: it is added and registered from there.
+            if (!fs.FileExists(target)) {
+                if (!fs.FileExists(source)) continue;
+                fs.CopyFile(source, target);
+            }
             AddFont(target);
+            RegisterFont(face, file);
         }
     } catch (const RuntimeError&) {
         // A broken list or a font that cannot be copied ends the fonts, not the update.
@@ -242,6 +248,15 @@ void InstallFonts(const std::function<void(const std::string&)>& status) {
 
 void AddFont(const std::string& path) {
     if (Os().fonts->AddFontFile(path) > 0) Os().fonts->BroadcastFontChange();
+}
+
+// AddFontResource lasts only the session: the system loads at start only the fonts listed here,
+// so an update that installed a font without this entry would lose it at the next restart.
+void RegisterFont(const std::string& face, const std::string& file) {
+    std::string kind;
+    if (EndsWithNoCase(file, ".TTF") || EndsWithNoCase(file, ".TTC")) kind = " (TrueType)";
+    else if (EndsWithNoCase(file, ".OTF")) kind = " (OpenType)";
+    WriteRegValue(platform::RegRoot::LocalMachine, kFontsKey, face + kind, RegKindText, file);
 }
 
 void RemoveOldStartupEntries() {
@@ -253,16 +268,20 @@ void RemoveOldStartupEntries() {
     for (const std::string& profile :
          {sys.AllUsersProfileDirectory(), sys.DefaultUserProfileDirectory(), sys.UserProfileDirectory()})
         RemoveStartupEntriesIn(profile.substr(0, std::min<size_t>(profile.find('\0'), 254)));
+    // The folders behind those paths on current Windows, where the profile paths are junctions
+    // that refuse a listing.
+    for (const std::string& folder : {sys.CommonStartupFolder(), sys.UserStartupFolder()}) RemoveEntriesFrom(folder);
 }
 
 void RemoveStartupEntriesIn(const std::string& profileFolder) {
     if (profileFolder.empty()) return;
+    RemoveEntriesFrom(profileFolder + (profileFolder.back() == '\\' ? "" : "\\") + "Start Menu\\Programs\\Startup");
+}
+
+void RemoveEntriesFrom(const std::string& startup) {
     platform::FileSystem& fs = *Os().files;
     try {
-        std::string startup = profileFolder;
-        if (startup.back() != '\\') startup += '\\';
-        startup += "Start Menu\\Programs\\Startup";
-        if (!fs.FolderExists(startup)) return;
+        if (startup.empty() || !fs.FolderExists(startup)) return;
         for (const std::string& name : fs.ListFiles(startup)) {
             const std::string upper = ToUpper(name);
             if (upper.find("VEKSERVER") == std::string::npos) continue;

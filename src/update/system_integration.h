@@ -42,7 +42,12 @@ bool InstallMiscFiles();
 // The package's fonts whose faces are not installed; status shows what is going on.
 void InstallFonts(const std::function<void(const std::string&)>& status);
 void AddFont(const std::string& path);
+// The face under HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion\Fonts, as installers leave it.
+void RegisterFont(const std::string& face, const std::string& file);
+inline constexpr const char* kFontsKey = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts";
 void RemoveOldStartupEntries();
+// The server program's old start-up entries in one Startup folder.
+void RemoveEntriesFrom(const std::string& startupFolder);
 void RemoveStartupEntriesIn(const std::string& profileFolder);
 
 // Appends "|name" to ServiceList for each running service whose program is VEKSvrReg.exe.

@@ -1,6 +1,8 @@
 #include "win32/win32_system.h"
 
 #include <windows.h>
+#include <knownfolders.h>
+#include <shlobj.h>
 #include <userenv.h>
 
 #include <algorithm>
@@ -79,6 +81,19 @@ std::string Win32System::AllUsersProfileDirectory() {
 std::string Win32System::DefaultUserProfileDirectory() {
     return QueryProfileFolder([](wchar_t* b, DWORD* n) { return GetDefaultUserProfileDirectoryW(b, n); });
 }
+
+namespace {
+std::string KnownFolder(REFKNOWNFOLDERID id) {
+    PWSTR path = nullptr;
+    std::string out;
+    if (SUCCEEDED(SHGetKnownFolderPath(id, 0, nullptr, &path))) out = Narrow(path, wcslen(path));
+    CoTaskMemFree(path);
+    return out;
+}
+}  // namespace
+
+std::string Win32System::CommonStartupFolder() { return KnownFolder(FOLDERID_CommonStartup); }
+std::string Win32System::UserStartupFolder() { return KnownFolder(FOLDERID_Startup); }
 
 std::string Win32System::UserProfileDirectory() {
     HANDLE token = nullptr;

@@ -17,6 +17,8 @@ public:
     std::string AllUsersProfileDirectory() override;
     std::string DefaultUserProfileDirectory() override;
     std::string UserProfileDirectory() override;
+    std::string CommonStartupFolder() override;
+    std::string UserStartupFolder() override;
     std::string Wow64SystemDirectory() override;
     std::unique_ptr<platform::ExclusiveLock> TryExclusiveLock(const std::string& name) override;
 

@@ -30,6 +30,9 @@ public:
     std::string allUsersProfileDirectory = "C:\\Documents and Settings\\All Users";
     std::string defaultUserProfileDirectory = "C:\\Documents and Settings\\Default User";
     std::string userProfileDirectory = "C:\\Documents and Settings\\Administrator";
+    std::string commonStartupFolder = "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\StartUp";
+    std::string userStartupFolder =
+        "C:\\Users\\Administrator\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\StartUp";
     std::string computerName = "WS01";
     // Set to a folder to play 64-bit Windows.
     std::string wow64SystemDirectory;
@@ -51,6 +54,8 @@ public:
     std::string AllUsersProfileDirectory() override { return allUsersProfileDirectory; }
     std::string DefaultUserProfileDirectory() override { return defaultUserProfileDirectory; }
     std::string UserProfileDirectory() override { return userProfileDirectory; }
+    std::string CommonStartupFolder() override { return commonStartupFolder; }
+    std::string UserStartupFolder() override { return userStartupFolder; }
     std::string Wow64SystemDirectory() override { return wow64SystemDirectory; }
     std::unique_ptr<platform::ExclusiveLock> TryExclusiveLock(const std::string& name) override;
     std::string ComputerName() override { return computerName; }

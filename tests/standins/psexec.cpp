@@ -23,15 +23,6 @@
 
 namespace {
 
-std::wstring Env(const wchar_t* name) {
-    const DWORD n = GetEnvironmentVariableW(name, nullptr, 0);
-    if (n <= 1) return {};
-    std::wstring value(n, L'\0');
-    const DWORD got = GetEnvironmentVariableW(name, value.data(), n);
-    value.resize(got < n ? got : 0);
-    return value;
-}
-
 // The same file seen from Windows: Wine's drive Z: is the Linux root.
 std::wstring WindowsPathOf(const std::wstring& linux) {
     std::wstring path = L"Z:" + linux;
@@ -52,7 +43,7 @@ bool WriteText(const std::wstring& path, const std::string& text) {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-    std::wstring record = Env(L"UPDEXAR_RECORD");
+    std::wstring record = standin::Env(L"UPDEXAR_RECORD");
     if (record.empty()) record = standin::ModuleFolder(nullptr) + L"\\recorded.txt";
     standin::AppendLine(record, standin::Utf8(GetCommandLineW()));
 
@@ -67,8 +58,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     }
     if (target.empty() || at >= args.size()) return 2;
 
-    const std::wstring script = Env(L"UPDEXAR_PSEXEC_HOST");
-    const std::wstring work = Env(L"UPDEXAR_PSEXEC_WORK");
+    const std::wstring script = standin::Env(L"UPDEXAR_PSEXEC_HOST");
+    const std::wstring work = standin::Env(L"UPDEXAR_PSEXEC_WORK");
     if (script.empty() || work.empty()) return 3;
     // The request goes in a file: Wine reads a Linux program's arguments out of the command line by
     // rules of its own, which would eat the backslashes of a UNC path.

@@ -9,13 +9,7 @@
 #include "standin_util.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-    std::wstring target;
-    const DWORD n = GetEnvironmentVariableW(L"UPDEXAR_RECORD", nullptr, 0);
-    if (n > 1) {
-        target.assign(n, L'\0');
-        const DWORD got = GetEnvironmentVariableW(L"UPDEXAR_RECORD", target.data(), n);
-        target.resize(got < n ? got : 0);
-    }
+    std::wstring target = standin::Env(L"UPDEXAR_RECORD");
     if (target.empty()) target = standin::ModuleFolder(nullptr) + L"\\recorded.txt";
     for (const std::wstring& arg : standin::Arguments()) {
         if (arg.size() < 4 || _wcsicmp(arg.c_str() + arg.size() - 4, L".INI") != 0) continue;

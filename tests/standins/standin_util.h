@@ -41,6 +41,16 @@ inline bool AppendLine(const std::wstring& path, const std::string& line) {
     return false;
 }
 
+// An environment variable, empty when it is not set.
+inline std::wstring Env(const wchar_t* name) {
+    const DWORD n = GetEnvironmentVariableW(name, nullptr, 0);
+    if (n <= 1) return {};
+    std::wstring value(n, L'\0');
+    const DWORD got = GetEnvironmentVariableW(name, value.data(), n);
+    value.resize(got < n ? got : 0);
+    return value;
+}
+
 inline std::vector<std::wstring> Arguments() {
     std::vector<std::wstring> out;
     int count = 0;

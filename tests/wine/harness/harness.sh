@@ -81,10 +81,10 @@ hx_reg_view() { [ "$(hx_prefix_kind)" = wow64 ] && echo /reg:32; }
 hx_reg_sz() { timeout 60 wine reg add "$1" /v "$2" /t REG_SZ /d "$3" /f $(hx_reg_view) >/dev/null 2>&1 || hx_fail "could not set $1\\$2"; }
 hx_reg_dword() { timeout 60 wine reg add "$1" /v "$2" /t REG_DWORD /d "$3" /f $(hx_reg_view) >/dev/null 2>&1 || hx_fail "could not set $1\\$2"; }
 hx_reg_delete() { timeout 60 wine reg delete "$1" /v "$2" /f $(hx_reg_view) >/dev/null 2>&1; return 0; }
-# hx_reg_query KEY NAME: the data of one value as `reg query` shows it.
+# hx_reg_query KEY NAME: the data of one value as `reg query` shows it ("    NAME    REG_SZ    DATA").
 hx_reg_query() {
   timeout 60 wine reg query "$1" /v "$2" $(hx_reg_view) 2>/dev/null | tr -d '\r' \
-    | awk -v n="$2" 'tolower($1) == tolower(n) { $1 = ""; $2 = ""; sub(/^  */, ""); print }'
+    | awk -v n="    $2    REG_" 'index(toupper($0), toupper(n)) == 1 { sub(/^    .*    REG_[A-Z_]+( +|$)/, ""); print }'
 }
 
 # --- display -------------------------------------------------------------------------------------

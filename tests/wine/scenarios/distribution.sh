@@ -75,3 +75,30 @@ CheckFileVer:File [C:\Apps\Galvano\old.dll] last modified on [$long] is not upda
 CheckFileVer:File [C:\windows\system32\gone.dll] is missing and does not support this Update|Upd1,06/12/2026,,;new.dll,,,2;gone.dll,01/01/2026,,1
 EOF
 }
+
+# At the desk a newer stored update takes over: Explorer shows it and its program starts shown (a
+# program started hidden shows its first window hidden on Windows); this one stops, changing
+# nothing. The stored program is the stand-in, which notes how it was started.
+case_higher() {
+  pkg Upd1 'Upd1,06/12/2026,,' 'new.dll,,06/12/2026,2'
+  rm -rf "$soft" "$work/recorded.txt"; mkdir -p "$soft/Upd3"; cp "$DUMMY" "$soft/Upd3/UpdateG.exe"
+  printf 'Upd3,08/12/2026,,\r\n' >"$soft/UpdInfoP.txt"
+  rm -rf "$(hx_unix_path 'C:\Updates\Upd1')"; mkdir -p "$(hx_unix_path 'C:\Updates')"; cp -a "$share/Upd1" "$(hx_unix_path 'C:\Updates\Upd1')"
+  local before; before="$(state)"
+  start 'C:\Updates\Upd1\UpdateG.exe'
+  ui <<'EOF'
+on =Updexar -> Galvano -> Upd1
+click &Update >>
+on =Updexar
+click &Yes
+on =Updexar
+see A Higher Version of Software Update dated [08/12/2026] is available in Software Data Directory*
+click OK
+EOF
+  for _ in $(seq 1 100); do grep -q '^started' "$work/recorded.txt" 2>/dev/null && break; sleep 0.2; done
+  grep -qE '^started [0-9]+ show 1 .*SoftUpdates\\Upd3\\UpdateG.exe' <(tr -d '\r' <"$work/recorded.txt" 2>/dev/null) \
+    || fail "the stored update's program was not started shown: $(grep started "$work/recorded.txt")"
+  [ "$(state)" = "$before" ] || fail "the data directory changed"
+  lacks "$app/new.dll"
+  printf '%s\n' 'on =Updexar -> Galvano -> Upd1' 'key ESC' 'on =Updexar' 'click &Yes' | ui; ends 30
+}

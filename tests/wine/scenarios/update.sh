@@ -7,7 +7,11 @@
 export UPDEXAR_TIME_SCALE=100   # the 15 s start wait passes in a blink
 pkg="$share/Upd1" src="$share/Upd1/DLLs/NewUpFls"
 fonts="$(hx_unix_path 'C:\windows\Fonts')"
-startup="$(hx_unix_path "$(timeout 60 wine cmd /c 'echo %USERPROFILE%' 2>/dev/null | tr -d '\r')")/Start Menu/Programs/Startup"
+# The Startup folders of old Windows' profile paths, and the ones the shell names today.
+startups=("$(hx_unix_path "$(timeout 60 wine cmd /c 'echo %USERPROFILE%' 2>/dev/null | tr -d '\r')")/Start Menu/Programs/Startup"
+  "$(hx_unix_path "$(timeout 60 wine cmd /c 'echo %APPDATA%' 2>/dev/null | tr -d '\r')")/Microsoft/Windows/Start Menu/Programs/StartUp"
+  "$(hx_unix_path 'C:\ProgramData\Microsoft\Windows\Start Menu\Programs\StartUp')")
+fontkey='HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion\Fonts'
 
 # The service goes for good: stopped first (a service deleted while it runs stays in the
 # registry, and comes back at the next start of the prefix), then deleted.
@@ -23,7 +27,8 @@ cleanup() { remove_service; }
 seed() {
   remove_service
   timeout 60 wine reg delete 'HKCU\Software\UpdexarTest' /f >/dev/null 2>&1
-  rm -rf "$app" "$work/recorded.txt"* "$fonts/UpdTest.ttf" "$fonts/dejavu.ttf" "$(hx_unix_path 'C:\Apps\started.txt')"
+  rm -rf "$app" "$work/recorded.txt"* "$fonts"/{UpdTest,dejavu}.ttf "$(hx_unix_path 'C:\Apps\started.txt')"
+  hx_reg_delete "$fontkey" 'Updexar Test Face (TrueType)'
   rm -f "$sysdir"/{VEKSvrReg.Exe,Regasm.exe,Net.dll,VekTool.dll}
   galvano
   hx_reg_sz 'HKLM\Software\VEKInfo' SvrPort "$(hx_free_port)"
@@ -56,7 +61,7 @@ f.save(sys.argv[1])
 PY
   printf 'notafont' >"$pkg/DLLs/MyFonts/dejavu.ttf"
   printf '"UpdTest.ttf","Updexar Test Face"\r\n"dejavu.ttf","DEJAVU SANS"\r\n' >"$pkg/DLLs/MyFonts/FontList.txt"
-  mkdir -p "$startup"; printf 'x' >"$startup/Old VEKServer.lnk"; printf 'x' >"$startup/VEKSERVER.txt"
+  local f; for f in "${startups[@]}"; do mkdir -p "$f"; printf 'x' >"$f/Old VEKServer.lnk"; printf 'x' >"$f/VEKSERVER.txt"; done
 }
 
 case_unattended() {
@@ -77,8 +82,10 @@ case_unattended() {
   is "$(ls "$work"/recorded.txt.*.INI 2>/dev/null | head -1)" \
     "$rows [17 11 7 5 1]\r\n$rows\\\\Galvano [17 11 7 5 1]\r\n$rows\\\\Selvan [17 11 7 5 1]\r\n$rows\\\\Tarsel [17 11 7 5 1]\r\n$rows\\\\Fendal [17 11 7 5 1]\r\n"
   reg_is 'HKCU\Software\UpdexarTest\Com' Registered 0x1   # through the library's own entry point
-  [ -e "$fonts/UpdTest.ttf" ] || fail "the missing face's font was not installed"
-  lacks "$fonts/dejavu.ttf" "$startup/Old VEKServer.lnk"; [ -e "$startup/VEKSERVER.txt" ] || fail "a start-up file that is no link was deleted"
+  # Fonts installed for good: registered as installers do, so they are there after a restart.
+  same "$pkg/DLLs/MyFonts/UpdTest.ttf" "$fonts/UpdTest.ttf"; lacks "$fonts/dejavu.ttf"
+  reg_is "$fontkey" 'Updexar Test Face (TrueType)' UpdTest.ttf
+  local f; for f in "${startups[@]}"; do lacks "$f/Old VEKServer.lnk"; [ -e "$f/VEKSERVER.txt" ] || fail "a start-up file that is no link was deleted"; done
   # The service as the update left it: its program where the 32-bit program really sees the
   # system folder, running, answering checks of the data directory; a second copy started directly
   # finds the port taken and leaves; the stop ends its process.
