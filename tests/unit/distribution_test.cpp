@@ -213,7 +213,7 @@ TEST(DataStore, AtTheDeskAHigherStoredUpdateIsShownAndStarted) {
     EXPECT_NE(site.messages[0].find("Network.\r\n\r\nThe Higher Version Software Update will be run"), std::string::npos);
     const std::string stored = kRoot + "\\Upd2";
     EXPECT_EQ(site.fake.shell.executed, (std::vector<std::string>{"Open|explorer.exe|/select," + stored + "|3",
-                                                                   "|" + stored + "\\UpdateG.exe||0"}));
+                                                                   "|" + stored + "\\UpdateG.exe||1"}));
     EXPECT_EQ(site.backend.transcript.back(),
               "sysmsgbox 64 '': Failed to Run Update File [" + stored + "\\UpdateG.exe]. -> 1");
 
