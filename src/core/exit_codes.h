@@ -1,5 +1,5 @@
 // How an unattended run ends, for a remote-execution tool or a script that does not read the log.
-// Zero only after "Process:Update:OK"; every kind of failure has its own code.
+// Zero only after "Process:Update:OK" with no error logged; every kind of failure has its own code.
 #pragma once
 
 #include <cstdint>
@@ -17,8 +17,12 @@ enum ExitCode : uint32_t {
     ExitAlreadyUpdating = 8,
     // The update log itself could not be written; nothing else can tell what happened.
     ExitLogUnwritable = 9,
-    // The program could not prepare its windows (a folder of the command line missing, ...).
+    // A folder the command line names is missing (the shared folder, or the report folder in
+    // it), so there is nowhere to log; or the program could not prepare its windows.
     ExitStartFailed = 10,
+    // The update ran to its end but logged a failure on the way (a missing source, a library that
+    // did not register, ...): a script reading only the code must not take it for a clean update.
+    ExitUpdatedWithErrors = 11,
 };
 
 }  // namespace updexar

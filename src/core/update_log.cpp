@@ -14,6 +14,7 @@ namespace {
 // The open log; LogFileNo in the shared record says whether there is one.
 std::unique_ptr<platform::TextWriter> g_log;
 bool g_updateOk = false;
+bool g_errorLogged = false;
 ExitCode g_outcome = ExitUpdateStep;
 
 std::string ReplaceAll(std::string text, const std::string& from, const std::string& to) {
@@ -51,11 +52,12 @@ void LogErrorLAN(const std::string& text) {
         line = ReplaceAll(line, "\t", "  ");
         g_log->WriteLine(line);
         if (text == "Process:Update:OK") g_updateOk = true;
+        if (text.rfind("Error:", 0) == 0) g_errorLogged = true;
         if (text == "[END]") {
             g_log->Close();
             g_log.reset();
             s.LogFileNo = 0;
-            platform::EndProcessNow(g_updateOk ? ExitOk : g_outcome);
+            platform::EndProcessNow(!g_updateOk ? g_outcome : g_errorLogged ? ExitUpdatedWithErrors : ExitOk);
         }
     } catch (const RuntimeError& e) {
         // Nobody is there to read a message box, and there is no log to write it to: the exit
@@ -101,6 +103,7 @@ void EndAutomaticRun(ExitCode code) {
 
 void ResetUpdateLog() {
     g_updateOk = false;
+    g_errorLogged = false;
     g_outcome = ExitUpdateStep;
     g_log.reset();
     Shared().LogFileNo = 0;

@@ -23,8 +23,9 @@ std::string ReportFilePath(const std::string& commandLine, const std::string& ex
 // written the process ends with ExitLogUnwritable: an unattended run shows no message box.
 void LogErrorLAN(const std::string& text);
 
-// What the process ends with at "[END]": ExitOk once "Process:Update:OK" has been logged, else
-// the outcome a failing step noted last (ExitUpdateStep when none did).
+// What the process ends with at "[END]": once "Process:Update:OK" has been logged, ExitOk, or
+// ExitUpdatedWithErrors when an "Error:" line came before it; else the outcome a failing step
+// noted last (ExitUpdateStep when none did).
 void NoteRunOutcome(ExitCode code);
 // Notes the outcome, then logs "[END]": the end of an unattended run that gives up.
 [[noreturn]] void EndAutomaticRun(ExitCode code);

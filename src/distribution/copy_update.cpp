@@ -83,15 +83,16 @@ private:
         if (!pass.refusal.empty()) Fail("CheckFileVer", pass.refusal);
 
         if (pass.count == -1) Fail("CopyUpdateToDataPath", "Not a Valid Update Info File");
+        // The store is named after the package folder and the marker after the information: a
+        // package whose two names differ would leave a marker naming a folder that is not there,
+        // whatever this computer needs of it.
+        if (ToUpper(pass.header.name) != ToUpper(packageName_))
+            Fail("CopyUpdateToDataPath", "Invalid Update Name [" + pass.header.name + "] in Info File");
         if (pass.count == 0 && !Ask("Software is already updated. Do you want to Update again ?")) return false;
         if (pass.count == -3 && !Ask("Software is already updated with Higher Version. Do you still want to Update ?"))
             return false;
-        if (pass.count >= 1) {
-            if (ToUpper(pass.header.name) != ToUpper(packageName_))
-                Fail("CopyUpdateToDataPath", "Invalid Update Name [" + pass.header.name + "] in Info File");
-            if (pass.header.date.size() < 10)
-                Fail("CopyUpdateToDataPath", "Invalid Update Date [" + pass.header.date + "] in Info File");
-        }
+        if (pass.count >= 1 && pass.header.date.size() < 10)
+            Fail("CopyUpdateToDataPath", "Invalid Update Date [" + pass.header.date + "] in Info File");
         return CompareWithStored(pass.header.date);
     }
 

@@ -1,5 +1,7 @@
 #include "mainwindow/frmmain.h"
 
+#include <cstring>
+
 #include <cmath>
 #include <initializer_list>
 #include <utility>
@@ -58,6 +60,21 @@ bool IsAutomatic() { return IsAutomaticMode(); }
 MainWindowHandoffs& Handoffs() {
     static MainWindowHandoffs handoffs;
     return handoffs;
+}
+
+std::string OptionRefusal(const std::vector<std::string>& fields) {
+    static const struct {
+        const char* name;
+        const char* values;
+    } kOptions[] = {{"Start Wait", "0123"}, {"Close Wait", "0123"}, {"Close Choice", "YN"}};
+    for (size_t i = 0; i < 3; ++i) {
+        const std::string name = kOptions[i].name;
+        if (fields.size() <= 4 + i) return name + " missing in Command Line";
+        const std::string& value = fields[4 + i];
+        if (value.size() != 1 || !std::strchr(kOptions[i].values, value[0]))
+            return "Invalid " + name + " [" + value + "] in Command Line";
+    }
+    return {};
 }
 
 int SecondsOfItem(const std::string& item) {
@@ -276,6 +293,13 @@ void frmmain::Load() {
             WriteRegValue(HKLM, kVekInfo, "SoftUpdPath", RegKindText, txtUpdDir.Text());
             txtUpdDir.Tag = txtUpdDir.Text();
         }
+        // Nobody is at the machine to notice a run that waits for nothing: an option the run does
+        // not understand ends it here, naming the field.
+        const std::string refusal = OptionRefusal(f);
+        if (!refusal.empty()) {
+            LogErrorLAN("Error:Load:" + refusal);
+            EndAutomaticRun(ExitBadCommandLine);
+        }
         cboStartUpd.SetListIndex(static_cast<int>(Val(field(4))));
         cboCloseApp.SetListIndex(static_cast<int>(Val(field(5))));
         if (field(6) == "Y") optCloseApp1.SetValue(true);
@@ -397,7 +421,11 @@ void frmmain::cboCloseApp_Click() {
 void frmmain::Form_Activate() {
     if (cmdUpdate.Tag != "Y") return;
     cmdUpdate.Tag.clear();
-    if (cboStartUpd.ListIndex() < 1) return;
+    // No wait chosen: the update starts at once.
+    if (cboStartUpd.ListIndex() == 0) {
+        if (Handoffs().updateSoftwareOnLocal) Handoffs().updateSoftwareOnLocal();
+        return;
+    }
     cmdexit.Tag.clear();
     if (Handoffs().showWaitWindow) Handoffs().showWaitWindow(SecondsOfItem(cboStartUpd.Text()));
     if (cmdexit.Tag == "O") {

@@ -122,6 +122,10 @@ std::string LanInputRefusal(const forms::VSFlexGrid& vs, const std::string& lanD
 // The wait time of a list item: the leading number of its text ("15 Seconds" -> 15).
 int SecondsOfItem(const std::string& item);
 
+// Why the option fields of an unattended command line (4: start wait 0-3, 5: close wait 0-3, 6:
+// close Y or N) cannot be used, naming the field; empty when they can.
+std::string OptionRefusal(const std::vector<std::string>& fields);
+
 // Makes frmmain the window the start opens.
 void InstallMainWindow();
 

@@ -80,7 +80,12 @@ void frmcheckCOM::Start() {
             ShowMessage(nullptr, "Invalid Parameters !", MsgStyleInfo);
             EndProgram();
         }
-        product = ProductByKey(CommandFields(command)[0].substr(std::string(kAutoPrefix).size()));
+        // The shared folder and its report folder hold the marker and the log: without them there
+        // is nowhere to say anything, and the exit code is the only word left.
+        const std::vector<std::string> f = CommandFields(command);
+        if (f.size() >= 4 && (!os.files->FolderExists(f[1]) || !os.files->FolderExists(f[1] + "\\" + f[3])))
+            platform::EndProcessNow(ExitStartFailed);
+        product = ProductByKey(f[0].substr(std::string(kAutoPrefix).size()));
     }
     if (!product) {
         if (automatic) {

@@ -3,6 +3,7 @@
 #include "mainwindow/frmmain.h"
 #include "mainwindow/handoffs.h"
 #include "core/config.h"
+#include "core/exit_codes.h"
 #include "core/product_table.h"
 #include "ui_fixture.h"
 
@@ -137,10 +138,32 @@ TEST(MainWindow, CancellingTheAutomaticStartLogsItAndEnds) {
     EXPECT_EQ(m.files.ReadAllText("\\\\SERVER\\share\\VEK_Updates\\Upd1\\Log1\\3.log"),
               "[START]\r\nError:Update:Cancelled\r\n[END]\r\n");
 
-    // Wait time 0: activation does nothing.
-    Main idle("Galvano", "AUTOUPD-Galvano:\\\\SERVER\\share\\VEK_Updates\\Upd1:3:Log1:0:0:N");
-    idle.Window().Show();
-    EXPECT_TRUE(idle.calls.empty());
+    // No wait chosen: the update starts at once.
+    Main now("Galvano", "AUTOUPD-Galvano:\\\\SERVER\\share\\VEK_Updates\\Upd1:3:Log1:0:0:N");
+    now.Window().Show();
+    EXPECT_EQ(now.calls, (std::vector<std::string>{"local"}));
+
+    // An option the run does not understand ends it, naming the field: nobody would notice a run
+    // that waits for nothing.
+    const std::vector<std::pair<std::string, std::string>> refused = {
+        {"", "Start Wait missing in Command Line"},
+        {":1:0", "Close Choice missing in Command Line"},
+        {":-1:-1:N", "Invalid Start Wait [-1] in Command Line"},
+        {":1:9:N", "Invalid Close Wait [9] in Command Line"},
+        {":1:1:Q", "Invalid Close Choice [Q] in Command Line"},
+        {":01:1:Y", "Invalid Start Wait [01] in Command Line"},
+    };
+    for (const auto& [options, line] : refused) {
+        Main bad("Galvano", "AUTOUPD-Galvano:\\\\SERVER\\share\\VEK_Updates\\Upd1:3:Log1" + options);
+        try {
+            bad.Window();
+            ADD_FAILURE() << "'" << options << "' was taken";
+        } catch (const ProcessEnded& e) {
+            EXPECT_EQ(e.exitCode, ExitBadCommandLine) << options;
+        }
+        EXPECT_EQ(bad.files.ReadAllText("\\\\SERVER\\share\\VEK_Updates\\Upd1\\Log1\\3.log"),
+                  "[START]\r\nError:Load:" + line + "\r\n[END]\r\n");
+    }
 }
 
 TEST(MainWindow, UpdateOnLanChecksEachChoiceInOrder) {

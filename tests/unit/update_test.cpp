@@ -134,7 +134,7 @@ TEST(UpdateRun, AnUnattendedRunInstallsByTheIndexRulesAndLogsWhatItSkipped) {
     m.Package("DLLs\\MyFonts\\New.ttf", "font");
     m.Package("DLLs\\MyFonts\\Old.ttf", "font");
 
-    EXPECT_EQ(m.Run(), ExitOk);
+    EXPECT_EQ(m.Run(), ExitUpdatedWithErrors);  // done, with the skipped entries logged
     EXPECT_EQ(m.files.ListFiles("C:\\WINDOWS\\Fonts"), std::vector<std::string>{"New.ttf"});
 
     EXPECT_EQ(m.files.ReadAllText(kApp + "\\keep.txt"), "old");

@@ -58,30 +58,52 @@ case_refused() {
   start 'C:\Updates\GalvanoUpd\UpdateG.exe' ' AUTOUPD-Galvano:\\SERVER\share\Upd1:3:Log1:0:0:N'
   printf 'on =Updexar\nsee Invalid Parameters !\nclick OK\n' | ui
   ends 30
-  # Too few fields to name the marker: nowhere to log, nobody to answer, the code of a bad line.
-  start 'C:\Updates\GalvanoUpd\UpdateG.exe' 'AUTOUPD-Galvano:\\SERVER\share\Upd1'
-  ends 60 && code_is 2
-  [ -z "$(find "$share/Upd1" -type f)" ] || fail "files written: $(find "$share/Upd1" -type f)"
 }
 
-# Started by a LAN run: the marker first, the main window without the choices; Esc logs the
-# cancellation and ends; forceguest is left alone.
+# Unattended command lines as a script author writes them: each ends by itself, with its code and
+# the log line naming what was wrong where the report folder is there to take one (none: nothing
+# may be written). Without a start wait the update starts at once (and finds no package here).
+case_command_lines() {
+  local line code log
+  while IFS='|' read -r -u 3 line code log; do
+    rm -f "$share/Upd1/Log1/"*
+    start 'C:\Updates\GalvanoUpd\UpdateG.exe' "AUTOUPD-$line"
+    ends 60 && code_is "$code"
+    if [ -z "$log" ]; then [ -z "$(find "$share" -type f)" ] || fail "$line: files written"
+    else IFS=';' read -r -a log <<<"$log"; log_is "$share/Upd1/Log1/3.log" '[START]' "${log[@]}" '[END]'; fi
+  done 3<<'EOF'
+Galvano:\\SERVER\share\Upd1|2|
+Galvano:\\SERVER\share\Nothing:3:Log1:1:0:N|10|
+Galvano:\\SERVER\share\Upd1:3:Log9:1:0:N|10|
+Galvanox:\\SERVER\share\Upd1:3:Log1:1:0:N|2|Error:Load:Unknown Product !
+Galvano:\\SERVER\share\Upd1:3:Log1|2|Error:Load:Start Wait missing in Command Line
+Galvano:\\SERVER\share\Upd1:3:Log1:-1:-1:N|2|Error:Load:Invalid Start Wait [-1] in Command Line
+Galvano:\\SERVER\share\Upd1:3:Log1:99:99:Q|2|Error:Load:Invalid Start Wait [99] in Command Line
+Galvano:\\SERVER\share\Upd1:3:Log1:1:1:Q|2|Error:Load:Invalid Close Choice [Q] in Command Line
+Galvano:\\SERVER\share\Upd1:3:Log1:0:0:N|7|Process:Update:To->C:\Apps\Galvano;Error:Update:Source Folder [\\SERVER\share\Upd1\DLLs] not Found
+EOF
+}
+
+# Started by a LAN run: the marker first, the main window without the choices under the start
+# countdown; Esc there logs the cancellation and ends; forceguest is left alone.
 case_automatic() {
   hx_reg_dword "$lsa" forceguest 1
   hx_reg_delete 'HKLM\Software\VEKInfo' SoftUpdPath
-  start 'C:\Updates\GalvanoUpd\UpdateG.exe' 'AUTOUPD-Galvano:\\SERVER\share\Upd1:3:Log1:0:0:N'
+  start 'C:\Updates\GalvanoUpd\UpdateG.exe' 'AUTOUPD-Galvano:\\SERVER\share\Upd1:3:Log1:3:0:N'
   ui <<'EOF'
 on =Updexar -> Galvano -> Upd1
 see C:\Apps\Galvano
 unseen Update on*
 unseen &Search
+on = Please Wait ...
+see Auto Update in 60 Second(s)
 EOF
   is "$share/Upd1/Log1/3.txt" '[START]\r\nConnected\r\n[END]\r\n'
   lacks "$share/Upd1/Log1/3.log"
   reg_is "$lsa" forceguest 0x1
   reg_is 'HKLM\Software\VEKInfo' SoftUpdPath '\\SERVER\share'
   shot mainwindow-auto
-  printf 'on =Updexar -> Galvano -> Upd1\nkey ESC\n' | ui
+  printf 'on = Please Wait ...\nkey ESC\n' | ui
   ends 30 && code_is 3
   is "$share/Upd1/Log1/3.log" '[START]\r\nError:Update:Cancelled\r\n[END]\r\n'
 }

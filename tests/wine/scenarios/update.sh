@@ -66,7 +66,7 @@ PY
 
 case_unattended() {
   local s='\\SERVER\share\Upd1\DLLs\NewUpFls' m='\\SERVER\share\Upd1\MiscFls' sys='C:\windows\system32'
-  unattended 0 '' "Error:Update:File missing ($s\\gone.dll)" "Error:Update:Folder missing ($s\\NoSuchFolder)" \
+  unattended 11 '' "Error:Update:File missing ($s\\gone.dll)" "Error:Update:Folder missing ($s\\NoSuchFolder)" \
     "Error:Update:Invalid Type ($s\\keep.txt)" "Error:Update:Dll Register ($sys\\VekTool.dll) Failed" 'Process:Update:OK'
   is "$app/keep.txt" old; is "$app/deep/new/fresh.txt" new; is "$app/same-day.txt" new; is "$app/older.txt" old
   is "$app/always.txt" new   # read-only, replaced all the same
@@ -108,7 +108,7 @@ case_unattended() {
 # program holds its port.
 case_service() {
   local dir; dir="$([ "$kind" = wow64 ] && echo syswow64 || echo system32)"
-  unattended 0 "cp \"\$VEKSVR\" \"\$sysdir/VEKSvrReg.exe\"; timeout 60 wine sc create VEKSvrReg binpath= 'C:\\windows\\$dir\\VEKSvrReg.exe' start= demand >/dev/null" \
+  unattended 11 "cp \"\$VEKSVR\" \"\$sysdir/VEKSvrReg.exe\"; timeout 60 wine sc create VEKSvrReg binpath= 'C:\\windows\\$dir\\VEKSvrReg.exe' start= demand >/dev/null" \
     '*'
   timeout 60 wine sc query VEKSvrReg 2>&1 | grep -q RUNNING || fail "the existing service was not started"
   [ "$(running '^[a-z]:\\.*\\veksvrreg\.exe' | wc -l)" = 1 ] || fail "not one copy of VEKSvrReg.exe runs"
@@ -136,7 +136,7 @@ case_running() {
   kill -0 "$product" 2>/dev/null || fail "the product program was ended without a wait time"
   auto 1:3:N; code_is 4
   kill -0 "$product" 2>/dev/null || fail "the product program was ended though the choice was not to"
-  auto 1:2:Y; code_is 0
+  auto 1:2:Y; code_is 11
   kill -0 "$product" 2>/dev/null && fail "the product program still runs after the countdown"
   grep -q 'Process:Update:OK' "$pkg/Log1/3.log" || fail "no update after the countdown ran out"
   start_product
@@ -150,7 +150,7 @@ EOF
   shot wait-window
   echo 'on = Please Wait ...
 click Close Apps / &Update Now' | ui
-  ends 120 && code_is 0
+  ends 120 && code_is 11
   kill -0 "$product" 2>/dev/null && fail "the product program still runs"
 }
 
