@@ -70,6 +70,7 @@ case_refusals() {
 CopyUpdateToDataPath:Missing Update Info File|
 CopyUpdateToDataPath:Not a Valid Update Info File|new.dll,,06/12/2026,2
 CopyUpdateToDataPath:Invalid Update Name [Other] in Info File|Other,06/12/2026,,;new.dll,,,2
+CopyUpdateToDataPath:Invalid Update Name [Other] in Info File|Other,06/12/2026,,;keep.dll,,06/12/2026,2
 CopyUpdateToDataPath:Invalid Update Date [6/12/26] in Info File|Upd1,6/12/26,,;new.dll,,,2
 CheckFileVer:File [C:\Apps\Galvano\old.dll] last modified on [$long] is not updated to support this Update|Upd1,06/12/2026,,;keep.dll,01/12/2026,,2;old.dll,02/11/2026,,2
 CheckFileVer:File [C:\windows\system32\gone.dll] is missing and does not support this Update|Upd1,06/12/2026,,;new.dll,,,2;gone.dll,01/01/2026,,1

@@ -87,6 +87,7 @@ EOF
 # Started by a LAN run: the marker first, the main window without the choices under the start
 # countdown; Esc there logs the cancellation and ends; forceguest is left alone.
 case_automatic() {
+  rm -f "$share/Upd1/Log1/"*
   hx_reg_dword "$lsa" forceguest 1
   hx_reg_delete 'HKLM\Software\VEKInfo' SoftUpdPath
   start 'C:\Updates\GalvanoUpd\UpdateG.exe' 'AUTOUPD-Galvano:\\SERVER\share\Upd1:3:Log1:3:0:N'
