@@ -19,6 +19,8 @@ enum ExitCode : uint32_t {
     ExitLogUnwritable = 9,
     // The program could not prepare its windows (a folder of the command line missing, ...).
     ExitStartFailed = 10,
+    // A file of the package is missing or differs from the package's seal: nothing was changed.
+    ExitPackageDamaged = 12,
 };
 
 }  // namespace updexar

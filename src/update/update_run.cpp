@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/config.h"
+#include "core/package_seal.h"
 #include "core/product_table.h"
 #include "core/shared_state.h"
 #include "core/update_log.h"
@@ -50,10 +51,10 @@ public:
 
 private:
     // Interactive: the text in an information box; automatic: the "Error:Update:" line and the end.
-    [[noreturn]] void Stop(const std::string& text) {
+    [[noreturn]] void Stop(const std::string& text, ExitCode code = ExitUpdateStep) {
         if (automatic_) {
             LogErrorLAN("Error:Update:" + text.substr(0, text.size() - (text.back() == '.' ? 1 : 0)));
-            EndAutomaticRun(ExitUpdateStep);
+            EndAutomaticRun(code);
         }
         ShowMessage(&w_, text, MsgStyleInfo);
         throw StopUpdate{};
@@ -386,6 +387,12 @@ void UpdateRun::FinishSystem() {
 void UpdateRun::Run() {
     stage_ = 0;
     if (!fs_.FolderExists(s_.ProgramDir + "\\DLLs")) Stop("Source Folder [" + s_.ProgramDir + "\\DLLs] not Found.");
+    // A package damaged on its way here is refused before the first change to this computer.
+    if (fs_.FileExists(s_.ProgramDir + "\\" + std::string(kSealName))) {
+        Status("Checking the Package ...");
+        const std::string damaged = PackageSealFailure(fs_, s_.ProgramDir);
+        if (!damaged.empty()) Stop(damaged + ".", ExitPackageDamaged);
+    }
 
     if (s_.ProductKey != kNoProductKey) {
         const std::string installDir = main_.txtInstDir.Text();
