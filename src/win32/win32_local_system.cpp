@@ -1,10 +1,13 @@
+// <windows.h> (through wide.h) first, then the file system's header, which takes back CopyFile
+// and DeleteFile, before any other header names them.
 #include "win32/wide.h"
+//
+#include "win32/win32_filesystem.h"
 //
 #include <shellapi.h>
 
 #include "platform/local_system.h"
 #include "win32/win32_ansi.h"
-#include "win32/win32_filesystem.h"
 
 namespace updexar::platform {
 
