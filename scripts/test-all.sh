@@ -52,13 +52,13 @@ tier() {
   fi
 }
 
-if has linux; then step "unit tests" tier unit 111 ctest --preset linux -L unit -j2; else failed+=("unit tests (not built)"); fi
+if has linux; then step "unit tests" tier unit 115 ctest --preset linux -L unit -j2; else failed+=("unit tests (not built)"); fi
 if has win32; then
   step "wine tests" tier wine 19 bash tests/wine/harness/with-xvfb.sh ctest --preset win32 -L wine -j2
 else
   failed+=("wine tests (not built)")
 fi
-if has fuzz; then step "fuzz tests" tier fuzz 8 ctest --preset fuzz -L fuzz; else failed+=("fuzz tests (not built)"); fi
+if has fuzz; then step "fuzz tests" tier fuzz 9 ctest --preset fuzz -L fuzz; else failed+=("fuzz tests (not built)"); fi
 
 # The size of the test suite against the code it tests, from the files git tracks: every text
 # file under tests/ but the fuzz corpus, against the C/C++ files under src/, tools/ and bench/ and
