@@ -470,6 +470,15 @@ int Seal(Package& p) {
     return kOk;
 }
 
+// The folder's own name, also when it is given as "." or "..".
+std::string FolderName(const std::string& dir) {
+    const std::string name = PathFileName(dir);
+    if (!name.empty() && name != "." && name != "..") return name;
+    std::error_code failed;
+    const std::filesystem::path full = std::filesystem::weakly_canonical(std::filesystem::absolute(dir, failed), failed);
+    return failed ? name : full.filename().string();
+}
+
 int Main(const std::vector<std::string>& args, platform::FileSystem& fs) {
     if (args.empty()) return Usage("no command given");
     const std::string& command = args.front();
@@ -499,7 +508,7 @@ int Main(const std::vector<std::string>& args, platform::FileSystem& fs) {
 
     const std::string dir = WithoutTrailingSeparator(rest.front());
     if (!fs.FolderExists(dir)) return Usage("no package folder " + Quote(dir));
-    Package p{fs, dir, std::filesystem::weakly_canonical(std::filesystem::absolute(dir)).filename().string()};
+    Package p{fs, dir, FolderName(dir)};
     try {
         if (command == "check") return Checker(p).Run();
         if (command == "plan") return Plan(p, given);

@@ -1,6 +1,11 @@
 #include "core/package_seal.h"
 
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
+#include <thread>
 
 #include "platform/errors.h"
 #include "platform/sha256.h"
@@ -94,29 +99,101 @@ SealLoad LoadPackageSeal(platform::FileSystem& fs, const std::string& packageDir
     return load;
 }
 
-std::optional<SealBreach> FirstBreach(platform::FileSystem& fs, const std::string& folder, const PackageSeal& seal,
-                                      const std::function<bool(const std::string&)>& take) {
-    for (const SealedFile& f : seal.files) {
-        if (take && !take(f.path)) continue;
-        const std::string path = SealedPath(folder, f.path);
-        std::string hash;
-        try {
-            hash = FileSha256(fs, path);
-        } catch (const RuntimeError& e) {
-            if (e.Number() == ErrFileNotFound || e.Number() == ErrPathNotFound)
-                return SealBreach{f, "File [" + path + "] is missing from the package"};
-            return SealBreach{f, "File [" + path + "] of the package cannot be read (" + e.Description() + ")"};
-        }
-        if (hash != f.sha256) return SealBreach{f, "File [" + path + "] differs from the package's seal"};
+namespace {
+
+std::optional<SealBreach> Breach(platform::FileSystem& fs, const std::string& folder, const SealedFile& f) {
+    const std::string path = SealedPath(folder, f.path);
+    std::string hash;
+    try {
+        hash = FileSha256(fs, path);
+    } catch (const RuntimeError& e) {
+        if (e.Number() == ErrFileNotFound || e.Number() == ErrPathNotFound)
+            return SealBreach{f, "File [" + path + "] is missing from the package"};
+        return SealBreach{f, "File [" + path + "] of the package cannot be read (" + e.Description() + ")"};
     }
+    if (hash != f.sha256) return SealBreach{f, "File [" + path + "] differs from the package's seal"};
     return std::nullopt;
 }
 
-std::string PackageSealFailure(platform::FileSystem& fs, const std::string& packageDir) {
+std::string Failure(platform::FileSystem& fs, const std::string& packageDir, unsigned workers) {
     const SealLoad load = LoadPackageSeal(fs, packageDir);
     if (!load.present || !load.failure.empty()) return load.failure;
-    const std::optional<SealBreach> breach = FirstBreach(fs, packageDir, load.seal);
+    const std::optional<SealBreach> breach = FirstBreach(fs, packageDir, load.seal, nullptr, workers);
     return breach ? breach->text : "";
+}
+
+// The check StartPackageSealCheck began. Never destroyed: a process that ends while it runs must
+// not wait for it on the way out.
+struct Pending {
+    std::string dir;
+    std::mutex mutex;
+    std::condition_variable done;
+    std::optional<std::string> failure;
+};
+Pending* g_pending = nullptr;
+
+}  // namespace
+
+std::optional<SealBreach> FirstBreach(platform::FileSystem& fs, const std::string& folder, const PackageSeal& seal,
+                                      const std::function<bool(const std::string&)>& take, unsigned workers) {
+    std::vector<const SealedFile*> files;
+    for (const SealedFile& f : seal.files)
+        if (!take || take(f.path)) files.push_back(&f);
+    if (workers <= 1 || files.size() < 2) {
+        for (const SealedFile* f : files)
+            if (std::optional<SealBreach> breach = Breach(fs, folder, *f)) return breach;
+        return std::nullopt;
+    }
+    // Workers take the next file in turn; the breach that counts is the first in the seal's order,
+    // so a file after a breach already found is not looked at.
+    std::atomic<size_t> next{0};
+    std::mutex mutex;
+    std::optional<std::pair<size_t, SealBreach>> first;
+    const auto work = [&] {
+        for (size_t i; (i = next++) < files.size();) {
+            {
+                std::lock_guard<std::mutex> lock(mutex);
+                if (first && first->first < i) return;
+            }
+            std::optional<SealBreach> breach = Breach(fs, folder, *files[i]);
+            if (!breach) continue;
+            std::lock_guard<std::mutex> lock(mutex);
+            if (!first || i < first->first) first.emplace(i, std::move(*breach));
+        }
+    };
+    std::vector<std::thread> threads;
+    for (unsigned w = 1; w < std::min<size_t>(workers, files.size()); ++w) threads.emplace_back(work);
+    work();
+    for (std::thread& t : threads) t.join();
+    if (!first) return std::nullopt;
+    return std::move(first->second);
+}
+
+std::string PackageSealFailure(platform::FileSystem& fs, const std::string& packageDir) {
+    if (Pending* pending = g_pending; pending && pending->dir == packageDir) {
+        std::unique_lock<std::mutex> lock(pending->mutex);
+        pending->done.wait(lock, [pending] { return pending->failure.has_value(); });
+        return *pending->failure;
+    }
+    return Failure(fs, packageDir, 1);
+}
+
+void StartPackageSealCheck(platform::FileSystem& fs, const std::string& packageDir) {
+    if (g_pending || !fs.FileExists(packageDir + "\\" + std::string(kSealName))) return;
+    g_pending = new Pending;
+    g_pending->dir = packageDir;
+    const unsigned workers = std::clamp(std::thread::hardware_concurrency(), 1u, 4u);
+    std::thread([&fs, pending = g_pending, workers] {
+        std::string failure;
+        try {
+            failure = Failure(fs, pending->dir, workers);
+        } catch (const std::exception& e) {
+            failure = "The package could not be checked (" + std::string(e.what()) + ")";
+        }
+        std::lock_guard<std::mutex> lock(pending->mutex);
+        pending->failure = std::move(failure);
+        pending->done.notify_all();
+    }).detach();
 }
 
 }  // namespace updexar

@@ -55,14 +55,23 @@ struct SealBreach {
     SealedFile file;
     std::string text;
 };
-// The first such file among those `take` picks (by their sealed path), as they lie below the
-// folder: the package itself or a copy of it.
+// The first such file in the seal's order among those `take` picks (by their sealed path), as they
+// lie below the folder: the package itself or a copy of it. More than one worker hashes files
+// side by side; the file system must then take calls from several threads.
 std::optional<SealBreach> FirstBreach(platform::FileSystem& fs, const std::string& folder, const PackageSeal& seal,
-                                      const std::function<bool(const std::string& sealPath)>& take = nullptr);
+                                      const std::function<bool(const std::string& sealPath)>& take = nullptr,
+                                      unsigned workers = 1);
 
 // Why the package in the folder cannot be trusted, without a closing full stop: "File [<path>]
 // is missing from the package", "File [<path>] differs from the package's seal", or what is wrong
 // with the seal itself. Empty when the package carries no seal or every sealed file is whole.
+// After StartPackageSealCheck for the same folder it waits for that check instead.
 std::string PackageSealFailure(platform::FileSystem& fs, const std::string& packageDir);
+
+// Starts PackageSealFailure for a sealed package on threads of its own, one a core. An unattended
+// run starts it as soon as it knows its package, so that its windows and its start countdown hide
+// the time that hashing every file takes; the update still waits for the answer before it changes
+// anything. The file system must take calls from several threads.
+void StartPackageSealCheck(platform::FileSystem& fs, const std::string& packageDir);
 
 }  // namespace updexar

@@ -323,9 +323,10 @@ void PosixFileSystem::ReadPieces(const std::string& path, const std::function<vo
     FileStat(local);
     std::unique_ptr<FILE, int (*)(FILE*)> f(std::fopen(local.c_str(), "rb"), std::fclose);
     if (!f) ThrowErrno(errno, local);
-    std::vector<uint8_t> piece(1024 * 1024);
+    constexpr size_t kPiece = 256 * 1024;
+    const std::unique_ptr<uint8_t[]> piece(new uint8_t[kPiece]);
     size_t got;
-    while ((got = std::fread(piece.data(), 1, piece.size(), f.get())) > 0) take(piece.data(), got);
+    while ((got = std::fread(piece.get(), 1, kPiece, f.get())) > 0) take(piece.get(), got);
     if (std::ferror(f.get())) throw RuntimeError(ErrDeviceIo);
 }
 

@@ -2,6 +2,7 @@
 // run's staging take it when it is whole, and refuse it, naming the file, when one is not.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <functional>
 
 #include "core/config.h"
@@ -12,6 +13,7 @@
 #include "lan/update_lan.h"
 #include "mainwindow/frmmain.h"
 #include "mainwindow/handoffs.h"
+#include "posix/posix_filesystem.h"
 #include "ui_fixture.h"
 #include "update/frmupdate.h"
 
@@ -161,4 +163,26 @@ TEST(PackageSeal, TheLanRunStagesOnlyAWholePackageAndTheSealOfWhatItStaged) {
         EXPECT_EQ(m.files.ReadAllText(shared + "\\Updexar.sha256"), SealText(staged));
         EXPECT_EQ(PackageSealFailure(m.files, shared), "");
     }
+}
+
+TEST(PackageSeal, WorkersSideBySideReportTheFirstBreachInTheSealsOrder) {
+    char pattern[] = "/tmp/updexar-seal-XXXXXX";
+    const std::string dir = mkdtemp(pattern);
+    posix::PosixFileSystem fs;
+    PackageSeal seal;
+    for (int i = 0; i < 40; ++i) {
+        const std::string name = "f" + std::to_string(100 + i);
+        fs.WriteAllText(dir + "/" + name, std::string(static_cast<size_t>(i) * 997, 'x'));
+        seal.files.push_back(SealedFile{name, FileSha256(fs, dir + "/" + name), 0});
+    }
+    EXPECT_FALSE(FirstBreach(fs, dir, seal, nullptr, 4));
+    for (const char* name : {"f130", "f107"}) fs.WriteAllText(dir + "/" + name, "changed");
+    EXPECT_EQ(FirstBreach(fs, dir, seal, nullptr, 4)->file.path, "f107");
+    EXPECT_EQ(FirstBreach(fs, dir, seal, [](const std::string& p) { return p != "f107"; }, 3)->file.path, "f130");
+
+    // Started early, the check's answer is the one the update then gets.
+    fs.WriteAllText(dir + "/Updexar.sha256", SealText(seal.files));
+    StartPackageSealCheck(fs, dir);
+    EXPECT_EQ(PackageSealFailure(fs, dir), "File [" + dir + "\\f107] differs from the package's seal");
+    fs.DeleteFolder(dir, true);
 }
