@@ -52,6 +52,7 @@ row 0 "idx 'FILE,Version.txt,VERSION.TXT,No' 'FILE,Version.txt,v.txt,last modifi
   "$I:5: warning: the destination 'VERSION.TXT' is written by line 1 too" \
   "$I:6: warning: the rule 'last modified date' .* overwrites always" '^GalvanoUpd: 0 error\(s\), 2 warning\(s\)$'
 row 1 "printf 'FILE,Version.txt' >>DLLs/NewUpFls/INDEX.UPD" "$I:5: error: the file ends inside this record"
+row 1 "idx '' 'FILE,Version.txt,v.txt,No'" "$I:5: error: no kind .* a blank line is an empty one" "$I:6: error: the file ends inside"
 row 1 "mv UpdateG.exe UpdateO.exe" "$I:1: error: the destination 'Version.txt' is not below SYSDIR"
 row 1 "sed -i 's/GalvanoUpd/Galvano/; s|06/12/2026\",\"\"|31/02/2026\",\"\"|' UpdInfoP.txt; printf '\"x.txt\",\"1/1/2024\",\"\",\"3\"\r\n' >>UpdInfoP.txt" \
   "$U:1: error: the update's name 'Galvano' is not the package folder's name 'GalvanoUpd'" \

@@ -87,7 +87,7 @@ TEST(PackageSeal, TheUpdateInstallsAWholePackageAndNothingOfADamagedOne) {
         const char* what;
         std::function<void(Sealed&)> damage;
         uint32_t code;
-        std::string line;
+        std::string lines;
     } rows[] = {
         {"whole", nullptr, ExitOk, "Process:Update:OK"},
         {"one byte changed", [](Sealed& m) { m.Put(kSrc + "a.txt", "aXa"); }, ExitPackageDamaged, "Error:Update:" + kDiffers},
@@ -96,12 +96,20 @@ TEST(PackageSeal, TheUpdateInstallsAWholePackageAndNothingOfADamagedOne) {
         {"the seal broken", [](Sealed& m) { m.Put(kPkg + "\\Updexar.sha256", SealText(m.seal) + "x  y\n"); },
          ExitPackageDamaged,
          "Error:Update:Seal [" + kPkg + "\\Updexar.sha256] line 6: not \"<SHA-256 in hex>  <file>\""},
+        // Without a seal an index cut short is read up to the cut, which is logged.
+        {"an index cut short",
+         [](Sealed& m) {
+             m.files.DeleteFile(kPkg + "\\Updexar.sha256");
+             m.Put(kSrc + "INDEX.UPD", "FILE,a.txt,a.txt,Always\r\nFILE,a.txt");
+         },
+         ExitOk,
+         "Error:Update:Input past end of file [Occured while updating (" + kSrc + "INDEX.UPD)]\r\nProcess:Update:OK"},
     };
     for (const auto& row : rows) {
         Sealed m;
         if (row.damage) row.damage(m);
         EXPECT_EQ(m.Ended(UpdateSoftwareOnLocal), row.code) << row.what;
-        EXPECT_EQ(m.Log(), "[START]\r\nProcess:Update:To->" + kApp + "\r\n" + row.line + "\r\n[END]\r\n") << row.what;
+        EXPECT_EQ(m.Log(), "[START]\r\nProcess:Update:To->" + kApp + "\r\n" + row.lines + "\r\n[END]\r\n") << row.what;
         // Refused before the first change: not even the installation's path is written.
         EXPECT_EQ(m.files.FileExists(kApp + "\\a.txt"), row.code == ExitOk) << row.what;
         EXPECT_EQ(ReadRegValue(HKLM, "Software\\VEKInfo\\Galvano", "InstallPath", RegKindText, ""),
@@ -162,6 +170,24 @@ TEST(PackageSeal, TheLanRunStagesOnlyAWholePackageAndTheSealOfWhatItStaged) {
         staged.erase(staged.begin());  // the program travels under the run's own name
         EXPECT_EQ(m.files.ReadAllText(shared + "\\Updexar.sha256"), SealText(staged));
         EXPECT_EQ(PackageSealFailure(m.files, shared), "");
+    }
+    {
+        // A copy that matches the seal is used again as it stands, extra files and all.
+        Sealed m(false);
+        for (const SealedFile& f : m.seal) m.Put(SealedPath(shared, f.path), m.files.ReadAllText(SealedPath(kPkg, f.path)));
+        m.Put(shared + "\\DLLs\\extra.txt", "kept");
+        lan(m);
+        EXPECT_TRUE(m.files.FileExists(shared + "\\DLLs\\extra.txt"));
+    }
+    {
+        // Without a seal, none is staged, and one an earlier package left goes.
+        Sealed m(false);
+        m.files.DeleteFile(kPkg + "\\Updexar.sha256");
+        m.Put(shared + "\\Updexar.sha256", "an earlier package's");
+        lan(m);
+        EXPECT_TRUE(m.messages.empty());
+        EXPECT_TRUE(m.files.FileExists(shared + "\\DLLs\\NewUpFls\\a.txt"));
+        EXPECT_FALSE(m.files.FileExists(shared + "\\Updexar.sha256"));
     }
 }
 
