@@ -125,13 +125,14 @@ TEST(PackageSeal, TheUpdateInstallsAWholePackageAndNothingOfADamagedOne) {
 
 TEST(PackageSeal, TheStoreJudgesACopyByTheSealAndRefusesADamagedPackage) {
     const std::string stored = kData + "\\SoftUpdates\\Upd1";
-    {
+    for (const std::string changed : {"DLLs\\NewUpFls\\a.txt", "UpdateG.exe"}) {
         // A copy of this update left with the right sizes but other bytes is not taken for it.
         Sealed m;
         for (const SealedFile& f : m.seal) m.Put(SealedPath(stored, f.path), m.files.ReadAllText(SealedPath(kPkg, f.path)));
-        m.Put(stored + "\\DLLs\\NewUpFls\\a.txt", "xxx");
+        const std::string ours = m.files.ReadAllText(kPkg + "\\" + changed);
+        m.Put(stored + "\\" + changed, std::string(ours.size(), 'x'));
         EXPECT_EQ(m.Ended([] { EXPECT_TRUE(CopyUpdateToDataPath(forms::Window<frmUpdate>())); }), 100u);
-        EXPECT_EQ(m.files.ReadAllText(stored + "\\DLLs\\NewUpFls\\a.txt"), "aaa");
+        EXPECT_EQ(m.files.ReadAllText(stored + "\\" + changed), ours) << changed;
     }
     {
         Sealed m;
@@ -184,6 +185,7 @@ TEST(PackageSeal, TheLanRunStagesOnlyAWholePackageAndTheSealOfWhatItStaged) {
         Sealed m(false);
         m.files.DeleteFile(kPkg + "\\Updexar.sha256");
         m.Put(shared + "\\Updexar.sha256", "an earlier package's");
+        m.files.SetAttributes(shared + "\\Updexar.sha256", platform::AttrReadOnly);
         lan(m);
         EXPECT_TRUE(m.messages.empty());
         EXPECT_TRUE(m.files.FileExists(shared + "\\DLLs\\NewUpFls\\a.txt"));
