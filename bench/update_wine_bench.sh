@@ -4,7 +4,8 @@
 #   1. a package of FILES files (2,000) and about MB megabytes (200) in nested folders, one index
 #      entry per file, applied unattended for Xelmor (which skips the server check and the data
 #      directory, so the figure is the installation alone), next to `xcopy /E /I` of the same tree
-#      under the same Wine and `cp -r` natively;
+#      under the same Wine and `cp -r` natively; the same update again with the package sealed
+#      (Updexar.sha256, written by sha256sum), which the program checks before it installs;
 #   2. the peak memory of an unattended run with a 10,000-entry index against a 10-entry one.
 # Prints the figures; nothing passes or fails on a time.
 set -u
@@ -39,6 +40,14 @@ package() {
   /usr/bin/python3 "$here/file_tree.py" "$pkg/DLLs/NewUpFls" "$count" "$size" index
 }
 
+# seal NAME: the package's seal as sha256sum writes it, of every file but the report folder, kept
+# beside the package as NAME.sha256 and put in (sealed) or taken out (unsealed) between runs.
+seal() {
+  (cd "$share/$1" && find . -type f ! -path './Log1/*' ! -name Updexar.sha256 -printf '%P\n' | sort \
+     | xargs -d '\n' sha256sum) >"$root/$1.sha256" || hx_fail "could not seal $1"
+}
+sealed() { if [ "$2" = yes ]; then cp "$root/$1.sha256" "$share/$1/Updexar.sha256"; else rm -f "$share/$1/Updexar.sha256"; fi; }
+
 # update NAME [peak]: the unattended run, timed in the desktop (SECONDS_TAKEN); with "peak", run
 # on its own instead so that PEAK_KB is the program's own peak resident set.
 update() {
@@ -59,16 +68,22 @@ update() {
 
 each=$((megabytes * 1024 * 1024 / files))
 package big "$files" "$each"
+seal big
 hx_log "package: $files files of $each bytes in $(du -sh "$share/big/DLLs/NewUpFls/tree" | cut -f1)"
 wineserver -p >/dev/null 2>&1   # keep the prefix up between runs, so no run pays for its start
 
 # Three rounds, taking turns, and the middle figure of each: the machine's other work moves single
 # runs by a second either way.
 median() { printf '%s\n' "$@" | sort -n | sed -n 2p; }
-ups=() xcs=() cps=()
+ups=() sls=() xcs=() cps=()
 for round in 1 2 3; do
-  update big
-  ups+=("$SECONDS_TAKEN")
+  # Which goes first changes from round to round: neither always pays for a cold cache.
+  for seal_it in $([ $((round % 2)) = 1 ] && echo "no yes" || echo "yes no"); do
+    sealed big "$seal_it"
+    update big
+    if [ "$seal_it" = yes ]; then sls+=("$SECONDS_TAKEN"); else ups+=("$SECONDS_TAKEN"); fi
+  done
+  sealed big no
   rm -rf "$(hx_unix_path 'C:\Copy')"; sync
   start=$(now_ms)
   wine cmd /c xcopy /E /I /Q '\\SERVER\share\big\DLLs\NewUpFls\tree' 'C:\Copy' >/dev/null 2>&1
@@ -78,8 +93,8 @@ for round in 1 2 3; do
   cp -r "$share/big/DLLs/NewUpFls/tree" "$root/cp-copy"
   cps+=("$(awk -v a="$start" -v b="$(now_ms)" 'BEGIN { printf "%.2f", (b - a) / 1000 }')")
 done
-update_s=$(median "${ups[@]}") xcopy_s=$(median "${xcs[@]}") cp_s=$(median "${cps[@]}")
-hx_log "update runs: ${ups[*]}; xcopy: ${xcs[*]}; cp -r: ${cps[*]}"
+update_s=$(median "${ups[@]}") sealed_s=$(median "${sls[@]}") xcopy_s=$(median "${xcs[@]}") cp_s=$(median "${cps[@]}")
+hx_log "update runs: ${ups[*]}; sealed: ${sls[*]}; xcopy: ${xcs[*]}; cp -r: ${cps[*]}"
 
 package small 10 1024
 package many 10000 1024
@@ -91,10 +106,12 @@ echo
 echo "Update of $files files, $megabytes MB (UpdateX.exe, unattended, Wine $(wine --version 2>/dev/null)); middle of three rounds"
 printf '| %-34s | %8s |\n' "what" "seconds"
 printf '| %-34s | %8s |\n' "update run" "$update_s"
+printf '| %-34s | %8s |\n' "update run of the sealed package" "$sealed_s"
 printf '| %-34s | %8s |\n' "xcopy /E /I under the same Wine" "$xcopy_s"
 printf '| %-34s | %8s |\n' "cp -r natively" "$cp_s"
 printf '| %-34s | %8s |\n' "update run of a 10-file package" "$small_s"
 awk -v u="$update_s" -v x="$xcopy_s" 'BEGIN { printf "update / xcopy: %.2f\n", u / x }'
+awk -v s="$sealed_s" -v u="$update_s" 'BEGIN { printf "sealed / unsealed: %.2f\n", s / u }'
 echo
 echo "Peak resident set of the unattended run"
 printf '| %-20s | %8s |\n' "index entries" "KiB"

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Shows the utility at work: builds the 32-bit programs, makes a 32-bit Windows prefix with a
 # Galvano installation in it (registry values, C:\Apps\Galvano, a data directory on
-# \\SERVER\share, an update package in C:\Updates\GalvanoUpd), starts UpdateG.exe from the
+# \\SERVER\share, the example update package examples/GalvanoUpd in C:\Updates\GalvanoUpd, sealed
+# with updexar-pack.exe), starts UpdateG.exe from the
 # package as a user would, presses Update and answers Yes, and shows the installation before and
 # after. Screenshots: build/demo/updexar.png (the main window) and build/demo/updated.png (the
 # progress window with the result). The program runs in
@@ -18,13 +19,14 @@ bash .ci/install-deps || { echo "demo: the tools are missing; run this as root" 
 . tests/wine/harness/harness.sh
 
 echo "demo: building the 32-bit programs"
-{ cmake --preset win32 >/dev/null && cmake --build --preset win32 -j2 --target UpdateG ui_probe recorder; } \
+{ cmake --preset win32 >/dev/null && cmake --build --preset win32 -j2 --target UpdateG ui_probe recorder updexar-pack; } \
   || hx_fail "the build failed"
 exe="$root/build/win32/src/win32/UpdateG.exe"
 probe="$root/build/win32/tests/wine/ui_probe.exe"
+pack="$root/build/win32/tools/updexar-pack.exe"
 # RegSvr32 is a Windows tool the package carries; a stand-in that only notes its calls plays it.
 regsvr32="$root/build/win32/tests/wine/recorder.exe"
-[ -f "$exe" ] && [ -f "$probe" ] || hx_fail "no UpdateG.exe or ui_probe.exe after the build"
+[ -f "$exe" ] && [ -f "$probe" ] && [ -f "$pack" ] || hx_fail "no UpdateG.exe, ui_probe.exe or updexar-pack.exe after the build"
 
 mkdir -p "$demo"
 rm -f "$demo/updexar.png" "$demo/updated.png"
@@ -57,27 +59,19 @@ data="$share/Data/Galvano"
 mkdir -p "$data/SoftUpdates" "$data/Backup"
 printf 'Demo Trading Co.\r\n' > "$data/Company.dat"
 
-# The update package: the utility, its index of files to install, and its tools folder.
+# The update package: the example package of the repository, with the utility and, for
+# RegSvr32.exe (a Windows tool the package carries), a stand-in that only notes its calls; sealed
+# last, as its author would.
 pkg="$(hx_unix_path 'C:\Updates\GalvanoUpd')"
 rm -rf "$pkg"
-mkdir -p "$pkg/DLLs/NewUpFls/Reports" "$pkg/DLLs/SigFlsNR" "$pkg/MiscFls"
+mkdir -p "$(dirname "$pkg")"
+cp -r examples/GalvanoUpd "$pkg"
 cp "$exe" "$pkg/UpdateG.exe"
-cp "$app/Galvano.exe" "$pkg/DLLs/NewUpFls/Galvano.exe"
-printf 'Galvano 4.3.0\r\n' > "$pkg/DLLs/NewUpFls/Version.txt"
-printf 'Monthly sales by branch\r\n' > "$pkg/DLLs/NewUpFls/Reports/Sales.rpt"
-printf '%s\r\n' \
-  '"FILE","Galvano.exe","Galvano.exe","Last Modified Date"' \
-  '"FILE","Version.txt","Version.txt","Always"' \
-  '"FOLDER","Reports","Reports","Last Modified Date"' > "$pkg/DLLs/NewUpFls/INDEX.UPD"
-# Dated today: the installation's files (two days old) need it.
-today="$(date +%d/%m/%Y)"
-printf '%s\r\n' \
-  "\"GalvanoUpd\",\"$today\",\"\",\"\"" \
-  "\"Galvano.exe\",\"01/01/2024\",\"$today 00:00:00\",\"2\"" \
-  "\"Version.txt\",\"\",\"$today 00:00:00\",\"2\"" > "$pkg/UpdInfoP.txt"
-printf 'Tools the update uses on machines that lack them.\r\n' > "$pkg/MiscFls/ReadMe.txt"
 cp "$regsvr32" "$pkg/MiscFls/RegSvr32.exe"
-touch -d '2 days ago' "$app/Galvano.exe" "$app/Version.txt" "$app/Reports/Sales.rpt"
+timeout 120 wine "$pack" check 'C:\Updates\GalvanoUpd' || hx_fail "updexar-pack.exe finds the package wrong"
+timeout 120 wine "$pack" seal 'C:\Updates\GalvanoUpd' || hx_fail "updexar-pack.exe could not seal the package"
+# Older than the update of 6 December 2026, so the installation needs it.
+touch -d 2026-01-15 "$app/Galvano.exe" "$app/Galvano.ini" "$app/Version.txt" "$app/Reports/Sales.rpt" "$app/Reports"
 
 # What the installation holds: every file with its size and first line.
 listing() {

@@ -58,7 +58,7 @@ if has win32; then
 else
   failed+=("wine tests (not built)")
 fi
-if has fuzz; then step "fuzz tests" tier fuzz 8 ctest --preset fuzz -L fuzz; else failed+=("fuzz tests (not built)"); fi
+if has fuzz; then step "fuzz tests" tier fuzz 9 ctest --preset fuzz -L fuzz; else failed+=("fuzz tests (not built)"); fi
 
 # The size of the test suite against the code it tests, from the files git tracks: every text
 # file under tests/ but the fuzz corpus, against the C/C++ files under src/, tools/ and bench/ and

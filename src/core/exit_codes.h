@@ -23,6 +23,8 @@ enum ExitCode : uint32_t {
     // The update ran to its end but logged a failure on the way (a missing source, a library that
     // did not register, ...): a script reading only the code must not take it for a clean update.
     ExitUpdatedWithErrors = 11,
+    // A file of the package is missing or differs from the package's seal: nothing was changed.
+    ExitPackageDamaged = 12,
 };
 
 }  // namespace updexar

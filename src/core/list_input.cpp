@@ -57,9 +57,19 @@ std::string ListInput::ReadField() {
     return field;
 }
 
+size_t ListInput::LineAt(size_t pos) {
+    for (; lineCounted_ < pos && lineCounted_ < text_.size(); ++lineCounted_) {
+        const char c = text_[lineCounted_];
+        // CR LF is one line end.
+        if (c == '\r' || (c == '\n' && (lineCounted_ == 0 || text_[lineCounted_ - 1] != '\r'))) ++line_;
+    }
+    return line_;
+}
+
 bool ListInput::NextRecord(size_t count, std::vector<std::string>& fields) {
     fields.clear();
     if (AtEnd()) return false;
+    recordLine_ = LineAt(pos_);
     for (size_t i = 0; i < count; ++i) {
         // Inside a record only the end of the text ends it: a comma before a line end is an
         // empty field, not the end.

@@ -23,12 +23,20 @@ public:
     // when the text ends inside the record (the fields read so far are in `fields`).
     bool NextRecord(size_t count, std::vector<std::string>& fields);
     bool Truncated() const { return truncated_; }
+    // The line (from 1) on which the record NextRecord read last began: where a package author
+    // has to look when the record is wrong.
+    size_t RecordLine() const { return recordLine_; }
 
 private:
     std::string ReadField();
+    // The line that holds text_[pos]; positions are only ever asked for in order.
+    size_t LineAt(size_t pos);
     std::string text_;
     size_t pos_ = 0;
     bool truncated_ = false;
+    size_t recordLine_ = 0;
+    size_t line_ = 1;
+    size_t lineCounted_ = 0;
 };
 
 }  // namespace updexar

@@ -2,6 +2,7 @@
 
 #include "core/config.h"
 #include "core/exit_codes.h"
+#include "core/package_seal.h"
 #include "core/shared_state.h"
 #include "core/update_log.h"
 #include "distribution/data_store.h"
@@ -42,10 +43,10 @@ public:
 
 private:
     // Interactive: the text in an information box; automatic: the log line, and the run ends.
-    [[noreturn]] void Fail(const std::string& procedure, const std::string& text) {
+    [[noreturn]] void Fail(const std::string& procedure, const std::string& text, ExitCode code = ExitDataDirectory) {
         if (automatic_) {
             LogErrorLAN("Error:" + procedure + ":" + text);
-            EndAutomaticRun(ExitDataDirectory);
+            EndAutomaticRun(code);
         }
         ShowMessage(&w_, text + ".", MsgStyleInfo);
         throw Refused{};
@@ -144,6 +145,9 @@ private:
         job.storedProgram = "Update" + ProductLetter(s_.ProductKey) + ".exe";
         job.storedName = storedName_;
         job.owner = os_.system->ComputerName();
+        const SealLoad sealed = LoadPackageSeal(fs_, job.packageDir);
+        if (!sealed.failure.empty()) Fail("CopyUpdateToDataPath", sealed.failure, ExitPackageDamaged);
+        if (sealed.present) job.seal = &sealed.seal;
 
         StoreProgress progress;
         progress.status = [this](const std::string& text) {
@@ -162,7 +166,7 @@ private:
             pace_.Maybe();
         };
         const StoreResult result = StoreUpdate(fs_, job, progress);
-        if (!result.ok) Fail("CopyUpdateToDataPath", result.failure);
+        if (!result.ok) Fail("CopyUpdateToDataPath", result.failure, result.damaged ? ExitPackageDamaged : ExitDataDirectory);
         return true;
     }
 

@@ -122,6 +122,16 @@ private:
             const std::optional<uint64_t> copy = SizeOf(fs_, staging + "\\" + name);
             if (!copy || copy != SizeOf(fs_, from)) return failed("Failed to Copy File [" + target_ + "\\" + name + "]");
         }
+        if (const std::optional<CopyBreach> breach = SealBreachIn(staging)) {
+            Try([&] { fs_.DeleteFolder(staging, true); });
+            // Whose fault: a package that differs from its seal is refused as damaged, a copy
+            // that went wrong on the way is a failed copy.
+            std::string source;
+            Try([&] { source = FileSha256(fs_, breach->source); });
+            if (source != breach->sha256)
+                return StoreResult{false, "File [" + breach->source + "] differs from the package's seal", true};
+            return Fail("Failed to Copy File [" + target_ + breach->copy.substr(staging.size()) + "]");
+        }
         if (Try([&] { fs_.Rename(staging, target_); })) return Done();
         // Another computer put its copy in place first: that one serves as well.
         if (fs_.FolderExists(target_) && Complete(target_)) {
@@ -137,7 +147,38 @@ private:
             if (!SameFiles(ListTree(fs_, job_.packageDir + "\\" + sub), ListTree(fs_, folder + "\\" + sub))) return false;
         const std::optional<uint64_t> info = SizeOf(fs_, folder + "\\" + info_);
         const std::optional<uint64_t> program = SizeOf(fs_, folder + "\\" + job_.storedProgram);
-        return info && info == SizeOf(fs_, job_.packageDir + "\\" + info_) && program && program == SizeOf(fs_, job_.programPath);
+        return info && info == SizeOf(fs_, job_.packageDir + "\\" + info_) && program &&
+               program == SizeOf(fs_, job_.programPath) && !SealBreachIn(folder);
+    }
+
+    // A file of a copy that is missing or differs from the seal: where it lies in the copy, the
+    // package's file it was copied from, and the hash the seal gives.
+    struct CopyBreach {
+        std::string copy, source, sha256;
+    };
+    // The first such file of a copy in `folder`: the files of the package's folders, the update
+    // information and, under its stored name, the program. None without a seal.
+    std::optional<CopyBreach> SealBreachIn(const std::string& folder) {
+        if (!job_.seal) return std::nullopt;
+        const std::optional<SealBreach> breach = FirstBreach(fs_, folder, *job_.seal, [&](const std::string& path) {
+            if (EqualsNoCase(path, info_)) return true;
+            for (const std::string& sub : PackageFolders())
+                if (StartsWithNoCase(path, sub + "/")) return true;
+            return false;
+        });
+        if (breach) {
+            return CopyBreach{SealedPath(folder, breach->file.path), SealedPath(job_.packageDir, breach->file.path),
+                              breach->file.sha256};
+        }
+        const std::string program = PathFileName(job_.programPath);
+        for (const SealedFile& f : job_.seal->files) {
+            if (!EqualsNoCase(f.path, program)) continue;
+            const std::string copy = folder + "\\" + job_.storedProgram;
+            std::string hash;
+            Try([&] { hash = FileSha256(fs_, copy); });
+            if (hash != f.sha256) return CopyBreach{copy, job_.programPath, f.sha256};
+        }
+        return std::nullopt;
     }
 
     // Takes a folder out of the way in one rename, then deletes it at leisure. A complete copy of

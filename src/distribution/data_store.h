@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "core/package_seal.h"
 #include "platform/filesystem.h"
 
 namespace updexar {
@@ -54,6 +55,9 @@ struct StoreJob {
     // same owner clears what a dead one left: the computer's name (one update of a product at a
     // time runs on a computer).
     std::string owner;
+    // The package's seal, when it carries one: a copy is then whole only when its files hash as
+    // the seal says, not merely when their sizes agree.
+    const PackageSeal* seal = nullptr;
 };
 
 struct StoreProgress {
@@ -66,6 +70,8 @@ struct StoreResult {
     bool ok = false;
     // Why not, without a closing full stop ("Failed to Copy Folder [...]").
     std::string failure;
+    // The package itself differs from its seal (not just the copy): `failure` names the file.
+    bool damaged = false;
 };
 
 StoreResult StoreUpdate(platform::FileSystem& fs, const StoreJob& job, const StoreProgress& progress);

@@ -1,6 +1,8 @@
 #include "distribution/upd_info.h"
 
+#include <cstdio>
 #include <limits>
+#include <string_view>
 
 #include "core/config.h"
 #include "core/list_input.h"
@@ -37,6 +39,28 @@ std::optional<UpdDate> ParseUpdDate(const std::string& text) {
     const int64_t seconds =
         first.SerialSeconds() + (static_cast<int64_t>(day) - 1) * 86400 + hour * 3600LL + minute * 60LL + second;
     return UpdDate{DateTime::FromSerialSeconds(seconds), withTime};
+}
+
+std::string UpdDateProblem(const std::string& text) {
+    if (text.size() != 10 && text.size() != 19) return "is neither DD/MM/YYYY nor DD/MM/YYYY HH:MM:SS";
+    static const char kForm[] = "DD/MM/YYYY HH:MM:SS";
+    for (size_t i = 0; i < text.size(); ++i) {
+        const bool digit = text[i] >= '0' && text[i] <= '9';
+        if (std::string_view("DMYHS").find(kForm[i]) != std::string_view::npos ? !digit : text[i] != kForm[i])
+            return "is not written DD/MM/YYYY" + std::string(text.size() > 10 ? " HH:MM:SS" : "");
+    }
+    const DateTime read = ParseUpdDate(text)->when;
+    const int written[] = {Part(text, 0, 2), Part(text, 3, 2), Part(text, 6, 4), Part(text, 11, 2), Part(text, 14, 2),
+                           Part(text, 17, 2)};
+    const int taken[] = {read.day, read.month, read.year, read.hour, read.minute, read.second};
+    for (size_t i = 0; i < 6; ++i) {
+        if (written[i] == taken[i]) continue;
+        char shown[32];
+        std::snprintf(shown, sizeof shown, "%02d/%02d/%04d %02d:%02d:%02d", read.day, read.month, read.year, read.hour,
+                      read.minute, read.second);
+        return "is no calendar date: the update reads it as " + std::string(shown, text.size());
+    }
+    return "";
 }
 
 int64_t UpdDateSeconds(const UpdDate& date) { return date.when.SerialSeconds(); }

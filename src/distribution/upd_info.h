@@ -20,6 +20,10 @@ struct UpdDate {
     bool withTime = false;
 };
 std::optional<UpdDate> ParseUpdDate(const std::string& text);
+// What is wrong with a date field for someone who writes one: not the length of either form,
+// something other than digits where they belong, or parts out of range (which the update does not
+// refuse but counts on with: 31/02/2026 is 03/03/2026 to it). Empty for a good date.
+std::string UpdDateProblem(const std::string& text);
 // Seconds on one scale for two stored dates of either length (a date alone is its midnight).
 int64_t UpdDateSeconds(const UpdDate& date);
 // How a file's last-modified time stands to the date: to the day for a date alone, to the second

@@ -4,10 +4,12 @@
 #include <cstdio>
 #include <functional>
 #include <map>
+#include <optional>
 #include <set>
 #include <vector>
 
 #include "core/config.h"
+#include "core/package_seal.h"
 #include "core/shared_state.h"
 #include "distribution/data_store.h"
 #include "forms/application.h"
@@ -53,7 +55,7 @@ public:
 
     void Run() {
         try {
-            if (Refused()) return;
+            if (Refused() || Damaged()) return;
             startedAt_ = os_.clock->Now();
             Prepare();
             Launch();
@@ -78,6 +80,56 @@ private:
         if (refusal.empty()) return false;
         ShowMessage(&w_, refusal, MsgStyleInfo);
         return true;
+    }
+
+    // A package that differs from its seal is not staged: every machine would install it.
+    bool Damaged() {
+        SealLoad load = LoadPackageSeal(fs_, s_.ProgramDir);
+        if (!load.present) return false;
+        Status("Checking the Package ...");
+        std::string failure = load.failure;
+        if (failure.empty()) {
+            if (const std::optional<SealBreach> breach = FirstBreach(fs_, s_.ProgramDir, load.seal)) failure = breach->text;
+        }
+        if (failure.empty()) {
+            seal_ = std::move(load.seal);
+            return false;
+        }
+        ShowMessage(&w_, failure + ".", MsgStyleInfo);
+        return true;
+    }
+
+    // The machines take MiscFls, DLLs and the update information from the shared folder, and
+    // check them against the seal's lines for those; a seal an earlier package left there goes.
+    void StageSeal() {
+        const std::string to = s_.LanUpdateDir + "\\" + std::string(kSealName);
+        if (!seal_) {
+            if (!fs_.FileExists(to)) return;
+            Ignore([&] { fs_.DeleteFile(to, true); });
+            if (fs_.FileExists(to)) Fail("Failed to Delete File [" + to + "]");
+            return;
+        }
+        std::vector<SealedFile> staged;
+        for (const SealedFile& f : seal_->files)
+            if (IsStaged(f.path)) staged.push_back(f);
+        const std::string text = SealText(staged);
+        try {
+            fs_.WriteAllBytes(to, std::vector<uint8_t>(text.begin(), text.end()));
+        } catch (const RuntimeError&) {
+            Fail("Failed to Copy File [" + to + "]");
+        }
+    }
+
+    static bool IsStaged(const std::string& sealPath) {
+        return StartsWithNoCase(sealPath, "MiscFls/") || StartsWithNoCase(sealPath, "DLLs/") ||
+               EqualsNoCase(sealPath, "UpdInfoP.txt") || EqualsNoCase(sealPath, "UpdInfoF.txt");
+    }
+
+    // A shared copy of a sealed folder is used again only while its files match the seal.
+    bool MatchesSeal(const std::string& name) {
+        return !seal_ || !FirstBreach(fs_, s_.LanUpdateDir, *seal_, [&](const std::string& path) {
+            return StartsWithNoCase(path, name + "/");
+        });
     }
 
     std::string Target(int r) const { return vs_.TextMatrix(r, vs_.CellChecked(r, 1) == 1 ? 1 : 2); }
@@ -126,6 +178,7 @@ private:
                     if (fs_.FileExists(shared + info)) Fail("Failed to Delete File [" + shared + info + "]");
                 }
             }
+            StageSeal();
         }
         program_ = shared + "\\Up" + runNumber_ + ".exe";
         Ignore([&] { fs_.CopyFile(s_.ProgramDir + "\\" + PathFileName(os_.system->ProgramPath()), program_, true); });
@@ -142,7 +195,7 @@ private:
             }
             return;
         }
-        if (fs_.FolderExists(to) && CountFiles(fs_, from) > CountFiles(fs_, to)) {
+        if (fs_.FolderExists(to) && (CountFiles(fs_, from) > CountFiles(fs_, to) || !MatchesSeal(name))) {
             Ignore([&] { fs_.DeleteFolder(to, true); });
             if (fs_.FolderExists(to)) Fail("Failed to Delete Folder [" + to + "]");
         }
@@ -362,6 +415,7 @@ private:
     platform::Platform& os_;
     platform::FileSystem& fs_;
     std::string runName_, runNumber_, report_, program_;
+    std::optional<PackageSeal> seal_;
     bool made_ = false;
     std::set<uint32_t> started_;
     DateTime startedAt_;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -116,6 +117,9 @@ public:
     virtual std::string ReadAllText(const std::string& path) = 0;
     virtual void WriteAllText(const std::string& path, const std::string& text) = 0;
     virtual std::vector<uint8_t> ReadAllBytes(const std::string& path) = 0;
+    // The file's bytes handed over piece after piece, so that a file of any size can be hashed
+    // without holding it whole. This one reads the file whole; real file systems read in pieces.
+    virtual void ReadPieces(const std::string& path, const std::function<void(const uint8_t* data, size_t size)>& take);
     virtual void WriteAllBytes(const std::string& path, const std::vector<uint8_t>& bytes) = 0;
     // Creates the file anew (an existing one must have been deleted: 58) so that only the
     // Administrators group and the user running the program may open it, whatever the folder

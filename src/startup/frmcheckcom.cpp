@@ -5,6 +5,7 @@
 #include "platform/platform.h"
 #include "platform/strings.h"
 #include "core/config.h"
+#include "core/package_seal.h"
 #include "core/product_table.h"
 #include "core/shared_state.h"
 #include "core/update_log.h"
@@ -109,6 +110,7 @@ void frmcheckCOM::Start() {
         if (fields.size() < 2) throw RuntimeError(ErrSubscript);
         s.ProgramDir = fields[1];
         WriteMarkerFile();
+        StartPackageSealCheck(*os.files, s.ProgramDir);
     } else {
         s.ProgramDir = StripTrailingBackslash(PathParent(os.system->ProgramPath()));
         const char* lsa = "SYSTEM\\CurrentControlSet\\Control\\Lsa";

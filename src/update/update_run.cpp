@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "core/config.h"
-#include "core/list_input.h"
+#include "core/package_seal.h"
 #include "core/product_table.h"
 #include "core/shared_state.h"
 #include "core/update_log.h"
@@ -19,6 +19,7 @@
 #include "ui/msgbox.h"
 #include "ui/repaint_pace.h"
 #include "update/frmupdate.h"
+#include "update/package_index.h"
 #include "update/system_integration.h"
 
 namespace updexar {
@@ -26,14 +27,6 @@ namespace {
 
 // Leaves the run; the window then closes.
 struct StopUpdate {};
-
-struct IndexEntry {
-    std::string type;  // empty once the entry is to be skipped
-    std::string source;
-    std::string destination;
-    std::string rule;
-    uint64_t size = 0;
-};
 
 std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 
@@ -58,10 +51,10 @@ public:
 
 private:
     // Interactive: the text in an information box; automatic: the "Error:Update:" line and the end.
-    [[noreturn]] void Stop(const std::string& text) {
+    [[noreturn]] void Stop(const std::string& text, ExitCode code = ExitUpdateStep) {
         if (automatic_) {
             LogErrorLAN("Error:Update:" + text.substr(0, text.size() - (text.back() == '.' ? 1 : 0)));
-            EndAutomaticRun(ExitUpdateStep);
+            EndAutomaticRun(code);
         }
         ShowMessage(&w_, text, MsgStyleInfo);
         throw StopUpdate{};
@@ -227,47 +220,28 @@ std::vector<IndexEntry> UpdateRun::ReadIndex() {
     if (!fs_.FileExists(index)) return entries;
     source_ = index;
     Do([&] {
-        entries.clear();
-        ListInput in(fs_.ReadAllText(index));
-        std::vector<std::string> f;
-        while (in.NextRecord(4, f)) {
-            if (f[0].empty() || f[1].empty() || f[2].empty() || f[3].empty()) continue;
-            entries.push_back(IndexEntry{f[0], f[1], f[2], f[3]});
-        }
+        PackageIndex read = ReadPackageIndex(fs_.ReadAllText(index));
+        entries = std::move(read.entries);
         // A record cut off by the end of the file: said once; the whole records stand.
-        if (in.Truncated()) throw RuntimeError(ErrInputPastEnd);
+        if (read.truncated) throw RuntimeError(ErrInputPastEnd);
     });
     return entries;
 }
 
 void UpdateRun::Validate(std::vector<IndexEntry>& entries) {
     const std::string base = s_.ProgramDir + "\\DLLs\\NewUpFls\\";
-    const std::string installDir = main_.txtInstDir.Text();
-    const std::string dataDir = main_.txtDataDir.Text();
+    const DestinationFolders folders{s_.SysDir, main_.txtInstDir.Text(), main_.txtDataDir.Text(),
+                                     s_.ProductKey != kNoProductKey};
     for (IndexEntry& e : entries) {
         pace_.Maybe();
         e.source = base + e.source;
         source_ = e.source;
+        // The size is wanted next anyway: one look at a file on the share, not two.
         std::optional<uint64_t> known;
         while (true) {
-            known.reset();
-            const std::string type = ToUpper(e.type);
-            std::string problem;
-            if (type == "FOLDER") {
-                if (!fs_.FolderExists(e.source)) problem = "Folder missing (";
-            } else if (type == "FILE") {
-                // The size is wanted next anyway: one look at a file on the share, not two.
-                try {
-                    known = fs_.FileSize(e.source);
-                } catch (const RuntimeError& error) {
-                    if (error.Number() != ErrFileNotFound && error.Number() != ErrPathNotFound) break;
-                    problem = "File missing (";
-                }
-            } else {
-                problem = "Invalid Type (";
-            }
-            if (problem.empty()) break;
-            problem += e.source + ")";
+            const SourceProblem found = LookAtSource(fs_, KindOf(e.type), e.source, known);
+            if (found == SourceProblem::None) break;
+            const std::string problem = SourceProblemText(found, e.source);
             if (automatic_) {
                 LogErrorLAN("Error:Update:" + problem);
                 e.type.clear();
@@ -282,19 +256,12 @@ void UpdateRun::Validate(std::vector<IndexEntry>& entries) {
         if (e.type.empty()) continue;
 
         Do([&] {
-            e.size = known ? *known : ToUpper(e.type) == "FOLDER" ? fs_.FolderSize(e.source) : fs_.FileSize(e.source);
+            e.size = known ? *known : KindOf(e.type) == EntryKind::Folder ? fs_.FolderSize(e.source) : fs_.FileSize(e.source);
             total_ += e.size;
         });
 
-        if (StartsWithNoCase(e.destination, "SYSDIR\\")) {
-            e.destination = s_.SysDir + "\\" + e.destination.substr(7);
-        } else if (s_.ProductKey == kNoProductKey) {
-            Stop("Some files required to be copied in Installation Path.");
-        } else if (StartsWithNoCase(e.destination, "SOFTDATADIR\\")) {
-            e.destination = dataDir + "\\" + e.destination.substr(12);
-        } else {
-            e.destination = installDir + "\\" + e.destination;
-        }
+        e.destination = DestinationPath(e.destination, folders);
+        if (e.destination.empty()) Stop("Some files required to be copied in Installation Path.");
     }
 }
 
@@ -308,7 +275,7 @@ void UpdateRun::Copy(const std::vector<IndexEntry>& entries) {
         if (pace_.Due(--left == 0)) {
             if (copied_ <= total_ && total_ > 0)
                 w_.SetProgress(static_cast<int64_t>(std::floor(static_cast<double>(copied_) / static_cast<double>(total_) * 100)));
-            Status(std::string(ToUpper(e.type) == "FOLDER" ? "Copying Folder (" : "Copying File (") + PathFileName(e.source) + ") ...");
+            Status(std::string(KindOf(e.type) == EntryKind::Folder ? "Copying Folder (" : "Copying File (") + PathFileName(e.source) + ") ...");
             pace_.Done();
         }
         CopyEntry(e);
@@ -316,7 +283,7 @@ void UpdateRun::Copy(const std::vector<IndexEntry>& entries) {
 }
 
 void UpdateRun::CopyEntry(const IndexEntry& e) {
-    const bool folder = ToUpper(e.type) == "FOLDER";
+    const bool folder = KindOf(e.type) == EntryKind::Folder;
     const std::string& from = e.source;
     const std::string& to = e.destination;
 
@@ -338,10 +305,11 @@ void UpdateRun::CopyEntry(const IndexEntry& e) {
         exists = fs_.FileExists(to);
     }
     if (exists) {
-        if (e.rule == "No") return;
-        if (e.rule == "Last Modified Date") {
+        const OverwriteRule rule = RuleOf(e.rule);
+        if (rule == OverwriteRule::Never) return;
+        if (rule == OverwriteRule::UnlessSourceOlder) {
             bool older = false;
-            Do([&] { older = fs_.LastModified(from).DayNumber() < fs_.LastModified(to).DayNumber(); });
+            Do([&] { older = SourceIsOlder(fs_.LastModified(from), fs_.LastModified(to)); });
             if (older) return;
         }
         if (folder) {
@@ -419,6 +387,12 @@ void UpdateRun::FinishSystem() {
 void UpdateRun::Run() {
     stage_ = 0;
     if (!fs_.FolderExists(s_.ProgramDir + "\\DLLs")) Stop("Source Folder [" + s_.ProgramDir + "\\DLLs] not Found.");
+    // A package damaged on its way here is refused before the first change to this computer.
+    if (fs_.FileExists(s_.ProgramDir + "\\" + std::string(kSealName))) {
+        Status("Checking the Package ...");
+        const std::string damaged = PackageSealFailure(fs_, s_.ProgramDir);
+        if (!damaged.empty()) Stop(damaged + ".", ExitPackageDamaged);
+    }
 
     if (s_.ProductKey != kNoProductKey) {
         const std::string installDir = main_.txtInstDir.Text();

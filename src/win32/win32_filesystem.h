@@ -52,6 +52,7 @@ public:
     std::string ReadAllText(const std::string& path) override;
     void WriteAllText(const std::string& path, const std::string& text) override;
     std::vector<uint8_t> ReadAllBytes(const std::string& path) override;
+    void ReadPieces(const std::string& path, const std::function<void(const uint8_t*, size_t)>& take) override;
     void WriteAllBytes(const std::string& path, const std::vector<uint8_t>& bytes) override;
     void WritePrivateFile(const std::string& path, const std::vector<uint8_t>& bytes) override;
     std::string AccessDescription(const std::string& path) override;

@@ -44,3 +44,5 @@ case_database() {
 
 # The machine-list tool's Windows build, as its users run it: the same checks as natively.
 case_upl() { bash "$UPL_TEST" wine "$UPL" >"$work/upl.txt" 2>&1 || fail "updexar-upl.exe: $(tail -5 "$work/upl.txt")"; }
+# The package tool's Windows build, as package authors run it: the same checks as natively.
+case_pack() { bash "$PACK_TEST" "$EXAMPLE" wine "$PACK" >"$work/pack.txt" 2>&1 || fail "updexar-pack.exe: $(grep FAIL "$work/pack.txt" | head -5)"; }

@@ -106,6 +106,40 @@ case_unattended() {
 
 # A service that exists and does not run is started as the service; no second copy of the
 # program holds its port.
+# A package sealed with updexar-pack.exe, as its author would seal it: whole, it installs as
+# before; with one byte changed or a file gone, the run names the file, changes nothing and ends
+# with the damaged package's own exit code.
+sealed() { timeout 120 wine "$PACK" seal '\\SERVER\share\Upd1' >"$work/seal.txt" 2>&1 || fail "seal: $(cat "$work/seal.txt")"; }
+case_seal() {
+  local s='\\SERVER\share\Upd1'
+  unattended 0 'sealed' "Error:Update:File missing ($s\\DLLs\\NewUpFls\\gone.dll)" \
+    "Error:Update:Folder missing ($s\\DLLs\\NewUpFls\\NoSuchFolder)" "Error:Update:Invalid Type ($s\\DLLs\\NewUpFls\\keep.txt)" \
+    'Error:Update:Dll Register (C:\windows\system32\VekTool.dll) Failed' 'Process:Update:OK'
+  is "$app/deep/new/fresh.txt" new
+  unattended 12 'sealed; printf N | dd of="$src/fresh.txt" bs=1 conv=notrunc 2>/dev/null' \
+    "Error:Update:File [$s\\DLLs\\NewUpFls\\fresh.txt] differs from the package's seal"
+  lacks "$app/deep" "$sysdir/VekTool.dll"; is "$app/keep.txt" old; reg_is 'HKLM\Software\VEKInfo\Galvano' InstallPath 'C:\Apps\Galvano\'
+  unattended 12 'sealed; rm "$pkg/MiscFls/RegIni.exe"' "Error:Update:File [$s\\MiscFls\\RegIni.exe] is missing from the package"
+}
+
+# The repository's example package, as its author would finish it (the program, a RegSvr32
+# stand-in, sealed): checked clean, installed unattended by its rules, stored in the data directory.
+case_example() {
+  local ex="$share/GalvanoUpd"
+  seed
+  rm -rf "$ex"; cp -r "$EXAMPLE" "$ex"; mkdir "$ex/Log1"
+  cp "$UPDATEG" "$ex/UpdateG.exe"; cp "$RECORDER" "$ex/MiscFls/RegSvr32.exe"
+  printf 'mine' >"$app/Galvano.ini"; printf 'old' >"$app/Version.txt"
+  touch -d 2026-01-15 "$app/Galvano.ini" "$app/Version.txt"
+  timeout 120 wine "$PACK" check '\\SERVER\share\GalvanoUpd' >"$work/example.txt" 2>&1 || fail "check: $(cat "$work/example.txt")"
+  timeout 120 wine "$PACK" seal '\\SERVER\share\GalvanoUpd' >>"$work/example.txt" 2>&1 || fail "seal: $(cat "$work/example.txt")"
+  auto 1:0:N GalvanoUpd && code_is 0
+  log_is "$ex/Log1/3.log" '[START]' 'Process:Update:To->C:\Apps\Galvano' 'Process:Update:OK' '[END]'
+  is "$app/Galvano.ini" mine; is "$app/Version.txt" 'Galvano 4.3.0\r\n'; is "$app/Reports/Stock.rpt" 'Stock by warehouse\r\n'
+  same "$EXAMPLE/DLLs/NewUpFls/Templates/Invoice.txt" "$share/Data/Galvano/Templates/Invoice.txt"
+  same "$EXAMPLE/UpdInfoP.txt" "$share/Data/Galvano/SoftUpdates/UpdInfoP.txt"
+}
+
 case_service() {
   local dir; dir="$([ "$kind" = wow64 ] && echo syswow64 || echo system32)"
   unattended 11 "cp \"\$VEKSVR\" \"\$sysdir/VEKSvrReg.exe\"; timeout 60 wine sc create VEKSvrReg binpath= 'C:\\windows\\$dir\\VEKSvrReg.exe' start= demand >/dev/null" \

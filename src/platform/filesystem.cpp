@@ -1,0 +1,10 @@
+#include "platform/filesystem.h"
+
+namespace updexar::platform {
+
+void FileSystem::ReadPieces(const std::string& path, const std::function<void(const uint8_t*, size_t)>& take) {
+    const std::vector<uint8_t> bytes = ReadAllBytes(path);
+    take(bytes.data(), bytes.size());
+}
+
+}  // namespace updexar::platform
