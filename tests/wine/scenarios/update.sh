@@ -104,15 +104,13 @@ case_unattended() {
   timeout 60 wine sc query VEKSvrReg | grep -q STOPPED || fail "the service did not stop"
 }
 
-# A service that exists and does not run is started as the service; no second copy of the
-# program holds its port.
 # A package sealed with updexar-pack.exe, as its author would seal it: whole, it installs as
 # before; with one byte changed or a file gone, the run names the file, changes nothing and ends
 # with the damaged package's own exit code.
 sealed() { timeout 120 wine "$PACK" seal '\\SERVER\share\Upd1' >"$work/seal.txt" 2>&1 || fail "seal: $(cat "$work/seal.txt")"; }
 case_seal() {
   local s='\\SERVER\share\Upd1'
-  unattended 0 'sealed' "Error:Update:File missing ($s\\DLLs\\NewUpFls\\gone.dll)" \
+  unattended 11 'sealed' "Error:Update:File missing ($s\\DLLs\\NewUpFls\\gone.dll)" \
     "Error:Update:Folder missing ($s\\DLLs\\NewUpFls\\NoSuchFolder)" "Error:Update:Invalid Type ($s\\DLLs\\NewUpFls\\keep.txt)" \
     'Error:Update:Dll Register (C:\windows\system32\VekTool.dll) Failed' 'Process:Update:OK'
   is "$app/deep/new/fresh.txt" new
@@ -140,6 +138,8 @@ case_example() {
   same "$EXAMPLE/UpdInfoP.txt" "$share/Data/Galvano/SoftUpdates/UpdInfoP.txt"
 }
 
+# A service that exists and does not run is started as the service; no second copy of the
+# program holds its port.
 case_service() {
   local dir; dir="$([ "$kind" = wow64 ] && echo syswow64 || echo system32)"
   unattended 11 "cp \"\$VEKSVR\" \"\$sysdir/VEKSvrReg.exe\"; timeout 60 wine sc create VEKSvrReg binpath= 'C:\\windows\\$dir\\VEKSvrReg.exe' start= demand >/dev/null" \
