@@ -21,6 +21,10 @@ std::string PathProblem(const std::string& path) {
     if (path.empty()) return "no file name after the hash";
     if (path[0] == '/' || path[0] == '\\' || (path.size() >= 2 && path[1] == ':'))
         return "the file is not named below the package";
+    // Windows allows no control character in a file name; a stray carriage return from an editor
+    // would otherwise name a file that cannot exist.
+    for (unsigned char c : path)
+        if (c < 0x20) return "the file name holds a control character";
     for (const std::string& part : Split(path, "/"))
         for (const std::string& piece : Split(part, "\\"))
             if (piece == ".." || piece == ".") return "the path goes through \"" + piece + "\"";
