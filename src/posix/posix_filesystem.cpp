@@ -29,6 +29,12 @@ bool IsFolder(const std::string& local) {
     struct stat st;
     return Stat(local, st) && S_ISDIR(st.st_mode);
 }
+// A linked folder is not gone into when adding up or looking for protected files: a link back up
+// would never end.
+bool Linked(const std::string& local) {
+    struct stat st;
+    return ::lstat(local.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
 // Checked by hand rather than left to the system: root writes through missing write bits.
 bool ReadOnly(const struct stat& st) { return S_ISREG(st.st_mode) && (st.st_mode & S_IWUSR) == 0; }
 bool EndsWithSeparator(const std::string& path) { return !path.empty() && (path.back() == '\\' || path.back() == '/'); }
@@ -188,7 +194,7 @@ bool HoldsReadOnly(const std::string& local) {
     for (const platform::FolderEntry& e : List(local)) {
         struct stat st;
         const std::string path = local + "/" + e.name;
-        if (e.folder ? HoldsReadOnly(path) : (Stat(path, st) && ReadOnly(st))) return true;
+        if (e.folder ? !Linked(path) && HoldsReadOnly(path) : (Stat(path, st) && ReadOnly(st))) return true;
     }
     return false;
 }
@@ -322,7 +328,10 @@ uint64_t PosixFileSystem::FileSize(const std::string& path) {
 uint64_t PosixFileSystem::FolderSize(const std::string& path) {
     const std::string local = LocalPath(path);
     uint64_t total = 0;
-    for (const platform::FolderEntry& e : List(local)) total += e.folder ? FolderSize(local + "/" + e.name) : e.size;
+    for (const platform::FolderEntry& e : List(local)) {
+        const std::string path = local + "/" + e.name;
+        total += !e.folder ? e.size : Linked(path) ? 0 : FolderSize(path);
+    }
     return total;
 }
 
