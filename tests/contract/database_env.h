@@ -1,5 +1,5 @@
-// What the database contract tests run against: the in-memory fake natively, and under Wine the
-// ODBC implementation with a MariaDB server of the test's own (tests/wine/database_wine.sh).
+// What the database contract tests run against: under Wine, the ODBC implementation with a
+// MariaDB server of the test's own.
 #pragma once
 
 #include <string>

@@ -1,6 +1,5 @@
-// A pretend database server: tables that open or not, statements that mend a table or fail,
-// connection strings that are refused; it keeps everything asked of it, in order. Every
-// connection string not refused reaches the same tables. Look at what it kept once the work
+// A pretend database server: tables that open or not and statements that mend a table; it keeps
+// everything asked of it, in order. Every connection string reaches the same tables. Look at what it kept once the work
 // that used it has ended (it may run on a worker thread).
 #pragma once
 
@@ -10,7 +9,6 @@
 #include <vector>
 
 #include "platform/database.h"
-#include "platform/errors.h"
 #include "platform/strings.h"
 
 namespace updexar::fakes {
@@ -26,10 +24,6 @@ public:
     // By name in upper case: the server is on Windows, where table names have no case.
     std::map<std::string, FakeTable> tables;
     void AddTable(const std::string& name, FakeTable table = {}) { tables[ToUpper(name)] = std::move(table); }
-    // Connection strings that fail, with the driver's message each fails with.
-    std::map<std::string, std::string> refusals;
-    // Statements (exactly as given) that fail, with the driver's message.
-    std::map<std::string, std::string> failingStatements;
 
     struct Connection {
         std::string text;
@@ -45,8 +39,6 @@ public:
     std::unique_ptr<platform::DatabaseConnection> Connect(const std::string& connectionString,
                                                           int timeoutSeconds) override {
         connections.push_back({connectionString, timeoutSeconds});
-        const auto refusal = refusals.find(connectionString);
-        if (refusal != refusals.end()) throw RuntimeError(ErrDatabase, refusal->second);
         return std::make_unique<Link>(*this);
     }
 
@@ -62,8 +54,6 @@ private:
         }
         void Execute(const std::string& statement) override {
             db_.requests.push_back(statement);
-            const auto failure = db_.failingStatements.find(statement);
-            if (failure != db_.failingStatements.end()) throw RuntimeError(ErrDatabase, failure->second);
             for (auto& [name, table] : db_.tables)
                 for (const std::string& mending : table.mendedBy)
                     if (EqualsNoCase(mending, statement)) table.opens = true;

@@ -1,20 +1,16 @@
-// An in-memory file system with the habits of Windows that the program relies on: names compare
-// without regard to case but keep the case they were made with, "\" and "/" both separate, drives
-// and UNC shares are roots a test adds, read-only files are protected, failures carry the classic
-// numbers. Listings come in creation order (a real disk sorts or not as it likes; tests that care
-// about order create in order).
+// The real native file system under a pretend computer's roots: drive "C:" and shares
+// "\\SERVER\share" are folders of a temporary directory of the test's own (gone with it), and
+// paths already in Linux form pass as they are. What a test adds: faults, a call before each
+// change, pretend sizes, the drives listed, and the clock's time on what the program writes.
 #pragma once
 
-#include <cstdint>
 #include <functional>
-#include <map>
-#include <memory>
 #include <string>
 #include <vector>
 
-#include "platform/ansi.h"
 #include "platform/clock.h"
 #include "platform/filesystem.h"
+#include "posix/posix_filesystem.h"
 
 namespace updexar::fakes {
 
@@ -29,87 +25,83 @@ struct Fault {
 
 class FakeFileSystem : public platform::FileSystem {
 public:
-    FakeFileSystem(platform::Clock& clock, platform::AnsiText& text) : clock_(clock), text_(text) {}
+    explicit FakeFileSystem(platform::Clock& clock);
+    ~FakeFileSystem() override;
+    FakeFileSystem(const FakeFileSystem&) = delete;
+    FakeFileSystem& operator=(const FakeFileSystem&) = delete;
 
     // --- set-up by tests
-    // A fixed, ready drive with a serial number.
-    void AddDrive(const std::string& letter);
-    // A share "\\SERVER\share" that exists from now on.
+    void AddDrive(const std::string& letter);  // fixed, ready, with a serial number
     void AddShare(const std::string& uncRoot);
-    // Every missing folder on the way, like "mkdir -p".
-    void MakeFolders(const std::string& path);
+    void MakeFolders(const std::string& path);  // like "mkdir -p"
     void InjectFault(const Fault& fault) { faults_.push_back(fault); }
-    // The file is said to be this large (the bytes beyond its content are not kept).
+    // The file is said to be this large: a sparse file, whose bytes beyond its content are zeros.
     void SetSize(const std::string& path, uint64_t size);
-    // Called before every change (a file made, written, copied, renamed or deleted, a folder
-    // made, each entry of a folder deleted), with the upper-case path it changes: a test can stop
-    // the program there as a crash would.
+    // Called before every change (a file made, written, copied, renamed or deleted, a folder made,
+    // each entry of a folder deleted), with the upper-case path it changes: a test can stop the
+    // program there as a crash would.
     std::function<void(const std::string& path)> beforeChange;
-    std::string userSid = "S-1-5-21-1-2-3-1001";
+    // The Linux path of a Windows one.
+    std::string Local(const std::string& path) const;
 
     // --- platform::FileSystem
-    bool FileExists(const std::string& path) override;
-    bool FolderExists(const std::string& path) override;
+    bool FileExists(const std::string& path) override { return real_.FileExists(Local(path)); }
+    bool FolderExists(const std::string& path) override { return real_.FolderExists(Local(path)); }
     std::string ParentFolder(const std::string& folder) override;
-    std::vector<platform::DriveInfo> Drives() override;
+    std::vector<platform::DriveInfo> Drives() override { return drives_; }
     void CopyFile(const std::string& source, const std::string& target, bool overwrite = true) override;
-    void CopyFolder(const std::string& source, const std::string& target, bool overwrite = true) override;
+    void CopyFolder(const std::string& source, const std::string& target, bool overwrite = true) override {
+        real_.CopyFolder(Local(source), Local(target), overwrite);
+    }
     void DeleteFile(const std::string& path, bool force = false) override;
     void DeleteFolder(const std::string& path, bool force = false) override;
     void CreateFolder(const std::string& path) override;
-    uint32_t GetAttributes(const std::string& path) override;
+    uint32_t GetAttributes(const std::string& path) override { return real_.GetAttributes(Local(path)); }
     void SetAttributes(const std::string& path, uint32_t attributes) override;
-    uint64_t FileSize(const std::string& path) override;
-    uint64_t FolderSize(const std::string& path) override;
-    DateTime LastModified(const std::string& path) override;
-    void SetLastModified(const std::string& path, const DateTime& when) override;
-    std::vector<std::string> ListFiles(const std::string& folder) override;
-    std::vector<std::string> ListFolders(const std::string& folder) override;
-    std::vector<platform::FolderEntry> ListEntries(const std::string& folder) override;
+    uint64_t FileSize(const std::string& path) override { return real_.FileSize(Local(path)); }
+    uint64_t FolderSize(const std::string& path) override { return real_.FolderSize(Local(path)); }
+    DateTime LastModified(const std::string& path) override { return real_.LastModified(Local(path)); }
+    void SetLastModified(const std::string& path, const DateTime& when) override {
+        real_.SetLastModified(Local(path), when);
+    }
+    std::vector<std::string> ListFiles(const std::string& folder) override { return real_.ListFiles(Local(folder)); }
+    std::vector<std::string> ListFolders(const std::string& folder) override {
+        return real_.ListFolders(Local(folder));
+    }
+    std::vector<platform::FolderEntry> ListEntries(const std::string& folder) override {
+        return real_.ListEntries(Local(folder));
+    }
     void Rename(const std::string& from, const std::string& to, bool replace = false) override;
-    std::string ReadAllText(const std::string& path) override;
+    std::string ReadAllText(const std::string& path) override { return real_.ReadAllText(Local(path)); }
     void WriteAllText(const std::string& path, const std::string& text) override;
-    std::vector<uint8_t> ReadAllBytes(const std::string& path) override;
+    std::vector<uint8_t> ReadAllBytes(const std::string& path) override { return real_.ReadAllBytes(Local(path)); }
+    void ReadPieces(const std::string& path, const std::function<void(const uint8_t*, size_t)>& take) override {
+        real_.ReadPieces(Local(path), take);
+    }
     void WriteAllBytes(const std::string& path, const std::vector<uint8_t>& bytes) override;
     void WritePrivateFile(const std::string& path, const std::vector<uint8_t>& bytes) override;
-    // "D:P(A;;FA;;;BA)(A;;FA;;;<user>)" for files written privately, empty for the others.
-    std::string AccessDescription(const std::string& path) override;
+    std::string AccessDescription(const std::string& path) override { return real_.AccessDescription(Local(path)); }
     std::unique_ptr<platform::TextWriter> OpenTextWriter(const std::string& path, bool append = false) override;
-    std::unique_ptr<platform::TextReader> OpenTextReader(const std::string& path) override;
-
-    struct Entry {
-        std::string name;  // as made; a root's is empty
-        bool folder = false;
-        uint32_t attributes = 0;
-        DateTime modified;
-        std::vector<uint8_t> bytes;
-        uint64_t unheld = 0;  // bytes the file is said to hold beyond those it keeps
-        uint64_t made = 0;    // creation order
-        bool isPrivate = false;
-    };
-    struct Where;
+    std::unique_ptr<platform::TextReader> OpenTextReader(const std::string& path) override {
+        return real_.OpenTextReader(Local(path));
+    }
 
 private:
-    Where Find(const std::string& path);
-    std::vector<std::pair<std::string, std::shared_ptr<Entry>>> Children(const std::string& key);
-    std::shared_ptr<Entry> Make(const Where& w, bool folder);
-    int TakeFault(const std::string& key);
+    friend class FakeTextWriter;
+    // The upper-case key of a path for hooks and faults; it throws what the fault says, after a
+    // full disk has let the file be made or emptied by `write`.
+    std::string Changing(const std::string& path);
+    void Write(const std::string& path, const std::function<void()>& write);
     void CheckFault(const std::string& key);
-    void Changing(const std::string& key) {
-        if (beforeChange) beforeChange(key);
-    }
-    std::shared_ptr<Entry> OpenForWriting(const std::string& path, bool append, std::string& key);
-    void CopyOne(const Entry& source, const std::string& target, bool overwrite);
-    void CopyTree(const std::string& sourceKey, const std::string& target, bool overwrite);
-    void RemoveTree(const std::string& key);
+    void Stamp(const std::string& path) { real_.SetLastModified(Local(path), clock_.Now()); }
+    void RemoveTree(const std::string& path);
+    bool HoldsReadOnly(const std::string& path);
 
     platform::Clock& clock_;
-    platform::AnsiText& text_;
-    // By the whole path in upper case ("C:", "C:\APPS", "\\SERVER\SHARE\X"); roots included.
-    std::map<std::string, std::shared_ptr<Entry>> entries_;
+    posix::PosixFileSystem real_;
+    std::string root_;
     std::vector<platform::DriveInfo> drives_;
     std::vector<Fault> faults_;
-    uint64_t made_ = 0;
 };
 
 }  // namespace updexar::fakes

@@ -19,7 +19,7 @@ namespace updexar::fakes {
 
 class FakePlatform {
 public:
-    FakePlatform() : files(clock, text), system(files) {
+    FakePlatform() : files(clock), system(files) {
         files.AddDrive("C");
         for (const std::string& folder :
              {system.windowsDirectory, system.systemDirectory, system.tempDirectory, system.allUsersProfileDirectory,

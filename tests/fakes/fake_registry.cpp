@@ -24,16 +24,6 @@ std::string Id(RegRoot root, const std::string& path, std::vector<std::string>* 
     return id;
 }
 
-// Names count in UTF-16 units, as the registry's buffers do.
-size_t Utf16Length(const std::string& utf8) {
-    size_t n = 0;
-    for (const char ch : utf8) {
-        const auto c = static_cast<unsigned char>(ch);
-        if ((c & 0xC0) != 0x80) n += c >= 0xF0 ? 2 : 1;
-    }
-    return n;
-}
-
 class FakeKey : public platform::RegistryKey {
 public:
     FakeKey(const FakeRegistry& registry, std::string id, std::shared_ptr<Key> key, bool writable)
@@ -42,12 +32,7 @@ public:
     std::optional<platform::RegValue> QueryValue(const std::string& name) override {
         const platform::RegValue* v = Find(name);
         if (key_->deleted || !v) return std::nullopt;
-        platform::RegValue out = *v;
-        // Text stored with its terminating NUL reads back without it, as through the real calls.
-        if ((out.type == platform::RegSz || out.type == platform::RegExpandSz) && !out.text.empty() &&
-            out.text.back() == '\0')
-            out.text.pop_back();
-        return out;
+        return *v;
     }
     bool SetString(const std::string& name, const std::string& text) override {
         platform::RegValue v;
@@ -73,7 +58,7 @@ public:
         if (key_->deleted) return kKeyDeleted;
         const auto subkeys = registry_.Subkeys(id_);
         if (index >= subkeys.size()) return platform::RegNoMoreItems;
-        if (Utf16Length(subkeys[index]->name) + 1 > bufferChars) return platform::RegMoreData;
+        if (subkeys[index]->name.size() + 1 > bufferChars) return platform::RegMoreData;
         name = subkeys[index]->name;
         return platform::RegOk;
     }

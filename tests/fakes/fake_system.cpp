@@ -8,56 +8,22 @@
 namespace updexar::fakes {
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\x1a'; }
-
 std::string TrimBlanks(const std::string& s) {
-    size_t b = 0, e = s.size();
-    while (b < e && IsBlank(s[b])) ++b;
-    while (e > b && IsBlank(s[e - 1])) --e;
-    return s.substr(b, e - b);
+    const size_t b = s.find_first_not_of(" \t\r\n\x1a"), e = s.find_last_not_of(" \t\r\n\x1a");
+    return b == std::string::npos ? "" : s.substr(b, e - b + 1);
 }
 
-// The longest start of the text that fits `units` UTF-16 units without splitting a character.
-std::string CutToUnits(const std::string& utf8, size_t units) {
-    size_t used = 0, i = 0;
-    while (i < utf8.size()) {
-        const auto c = static_cast<unsigned char>(utf8[i]);
-        const size_t len = c < 0x80 ? 1 : c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
-        const size_t need = len == 4 ? 2 : 1;
-        if (used + need > units) break;
-        used += need;
-        i += len;
-    }
-    return utf8.substr(0, i);
-}
-
-// The value of the key in the first section of that name; nothing when either is missing or the
-// line has no "=".
+// The value of the key in its section; nothing when either is missing or the line has no "=".
 std::optional<std::string> FindProfileValue(const std::string& content, const std::string& section,
                                             const std::string& key) {
     bool inSection = false;
-    size_t pos = 0;
-    while (pos <= content.size()) {
-        size_t end = content.find_first_of("\r\n", pos);
-        if (end == std::string::npos) end = content.size();
-        const std::string line = TrimBlanks(content.substr(pos, end - pos));
-        pos = end + 1;
-        if (line.empty() || line[0] == ';') continue;
-        if (line[0] == '[') {
-            const size_t close = line.rfind(']');
-            if (close != std::string::npos) {
-                if (inSection) return std::nullopt;  // only the first section of the name counts
-                inSection = EqualsNoCase(TrimBlanks(line.substr(1, close - 1)), TrimBlanks(section));
-                continue;
-            }
-        }
-        if (!inSection) continue;
+    for (const std::string& raw : Split(content, "\n")) {
+        const std::string line = TrimBlanks(raw);
         const size_t eq = line.find('=');
-        if (eq == std::string::npos) {
-            if (EqualsNoCase(line, TrimBlanks(key))) return std::nullopt;
-            continue;
-        }
-        if (EqualsNoCase(TrimBlanks(line.substr(0, eq)), TrimBlanks(key))) return TrimBlanks(line.substr(eq + 1));
+        if (!line.empty() && line[0] == '[' && line.find(']') != std::string::npos)
+            inSection = EqualsNoCase(TrimBlanks(line.substr(1, line.find(']') - 1)), TrimBlanks(section));
+        else if (inSection && eq != std::string::npos && EqualsNoCase(TrimBlanks(line.substr(0, eq)), TrimBlanks(key)))
+            return TrimBlanks(line.substr(eq + 1));
     }
     return std::nullopt;
 }
@@ -103,7 +69,11 @@ std::string FakeSystem::ReadProfileString(const std::string& file, const std::st
         result = fallback;
         while (!result.empty() && result.back() == ' ') result.pop_back();
     }
-    return CutToUnits(result, bufferChars - 1);
+    // The buffer holds its characters and a NUL; a character is not cut in two.
+    size_t end = 0;
+    for (uint32_t chars = 1; end < result.size() && chars < bufferChars; ++chars)
+        do ++end; while (end < result.size() && (static_cast<unsigned char>(result[end]) & 0xC0) == 0x80);
+    return result.substr(0, end);
 }
 
 void FakeSystem::EndProcess(uint32_t exitCode) {

@@ -57,9 +57,6 @@ public:
 
     // User actions a script uses.
     static void Key(forms::Form& form, int keyCode, int shift = 0) { form.DispatchKeyDown(keyCode, shift); }
-    static void CloseBox(forms::Form& form) {
-        forms::Application::Current().RequestClose(form, forms::UnloadMode::ControlMenu);
-    }
 
     void FormLoaded(forms::Form& form) override { handles_[&form] = nextHandle_++; }
     void FormUnloaded(forms::Form& form) override {

@@ -1,9 +1,5 @@
 // The Windows-1252 conversion sits on every file and wire boundary, so any byte string must
 // survive a trip through UTF-8 unchanged, and no UTF-8 (valid or not) may break the way back.
-#include <cstddef>
-#include <cstdint>
-#include <cstdlib>
-#include <string>
 
 #include "platform/ansi.h"
 #include "fuzz_check.h"
@@ -27,9 +23,8 @@ bool IsValidUtf8(const std::string& s) {
 
 using fuzzcheck::Check;
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+UPDEXAR_FUZZ_TARGET(bytes) {
     using namespace updexar::platform;
-    const std::string bytes(reinterpret_cast<const char*>(data), size);
 
     // Code page -> UTF-8 -> code page gives back every byte.
     const std::string utf8 = Cp1252ToUtf8(bytes);
@@ -41,5 +36,4 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string ansi = Utf8ToCp1252(bytes);
     Check(ansi.size() <= bytes.size());
     Check(Utf8ToCp1252(Cp1252ToUtf8(ansi)) == ansi);
-    return 0;
 }

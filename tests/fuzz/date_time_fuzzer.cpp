@@ -1,8 +1,5 @@
 // Dates come from file times and from text in logs and update files; the serial form they are
 // compared in must agree with the calendar for every date and never misbehave on any number.
-#include <cstddef>
-#include <cstdint>
-#include <cstdlib>
 #include <cstring>
 
 #include "platform/datetime.h"

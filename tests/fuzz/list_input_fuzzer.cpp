@@ -1,9 +1,5 @@
 // The package files' list-input reader on any bytes: it ends, never reads past the text, and
 // every field it hands out is one a caller can use as it is.
-#include <cstddef>
-#include <cstdint>
-#include <cstdlib>
-#include <string>
 #include <vector>
 
 #include "core/list_input.h"
@@ -12,8 +8,7 @@
 
 using fuzzcheck::Check;
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const std::string text(reinterpret_cast<const char*>(data), size);
+UPDEXAR_FUZZ_TARGET(text) {
     size_t delimiters = 1;
     for (char c : text) delimiters += (c == ',' || c == '\r' || c == '\n');
 
@@ -23,7 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     while (in.NextRecord(4, fields)) {
         total += fields.size();
         Check(total <= delimiters);
-        for (const std::string& f : fields) Check(f.size() <= size);
+        for (const std::string& f : fields) Check(f.size() <= text.size());
     }
     total += fields.size();
     Check(total <= delimiters);
@@ -35,5 +30,4 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     } catch (const updexar::RuntimeError& e) {
         Check(e.Number() == updexar::ErrInputPastEnd);
     }
-    return 0;
 }

@@ -6,9 +6,6 @@
 // The lists that cannot be packed are exactly the empty one and those whose bytes before the
 // last are all the chaining byte K1: the scramble makes one repeated value, with nothing to code.
 #include <algorithm>
-#include <cstddef>
-#include <cstdint>
-#include <string>
 #include <vector>
 
 #include "core/login_list.h"

@@ -1,10 +1,6 @@
 // The small readers of text that comes from outside: the service's answer on the wire, numbers
 // in configuration values, the command line of an automatic run and lines of a text file. None
 // may crash, and each must keep the promises its callers build on.
-#include <cstddef>
-#include <cstdint>
-#include <cstdlib>
-#include <string>
 
 #include "platform/string_reader.h"
 #include "server/vek_protocol.h"
@@ -14,8 +10,7 @@
 
 using fuzzcheck::Check;
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const std::string text(reinterpret_cast<const char*>(data), size);
+UPDEXAR_FUZZ_TARGET(text) {
     using namespace updexar;
 
     // An answer can only ever become one of the five states the check knows.
@@ -36,7 +31,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     while (!reader.AtEnd()) {
         const std::string line = reader.ReadLine();
         Check(line.find_first_of("\r\n") == std::string::npos);
-        Check(++lines <= size);
+        Check(++lines <= text.size());
     }
-    return 0;
 }

@@ -1,8 +1,5 @@
 // The update-information reader on any bytes: the pass over a package's file and the look at a
 // stored one end with a defined result or the one error a broken file gives, never a crash.
-#include <cstddef>
-#include <cstdint>
-#include <string>
 
 #include "distribution/upd_info.h"
 #include "platform/errors.h"
@@ -10,8 +7,7 @@
 
 using fuzzcheck::Check;
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const std::string text(reinterpret_cast<const char*>(data), size);
+UPDEXAR_FUZZ_TARGET(text) {
     updexar::InstalledFiles installed;
     installed.location1 = "C:\\WINDOWS\\system32\\";
     installed.location2 = "C:\\Apps\\Galvano\\";
@@ -37,5 +33,4 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     } catch (const updexar::RuntimeError& e) {
         Check(e.Number() == updexar::ErrInputPastEnd);
     }
-    return 0;
 }

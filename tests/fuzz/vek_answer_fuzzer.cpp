@@ -1,9 +1,6 @@
 // The reading of a VEK service's answer on any bytes, cut into any pieces: whatever arrives ends
 // in one of the check's outcomes, or in waiting for more while it may still become an answer.
-#include <cstddef>
-#include <cstdint>
 #include <set>
-#include <string>
 
 #include "server/vek_protocol.h"
 #include "fuzz_check.h"

@@ -1,14 +1,11 @@
 // Arbitrary bytes, cut into arrivals at arbitrary points and spread over time, into the VEK
 // service's request handling. Besides not crashing, the service must never look at any file but
 // "T" + four digits + ".txt" in a product's own data directory.
-#include <cstddef>
-#include <cstdint>
-#include <cstdlib>
-#include <string>
 #include <string_view>
 
 #include "server/vek_protocol.h"
 #include "server/vek_service_core.h"
+#include "fuzz_check.h"
 
 using namespace updexar;
 

@@ -270,24 +270,7 @@ struct GridWindow : Main {
         vs.SetFocus();
         vs.UserClickCell(row, col);
     }
-    void OpenPassword(int row) {
-        vs.SetFocus();
-        vs.UserDoubleClickCell(row, 4);
-    }
-    // A key on the box, as Windows sends it: down, then its character (Enter).
-    void Key(int keyCode, int shift = 0) {
-        f.DispatchKeyDown(keyCode, shift);
-        if (keyCode == forms::KeyReturn) f.DispatchKeyPress(keyCode);
-        forms::DoEvents();
-    }
     std::string Password(int row) const { return vs.TextMatrix(row, 4) + "|" + vs.TextMatrix(row, 5); }
-    bool BoxOpen() const { return box.Visible() && f.ActiveControl() == &box; }
-    // The box lies within the cell, on the grid's container.
-    bool InsideCell(int row, int col) const {
-        const double left = vs.Left() + vs.ColPos(col), top = vs.Top() + vs.RowPos(row);
-        return box.Left() > left && box.Top() > top && box.Left() + box.Width() < left + vs.ColWidth(col) &&
-               box.Top() + box.Height() < top + vs.RowHeight(row);
-    }
 };
 
 }  // namespace
@@ -343,121 +326,6 @@ TEST(MainWindowGrid, BoxesNamesAndTheLoginsOfSelectedRowsAreEditedAndARowKeepsOn
         EXPECT_EQ(rows(), after) << cell.first << "," << cell.second;
     }
     EXPECT_EQ(vs.Row(), 1) << "the header's boxes do not move the current cell";
-}
-
-TEST(MainWindowGrid, ThePasswordIsTypedIntoAMaskedBoxOverItsCell) {
-    GridWindow g;
-    g.Rows(10, true);
-    auto& vs = g.vs;
-
-    // Row 9 lies below the view: the box scrolls it in and opens over it, in the grid's font one
-    // point smaller, the row's password wholly selected and the focus in it.
-    ASSERT_LT(vs.BottomRow(), 9);
-    vs.Select(9, 4);
-    vs.UserKeyDown(forms::KeyReturn, 0);
-    forms::DoEvents();
-    ASSERT_TRUE(g.BoxOpen());
-    EXPECT_FALSE(vs.Editing());
-    EXPECT_LE(vs.TopRow(), 9);
-    EXPECT_GE(vs.BottomRow(), 9);
-    EXPECT_EQ(g.box.Tag, "9");
-    EXPECT_EQ(g.box.Text(), "pw9");
-    EXPECT_EQ(g.box.SelStart(), 0);
-    EXPECT_EQ(g.box.SelLength(), 3);
-    EXPECT_EQ(g.box.GetFont().name, vs.GetFont().name);
-    EXPECT_DOUBLE_EQ(g.box.FontSize(), g.backend.FontSizeTaken(vs.GetFont().name, false, vs.FontSize() - 1));
-    EXPECT_TRUE(g.InsideCell(9, 4));
-    EXPECT_GT(g.box.ZIndex(), vs.ZIndex()) << "the box lies under the grid";
-    EXPECT_EQ(g.box.Container(), vs.Container());
-
-    // Losing the focus writes the password, one asterisk per character, and closes the box.
-    g.box.SetText("h\xC3\xA9llo");  // five characters in six bytes
-    g.f.cmdSearch.SetFocus();
-    forms::DoEvents();
-    EXPECT_FALSE(g.box.Visible());
-    EXPECT_EQ(g.Password(9), "*****|h\xC3\xA9llo");
-
-    // A click on the cell while the box is still open (its loss of focus not yet handled) keeps
-    // what was typed and leaves the box open.
-    g.OpenPassword(2);
-    g.box.SetText("typed");
-    g.OpenPassword(2);
-    EXPECT_EQ(g.Password(2), "*****|typed");
-    forms::DoEvents();
-    EXPECT_TRUE(g.BoxOpen());
-    EXPECT_EQ(g.box.Text(), "typed");
-    g.OpenPassword(3);
-    forms::DoEvents();
-    EXPECT_TRUE(g.BoxOpen());
-    EXPECT_EQ(g.box.Tag, "3");
-}
-
-TEST(MainWindowGrid, ThePasswordBoxIsLeftByEnterAndTheArrowsAtItsEdges) {
-    GridWindow g;
-    g.Rows(3, true);
-    auto& vs = g.vs;
-    // The box opened on a row with a text and a selection, a key, and then: "open", or where the
-    // current cell went (the user name opening for edit, or the grid taking the focus back) with
-    // the row's password as written.
-    const struct {
-        int row;
-        std::string text;
-        int selStart, selLength, key, shift;
-        std::string after;
-    } steps[] = {
-        {2, "abc", 0, 3, forms::KeyLeft, 0, "open"},  // all selected, the caret at the end
-        {2, "abc", 0, 0, forms::KeyLeft, forms::ShiftKey, "open"},  // Shift+Left selects
-        {2, "abc", 0, 0, forms::KeyLeft, 0, "2,3 edit grid|***|abc"},
-        {2, "abc", 2, 0, forms::KeyRight, 0, "open"},
-        {2, "abc", 3, 0, forms::KeyRight, forms::ShiftKey, "open"},
-        {2, "abcd", 4, 0, forms::KeyRight, 0, "2,6 grid|****|abcd"},  // over the hidden plain password
-        {3, "xy", 0, 0, forms::KeyDown, 0, "open"},  // not past the last row
-        {3, "xy", 0, 0, forms::KeyUp, 0, "2,4 grid|**|xy"},  // to the password above, which stays closed
-        {1, "down", 0, 0, forms::KeyUp, 0, "open"},
-        {1, "down", 0, 0, forms::KeyDown, 0, "2,4 grid|****|down"},
-    };
-    for (const auto& s : steps) {
-        g.OpenPassword(s.row);
-        g.box.SetText(s.text);
-        g.box.SetSelStart(s.selStart);
-        g.box.SetSelLength(s.selLength);
-        g.Key(s.key, s.shift);
-        const std::string at = std::to_string(vs.Row()) + "," + std::to_string(vs.Col()) + (vs.Editing() ? " edit" : "") +
-                               (g.f.ActiveControl() == &vs ? " grid" : "");
-        EXPECT_EQ(g.BoxOpen() ? "open" : at + "|" + g.Password(s.row), s.after) << s.row << " " << s.text << " " << s.key;
-        if (vs.Editing()) vs.UserCancelEdit();
-    }
-
-    // Enter: to Status, the character used up.
-    g.OpenPassword(1);
-    g.box.SetText("e");
-    EXPECT_EQ(g.f.DispatchKeyPress(forms::KeyReturn), 0);
-    forms::DoEvents();
-    EXPECT_EQ(std::to_string(vs.Row()) + "," + std::to_string(vs.Col()) + "|" + g.Password(1), "1,6|*|e");
-}
-
-TEST(MainWindowGrid, ThePasswordBoxMovesWithItsRowAndClosesWhenTheRowScrollsAway) {
-    GridWindow g;
-    g.Rows(12, true);
-    auto& vs = g.vs;
-    g.OpenPassword(3);
-    g.box.SetText("scrolled");
-    vs.UserScrollBy(2);
-    ASSERT_EQ(vs.TopRow(), 3);
-    EXPECT_TRUE(g.BoxOpen());
-    EXPECT_TRUE(g.InsideCell(3, 4));
-    EXPECT_EQ(vs.TextMatrix(3, 5), "pw3") << "nothing written while the row is in view";
-
-    vs.UserScrollBy(1);
-    EXPECT_FALSE(g.box.Visible());
-    EXPECT_EQ(g.Password(3), "********|scrolled");
-    EXPECT_EQ(g.f.ActiveControl(), &vs) << "the focus went back to the grid";
-    forms::DoEvents();
-    EXPECT_FALSE(g.box.Visible());
-
-    // Scrolling back does not bring it back.
-    vs.UserScrollBy(-1);
-    EXPECT_FALSE(g.box.Visible());
 }
 
 TEST(MainWindowGrid, FillWritesOnlySelectedRowsAndMasksEachCharacter) {

@@ -42,6 +42,7 @@ struct Check : uitest::UiFixture {
         InstallServerCheck();
         forms::Window<frmmain>();
     }
+    ~Check() { UpdateHooks() = {}; }
     // A service that answers whatever `answer` makes of the request.
     void Service(std::function<std::vector<std::string>(const std::string&)> answer,
                  FakeTcpServer::Accept accept = FakeTcpServer::Accept::Yes) {

