@@ -1,6 +1,6 @@
 // What only the real Windows calls show, beside the contract tests that run in this program too:
 // the registry's stored bytes, the disk's own attributes, local-time dates and ANSI bytes, a log
-// read while it is written, the drive serial the machine key is made from, a UNC share, and the
+// read while it is written, the drive serial the machine key is made from, and the
 // folders and command line of this installation and process. Processes, services, COM, fonts,
 // TCP and name lookups are proven by the real program's own scenarios under Wine.
 #include <windows.h>
@@ -175,22 +175,6 @@ TEST_F(FileSystemWine, DriveCIsFixedWithTheVolumesSerial) {
     DWORD serial = 0;
     ASSERT_TRUE(GetVolumeInformationW(L"C:\\", nullptr, 0, &serial, nullptr, nullptr, nullptr, 0));
     EXPECT_EQ(static_cast<int32_t>(serial), c->serial);
-}
-
-TEST_F(FileSystemWine, AUncShareWorksLikeALocalFolder) {
-    const char* share = std::getenv("UPDEXAR_TEST_SHARE");
-    if (!share || !*share) GTEST_SKIP() << "UPDEXAR_TEST_SHARE is not set";
-    const std::string base = std::string(share) + "\\updexar-core-" + std::to_string(GetCurrentProcessId());
-    ASSERT_TRUE(files_.FolderExists(share));
-    files_.CreateFolder(base);
-    files_.CreateFolder(base + "\\Reports");
-    files_.WriteAllText(base + "\\Reports\\M1.txt", "[START]\r\nConnected\r\n[END]\r\n");
-    EXPECT_EQ(std::vector<std::string>{"M1.txt"}, files_.ListFiles(base + "\\Reports"));
-    files_.CopyFolder(base, At("fromShare"));
-    EXPECT_EQ("[START]\r\nConnected\r\n[END]\r\n", files_.ReadAllText(At("fromShare\\Reports\\M1.txt")));
-    files_.DeleteFolder(base, true);
-    EXPECT_FALSE(files_.FolderExists(base));
-    EXPECT_EQ(ErrPathNotFound, ErrorOf([&] { files_.CreateFolder(std::string(share) + "\\no\\such"); }));
 }
 
 TEST(SystemWine, FoldersNamesAndTheCommandLineOfThisInstallationAndProcess) {

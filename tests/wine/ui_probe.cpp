@@ -42,6 +42,7 @@
 #include <fcntl.h>
 #include <io.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -50,19 +51,96 @@
 #include <iostream>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "win32/grid_messages.h"
 #include "win32/wide.h"
 #include "win32/win32_network.h"
 #include "win32/win32_system.h"
-#include "wine/ui_driver.h"
 
-namespace drv = updexar::uidriver;
 using updexar::win32::Narrow;
 using updexar::win32::Wide;
 
 namespace {
+
+// --- reading and poking another process's windows
+
+struct WindowInfo {
+    HWND hwnd = nullptr;
+    std::string className;
+    std::string text;
+    bool visible = false;
+};
+
+constexpr UINT kReadTimeoutMs = 5000;
+
+// A hung program must not hang the probe: every read of another window has a time limit.
+std::string WindowText(HWND window) {
+    DWORD_PTR length = 0;
+    if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kReadTimeoutMs, &length)) return {};
+    std::wstring text(length + 1, L'\0');
+    DWORD_PTR got = 0;
+    if (!SendMessageTimeoutW(window, WM_GETTEXT, length + 1, reinterpret_cast<LPARAM>(text.data()), SMTO_ABORTIFHUNG,
+                             kReadTimeoutMs, &got))
+        return {};
+    return Narrow(text.data(), std::min<size_t>(got, length));
+}
+
+std::string ClassOf(HWND window) {
+    wchar_t name[256];
+    const int n = GetClassNameW(window, name, 256);
+    return Narrow(name, static_cast<size_t>(n > 0 ? n : 0));
+}
+
+void Collect(HWND parent, std::vector<WindowInfo>& out) {
+    for (HWND child = GetWindow(parent, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        out.push_back({child, ClassOf(child), WindowText(child), IsWindowVisible(child) != FALSE});
+        Collect(child, out);
+    }
+}
+
+// Every descendant window, depth first, in z-order.
+std::vector<WindowInfo> ListChildren(HWND parent) {
+    std::vector<WindowInfo> out;
+    Collect(parent, out);
+    return out;
+}
+
+LPARAM KeyData(int vk, bool up, bool alt) {
+    const UINT scan = MapVirtualKeyW(static_cast<UINT>(vk), 0 /* MAPVK_VK_TO_VSC */);
+    LPARAM data = 1 | (static_cast<LPARAM>(scan & 0xFF) << 16);
+    if (alt) data |= 1 << 29;
+    if (up) data |= (1u << 30) | (1u << 31);
+    return data;
+}
+
+// Posted, not sent: the program's thread handles them when it next looks at its messages, as
+// it would a user's.
+void Type(HWND target, const std::string& text) {
+    for (wchar_t ch : Wide(text)) PostMessageW(target, WM_CHAR, ch, 1);
+}
+
+void PressKey(HWND target, int vk, bool alt) {
+    PostMessageW(target, alt ? WM_SYSKEYDOWN : WM_KEYDOWN, static_cast<WPARAM>(vk), KeyData(vk, false, alt));
+    PostMessageW(target, alt ? WM_SYSKEYUP : WM_KEYUP, static_cast<WPARAM>(vk), KeyData(vk, true, alt));
+}
+
+HWND FocusedWindow(HWND top) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    if (!GetGUIThreadInfo(GetWindowThreadProcessId(top, nullptr), &info)) return nullptr;
+    return info.hwndFocus;
+}
+
+bool WaitFor(const std::function<bool()>& cond, int timeoutMs) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        if (cond()) return true;
+        if (std::chrono::steady_clock::now() >= end) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+}
 
 std::string Upper(std::string s) {
     for (char& c : s)
@@ -128,7 +206,7 @@ HWND MatchTop(const std::string& pattern) {
 
 // A visible control of the window showing the text (of that class, when one is given).
 HWND FindShown(HWND top, const std::string& text, const char* cls = nullptr, int nth = 0) {
-    for (const drv::WindowInfo& w : drv::ListChildren(top))
+    for (const WindowInfo& w : ListChildren(top))
         if (w.visible && (!cls || Upper(w.className) == cls) && SameText(w.text, text) && nth-- == 0) return w.hwnd;
     return nullptr;
 }
@@ -136,7 +214,7 @@ HWND FindShown(HWND top, const std::string& text, const char* cls = nullptr, int
 // The Nth visible control of a class (from 0), counted from the label showing `after` on.
 HWND NthOfClass(HWND top, const char* cls, int n, const std::string& after) {
     bool counting = after.empty();
-    for (const drv::WindowInfo& w : drv::ListChildren(top)) {
+    for (const WindowInfo& w : ListChildren(top)) {
         if (!counting) counting = w.visible && Upper(w.className) == "STATIC" && SameText(w.text, after);
         else if (w.visible && Upper(w.className) == cls && n-- == 0) return w.hwnd;
     }
@@ -296,18 +374,18 @@ public:
                            ? ""
                            : "its state is " + std::to_string(Send(button, BM_GETCHECK, 0, 0));
             if (!Until(10, [&] { return IsWindowEnabled(button) != FALSE; })) return "the button stays disabled";
-            drv::Click(button);
+            PostMessageW(button, BM_CLICK, 0, 0);
             return "";
         }
         if (verb == "key" || verb == "type") {
             const std::string text = rest();
             HWND focus = Focus();
-            if (verb == "type") return focus ? (drv::TypeText(focus, text), "") : "nothing has the focus";
+            if (verb == "type") return focus ? (Type(focus, text), "") : "nothing has the focus";
             const bool alt = Upper(text).rfind("ALT+", 0) == 0;
             const int vk = KeyCode(alt ? text.substr(4) : text);
             if (!vk) return "no such key";
             // As a keyboard would: to the control that has the focus, else to the window itself.
-            drv::PressKey(focus ? focus : Top(), vk, alt ? 4 : 0);
+            PressKey(focus ? focus : Top(), vk, alt);
             return Top() ? "" : "no such window";
         }
         if (verb == "set" || verb == "choose" || verb == "edit" || verb == "combo") {
@@ -318,7 +396,7 @@ public:
             if (!Until(10, [&] { return Top() && (box = NthOfClass(Top(), cls, a, after_)); }))
                 return "no such box: " + Texts();
             if (verb == "edit" || verb == "combo")
-                return Until(10, [&] { return SameText(drv::WindowText(box), text); }) ? "" : "it shows " + drv::WindowText(box);
+                return Until(10, [&] { return SameText(WindowText(box), text); }) ? "" : "it shows " + WindowText(box);
             const std::wstring wide = Wide(text);
             if (verb == "set") return Send(box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide.c_str())) ? "" : "refused";
             const LRESULT index = Send(box, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(wide.c_str()));
@@ -379,10 +457,10 @@ public:
             in >> cls >> password;
             const auto holds = [&] {
                 HWND f = Focus();
-                return f && Upper(drv::ClassOf(f)) == Upper(cls) &&
+                return f && Upper(ClassOf(f)) == Upper(cls) &&
                        ((GetWindowLongW(f, GWL_STYLE) & ES_PASSWORD) != 0) == (password == "password");
             };
-            return Until(15, holds) ? "" : "the focus is on " + (Focus() ? drv::ClassOf(Focus()) : std::string("nothing"));
+            return Until(15, holds) ? "" : "the focus is on " + (Focus() ? ClassOf(Focus()) : std::string("nothing"));
         }
         return "no such step";
     }
@@ -390,25 +468,30 @@ public:
     std::string Texts() {
         std::string out;
         if (HWND top = Top())
-            for (const drv::WindowInfo& w : drv::ListChildren(top))
+            for (const WindowInfo& w : ListChildren(top))
                 if (w.visible) out += w.className + " '" + OneLine(w.text) + "' ";
         return out;
     }
     static std::string Windows() {
         std::string out;
-        for (HWND h : VisibleTopWindows()) out += drv::ClassOf(h) + " '" + OneLine(CaptionOf(h)) + "' ";
+        for (HWND h : VisibleTopWindows()) out += ClassOf(h) + " '" + OneLine(CaptionOf(h)) + "' ";
         return out;
     }
 
 private:
     HWND Top() const { return MatchTop(caption_); }
-    HWND Grid() const { return Top() ? drv::FindChild(Top(), "UpdexarGrid") : nullptr; }
+    HWND Grid() const {
+        if (Top())
+            for (const WindowInfo& w : ListChildren(Top()))
+                if (w.visible && w.className == "UpdexarGrid") return w.hwnd;
+        return nullptr;
+    }
     HWND Focus() const {
         HWND top = Top();
-        HWND focus = top ? drv::FocusedWindow(top) : nullptr;
+        HWND focus = top ? FocusedWindow(top) : nullptr;
         return focus && GetAncestor(focus, GA_ROOT) == top ? focus : nullptr;
     }
-    static bool Until(int seconds, const std::function<bool()>& cond) { return drv::WaitFor(cond, seconds * 1000); }
+    static bool Until(int seconds, const std::function<bool()>& cond) { return WaitFor(cond, seconds * 1000); }
 
     std::string caption_, after_;
 };

@@ -11,7 +11,6 @@ gtests() {
 }
 
 case_platform() {
-  export UPDEXAR_TEST_SHARE='\\SERVER\share'
   hx_xvfb_start
   gtests "$PLATFORM_TESTS"
 }
