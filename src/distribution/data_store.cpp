@@ -22,7 +22,7 @@ void ListInto(platform::FileSystem& fs, const std::string& folder, const std::st
     }
     for (const platform::FolderEntry& e : entries) {
         if (e.folder) ListInto(fs, folder + "\\" + e.name, prefix + e.name + "\\", out);
-        else out.push_back(TreeFile{prefix + e.name, e.size});
+        else out.push_back(TreeFile{prefix + e.name, e.size, e.modified});
     }
 }
 
@@ -42,6 +42,20 @@ std::optional<uint64_t> SizeOf(platform::FileSystem& fs, const std::string& path
     } catch (const RuntimeError&) {
         return std::nullopt;
     }
+}
+
+bool SameTime(int64_t a, int64_t b) { return a - b <= 2 && b - a <= 2; }
+
+// A file's size and last-write time, as a listing gives them; nothing when it is not there.
+std::optional<TreeFile> Stamp(platform::FileSystem& fs, const std::string& path) {
+    try {
+        return TreeFile{"", fs.FileSize(path), fs.LastModified(path).SerialSeconds()};
+    } catch (const RuntimeError&) {
+        return std::nullopt;
+    }
+}
+bool SameStamp(const std::optional<TreeFile>& a, const std::optional<TreeFile>& b) {
+    return a && b && a->size == b->size && SameTime(a->modified, b->modified);
 }
 
 // Ten tries a tenth of a second apart: far longer than anyone holds the marker open.
@@ -141,14 +155,13 @@ private:
         return failed("Failed to Create Folder [" + target_ + "]");
     }
 
-    // Whether the folder holds this package: the same files with the same sizes.
+    // Whether the folder holds this package: the same files with the same sizes and times (a
+    // copy keeps the time its source was written).
     bool Complete(const std::string& folder) {
         for (const std::string& sub : PackageFolders())
             if (!SameFiles(ListTree(fs_, job_.packageDir + "\\" + sub), ListTree(fs_, folder + "\\" + sub))) return false;
-        const std::optional<uint64_t> info = SizeOf(fs_, folder + "\\" + info_);
-        const std::optional<uint64_t> program = SizeOf(fs_, folder + "\\" + job_.storedProgram);
-        return info && info == SizeOf(fs_, job_.packageDir + "\\" + info_) && program &&
-               program == SizeOf(fs_, job_.programPath) && !SealBreachIn(folder);
+        return SameStamp(Stamp(fs_, folder + "\\" + info_), Stamp(fs_, job_.packageDir + "\\" + info_)) &&
+               SameStamp(Stamp(fs_, folder + "\\" + job_.storedProgram), Stamp(fs_, job_.programPath)) && !SealBreachIn(folder);
     }
 
     // A file of a copy that is missing or differs from the seal: where it lies in the copy, the
@@ -293,7 +306,8 @@ bool SameFiles(std::vector<TreeFile> a, std::vector<TreeFile> b) {
     std::sort(a.begin(), a.end(), byName);
     std::sort(b.begin(), b.end(), byName);
     for (size_t i = 0; i < a.size(); ++i)
-        if (!EqualsNoCase(a[i].relative, b[i].relative) || a[i].size != b[i].size) return false;
+        if (!EqualsNoCase(a[i].relative, b[i].relative) || a[i].size != b[i].size || !SameTime(a[i].modified, b[i].modified))
+            return false;
     return true;
 }
 

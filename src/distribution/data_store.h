@@ -18,12 +18,13 @@
 
 namespace updexar {
 
-// Every file below a folder, with its size, by its path relative to the folder. Folders that
-// cannot be read count what could be.
+// Every file below a folder, with its size and when it was last written, by its path relative to
+// the folder. Folders that cannot be read count what could be.
 struct TreeFile {
     std::string relative;
     uint64_t size = 0;
 };
+    int64_t modified = 0;  // seconds since 1970 (UTC)
 std::vector<TreeFile> ListTree(platform::FileSystem& fs, const std::string& folder);
 
 // The number of files in the folder and all its subfolders; an unreadable folder counts what was
@@ -36,7 +37,9 @@ int32_t CountFiles(platform::FileSystem& fs, const std::string& folder);
 void CopyFolderTree(platform::FileSystem& fs, const std::string& source, const std::string& target,
                     const std::function<void()>& copied);
 
-// Whether two file lists hold the same paths (case ignored) with the same sizes.
+// Whether two file lists hold the same paths (case ignored) with the same sizes and last-write
+// times, as mirroring tools decide: a rebuilt DLL often keeps its size. Times within two seconds
+// are the same, as a FAT volume keeps them.
 bool SameFiles(std::vector<TreeFile> a, std::vector<TreeFile> b);
 
 // The folders of a package that are part of the update: not the report folders ("Log" and

@@ -68,6 +68,8 @@ struct FolderEntry {
     std::string name;
     bool folder = false;
     uint64_t size = 0;  // files only
+    // Files only: when last written, in seconds since 1970 (UTC).
+    int64_t modified = 0;
 };
 
 class FileSystem {

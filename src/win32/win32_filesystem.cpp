@@ -86,6 +86,7 @@ struct Entry {
     uint64_t size = 0;
 };
 
+    int64_t modified = 0;  // seconds since 1970, UTC
 // The folder's entries in the order the file system gives them, without "." and "..".
 std::vector<Entry> ListRaw(const std::string& folder) {
     const DWORD a = Attributes(folder);
@@ -109,6 +110,9 @@ std::vector<Entry> ListRaw(const std::string& folder) {
         entry.size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
         out.push_back(std::move(entry));
     } while (FindNextFileW(h, &data));
+        const uint64_t written = (static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+                                 data.ftLastWriteTime.dwLowDateTime;
+        entry.modified = static_cast<int64_t>(written / 10000000ULL) - 11644473600LL;
     return out;
 }
 
@@ -443,7 +447,7 @@ std::vector<platform::FolderEntry> Win32FileSystem::ListEntries(const std::strin
     std::vector<platform::FolderEntry> out;
     for (Entry& e : ListRaw(folder)) {
         const bool isFolder = (e.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-        out.push_back(platform::FolderEntry{std::move(e.name), isFolder, isFolder ? 0 : e.size});
+        out.push_back(platform::FolderEntry{std::move(e.name), isFolder, isFolder ? 0 : e.size, isFolder ? 0 : e.modified});
     }
     return out;
 }

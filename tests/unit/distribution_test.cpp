@@ -167,6 +167,17 @@ TEST(DataStore, TheDataDirectoryMovesFromOneWholeUpdateToTheNext) {
         EXPECT_FALSE(site.files.FileExists(kRoot + "\\Upd1\\DLLs\\half.txt"));
         EXPECT_TRUE(site.files.FileExists(kRoot + "\\Upd1\\UpdateG.exe"));
     }
+    {  // A whole copy of this update's name, but its DLL rebuilt to the same size: replaced.
+        Site site;
+        site.Info(kHeader + kNeeds);
+        site.files.MakeFolders(kRoot);
+        site.files.CopyFolder(kPkg, kRoot + "\\Upd1");
+        site.files.CopyFile(kPkg + "\\UpdateX.exe", kRoot + "\\Upd1\\UpdateG.exe");
+        site.Put(kRoot + "\\Upd1\\DLLs\\NewUpFls\\a.dll", "aab");
+        site.files.SetLastModified(kRoot + "\\Upd1\\DLLs\\NewUpFls\\a.dll", DateTime{2026, 11, 2, 9, 0, 0});
+        EXPECT_EQ(site.Run(), 101u);
+        EXPECT_EQ(site.files.ReadAllText(kRoot + "\\Upd1\\DLLs\\NewUpFls\\a.dll"), "aaa");
+    }
     {  // A newer update stored: refused, nothing changed.
         Site site;
         site.Info(kHeader + kNeeds);
