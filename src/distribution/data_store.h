@@ -5,7 +5,8 @@
 // seconds), and any of them may die halfway. So nothing is ever half there under a name others
 // read: a package is copied into a folder private to this computer, checked file by file, and put
 // in place with one rename; the marker that names the current update is replaced by a rename too,
-// and the update it named before is removed only after that.
+// and the update it named before is removed only after that. Stores of different updates take
+// turns for those steps under a lock in SoftUpdates, so that the newest always ends named.
 #pragma once
 
 #include <cstdint>
@@ -23,8 +24,8 @@ namespace updexar {
 struct TreeFile {
     std::string relative;
     uint64_t size = 0;
-};
     int64_t modified = 0;  // seconds since 1970 (UTC)
+};
 std::vector<TreeFile> ListTree(platform::FileSystem& fs, const std::string& folder);
 
 // The number of files in the folder and all its subfolders; an unreadable folder counts what was
@@ -75,9 +76,14 @@ struct StoreResult {
     std::string failure;
     // The package itself differs from its seal (not just the copy): `failure` names the file.
     bool damaged = false;
+    // Another computer stored a newer update meanwhile: `failure` says so, and this one gives way.
+    bool newer = false;
 };
 
 StoreResult StoreUpdate(platform::FileSystem& fs, const StoreJob& job, const StoreProgress& progress);
+
+// Why an update is not stored over the one stored, dated `date`, which is newer.
+std::string HigherStoredUpdate(const std::string& date);
 
 // The product's one-letter code for the stored program's name; empty for an unknown key.
 std::string ProductLetter(const std::string& productKey);
