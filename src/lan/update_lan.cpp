@@ -1,9 +1,11 @@
 #include "lan/update_lan.h"
 
+#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <set>
 #include <vector>
@@ -54,8 +56,21 @@ public:
         : w_(w), main_(forms::Window<frmmain>()), vs_(main_.vs), s_(Shared()), os_(platform::Os()), fs_(*os_.files) {}
 
     void Run() {
+        // The end steps run however the run ends, an error nobody foresaw included (that one then
+        // goes on to the caller): no PsExec of this run is left running and no copy of the
+        // program or report folder is left on the share.
+        struct Ending {
+            LanRun& run;
+            ~Ending() {
+                try {
+                    run.End();
+                } catch (...) {
+                }
+            }
+        } ending{*this};
         try {
             if (Refused() || Damaged()) return;
+            begun_ = true;
             startedAt_ = os_.clock->Now();
             Prepare();
             Launch();
@@ -68,7 +83,6 @@ public:
         } catch (const RuntimeError& e) {
             ShowMessage(&w_, e.Description(), MsgStyleError, std::string("UpdateLAN"));
         }
-        End();
     }
 
 private:
@@ -159,6 +173,13 @@ private:
         Ignore([&] { fs_.CreateFolder(report_); });
         if (!fs_.FolderExists(report_)) Fail("Failed to Create Folder [" + report_ + "]");
         made_ = true;
+        // The machines' files show through the system's change notifications at once; a share's
+        // listing may be seconds old (Windows keeps one up to 10 s), and is what is left where
+        // no notifications come.
+        watch_ = fs_.WatchFolder(report_, [this] {
+            woken_ = true;
+            forms::Application::Current().Post([] {});
+        });
 
         // Run from the shared folder itself: its folders are the package's already.
         if (!fs_.FolderExists(s_.ProgramDir + "\\" + runName_)) {
@@ -238,7 +259,7 @@ private:
                 l.startWait = main_.cboStartUpd.ListIndex();
                 l.closeWait = main_.cboCloseApp.ListIndex();
                 l.closeApps = main_.optCloseApp1.Value();
-                if (const uint32_t id = os_.processes->StartHidden(LanCommandLine(l))) started_.insert(id);
+                if (auto started = os_.processes->StartHeld(LanCommandLine(l))) started_.push_back(std::move(started));
             }
             w_.shpPG.Tag = std::to_string(static_cast<long>(Val(w_.shpPG.Tag)) + 1);
             w_.DrawProgress();
@@ -250,18 +271,24 @@ private:
     int64_t Elapsed(int64_t start) const { return static_cast<int64_t>(std::round((os_.clock->MonotonicMs() - start) / 1000.0)); }
 
     // The files in the run folder, upper-cased: one listing a look rather than a look for each
-    // machine's file. Under Wine a look for a file that is not there yet reads the folder to
-    // match the name in any case, once for every machine still waiting.
+    // machine's file, and the names the system reported since. Under Wine a look for a file that
+    // is not there yet reads the folder to match the name in any case, once for every machine
+    // still waiting; on Windows a share remembers such a miss for up to 5 s, so a name is asked
+    // for only once it is known to be there.
     std::set<std::string> Present() {
         std::set<std::string> names;
+        woken_ = false;
+        if (watch_)
+            for (const std::string& name : watch_->Changed()) names.insert(ToUpper(name));
         Ignore([&] {
             for (const std::string& name : fs_.ListFiles(report_)) names.insert(ToUpper(name));
         });
         return names;
     }
 
-    std::string ReadIfThere(const std::set<std::string>& present, const std::string& name) {
-        if (!present.count(ToUpper(name))) return "";
+    // Without `present`: asked for by name whatever the listing says.
+    std::string ReadIfThere(const std::set<std::string>* present, const std::string& name) {
+        if (present && !present->count(ToUpper(name))) return "";
         try {
             return fs_.ReadAllText(report_ + "\\" + name);
         } catch (const RuntimeError&) {
@@ -277,7 +304,7 @@ private:
         timer.Tick = [&] { due = true; };
         timer.SetInterval(static_cast<int>(std::max<int64_t>(1, ClockMsFor(kPollRealMs))));
         timer.SetEnabled(true);
-        forms::Application::Current().WaitUntil([&] { return due || w_.cmdClose.Tag == "C"; });
+        forms::Application::Current().WaitUntil([&] { return due || woken_ || w_.cmdClose.Tag == "C"; });
         timer.SetEnabled(false);
         timer.Tick = nullptr;
     }
@@ -311,19 +338,21 @@ private:
             int waiting = 0;
             bool changed = false;
             const std::set<std::string> present = Present();
+            const bool over = Elapsed(start) >= wait.seconds;
             for (int r = 1; r < vs_.Rows(); ++r) {
                 if (!Selected(vs_, r) || vs_.TextMatrix(r, Last()) != wait.pending) continue;
-                if (Elapsed(start) >= wait.seconds) {
-                    vs_.SetTextMatrix(r, Last(), wait.timedOut);
-                } else {
-                    const std::string file = std::to_string(r) + wait.extension;
-                    const std::string text = ReadIfThere(present, file);
-                    if (text.find("[END]") == std::string::npos) {
-                        ++waiting;
-                        continue;
-                    }
+                const std::string file = std::to_string(r) + wait.extension;
+                // Before a machine is given up, its file is asked for by name: a share's listing
+                // may not show a file written in its last seconds.
+                const std::string text = ReadIfThere(over ? nullptr : &present, file);
+                if (text.find("[END]") != std::string::npos) {
                     Ignore([&] { fs_.DeleteFile(report_ + "\\" + file, true); });
                     wait.take(r, text);
+                } else if (over) {
+                    vs_.SetTextMatrix(r, Last(), wait.timedOut);
+                } else {
+                    ++waiting;
+                    continue;
                 }
                 answeredAt_[r] = os_.clock->Now();
                 changed = true;
@@ -351,18 +380,16 @@ private:
     void FitStatus() { vs_.AutoSize(Last()); }
 
     void End() {
-        // Only this run's own PsExec processes: others on this computer may be someone's work.
-        // One pause for all of them to let go of the program copy, not one each: a run of
-        // hundreds of machines that never answered would otherwise hang here for minutes.
+        if (!begun_) return;
+        // Only this run's own PsExec processes, each by the handle it was started with: others on
+        // this computer may be someone's work, even under a number one of ours had before. One
+        // pause for all of them to let go of the program copy, not one each: a run of hundreds
+        // of machines that never answered would otherwise hang here for minutes.
         bool ended = false;
-        Ignore([&] {
-            for (const platform::ProcessEntry& p : os_.processes->Snapshot()) {
-                if (!started_.count(p.id) || ToUpper(PathFileName(Trim(p.exeName))) != "PSEXEC.EXE") continue;
-                os_.processes->Terminate(p.id);
-                ended = true;
-            }
-        });
+        for (const auto& p : started_) ended = p->Terminate() || ended;
+        started_.clear();
         if (ended) PauseAfterKill(500);
+        watch_.reset();  // its open handle would hold the run folder
         WriteRecord();
         if (made_) Ignore([&] { fs_.DeleteFolder(report_, false); });
         if (!program_.empty()) Ignore([&] { fs_.DeleteFile(program_, false); });
@@ -416,8 +443,10 @@ private:
     platform::FileSystem& fs_;
     std::string runName_, runNumber_, report_, program_;
     std::optional<PackageSeal> seal_;
-    bool made_ = false;
-    std::set<uint32_t> started_;
+    bool begun_ = false, made_ = false;
+    std::vector<std::unique_ptr<platform::StartedProcess>> started_;
+    std::atomic<bool> woken_{false};
+    std::unique_ptr<platform::FolderWatch> watch_;  // after woken_, which it sets until it goes
     DateTime startedAt_;
     std::map<int, DateTime> answeredAt_;
 };
