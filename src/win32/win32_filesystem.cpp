@@ -593,13 +593,19 @@ class Win32FolderWatch : public platform::FolderWatch {
 public:
     Win32FolderWatch(HANDLE folder, std::function<void()> woken)
         : folder_(folder), woken_(std::move(woken)), stop_(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
-          ready_(CreateEventW(nullptr, TRUE, FALSE, nullptr)), thread_([this] { Watch(); }) {}
+          ready_(CreateEventW(nullptr, TRUE, FALSE, nullptr)), armed_(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
+          thread_([this] { Watch(); }) {
+        // Changes are kept for the handle only from its first read on: one made as soon as this
+        // returns must not be missed.
+        if (armed_) WaitForSingleObject(armed_, INFINITE);
+    }
     ~Win32FolderWatch() override {
         SetEvent(stop_);
         thread_.join();
         CloseHandle(folder_);
         CloseHandle(stop_);
         CloseHandle(ready_);
+        CloseHandle(armed_);
     }
     std::vector<std::string> Changed() override {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -614,13 +620,18 @@ private:
         // the folder's listing then tells.
         std::vector<DWORD> buffer(16384);
         const DWORD filter = FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_LAST_WRITE | FILE_NOTIFY_CHANGE_SIZE;
+        struct Armed {
+            HANDLE event;
+            ~Armed() { SetEvent(event); }
+        } armed{armed_};
         while (stop_ && ready_) {
             OVERLAPPED ov{};
             ov.hEvent = ready_;
             ResetEvent(ready_);
-            if (!ReadDirectoryChangesW(folder_, buffer.data(), static_cast<DWORD>(buffer.size() * sizeof(DWORD)), FALSE,
-                                       filter, nullptr, &ov, nullptr))
-                return;
+            const BOOL reading = ReadDirectoryChangesW(folder_, buffer.data(), static_cast<DWORD>(buffer.size() * sizeof(DWORD)),
+                                                       FALSE, filter, nullptr, &ov, nullptr);
+            SetEvent(armed_);
+            if (!reading) return;
             const HANDLE both[] = {stop_, ready_};
             DWORD bytes = 0;
             if (WaitForMultipleObjects(2, both, FALSE, INFINITE) != WAIT_OBJECT_0 + 1) {
@@ -648,7 +659,7 @@ private:
 
     HANDLE folder_;
     std::function<void()> woken_;
-    HANDLE stop_, ready_;
+    HANDLE stop_, ready_, armed_;
     std::mutex mutex_;
     std::vector<std::string> names_;
     std::thread thread_;  // last: it starts once everything above is made
