@@ -1,5 +1,6 @@
 #include "lan/update_lan.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <cstdio>
@@ -30,9 +31,14 @@ namespace {
 
 constexpr int kConnectSeconds = 15;
 constexpr int kUpdateSeconds = 900;
-// How often the shared folder is looked at while machines work: a finished machine shows within
-// this, and a wait on hundreds of machines costs next to nothing in between.
+// How often the shared folder is listed while machines work: where no change notifications come,
+// a finished machine shows within this (and the share's listing cache), and a wait on hundreds of
+// machines costs next to nothing in between.
 constexpr int64_t kPollRealMs = 400;
+// Where change notifications bring the results, the listing is only what catches one the system
+// lost, and the time left is shown anew each second.
+constexpr int64_t kWatchedPollRealMs = 1000;
+constexpr int64_t kWokenGapRealMs = 100;
 
 const char* const kQ = "\"";
 
@@ -275,12 +281,12 @@ private:
     // is not there yet reads the folder to match the name in any case, once for every machine
     // still waiting; on Windows a share remembers such a miss for up to 5 s, so a name is asked
     // for only once it is known to be there.
-    std::set<std::string> Present() {
+    std::set<std::string> Present(bool listing) {
         std::set<std::string> names;
         woken_ = false;
         if (watch_)
             for (const std::string& name : watch_->Changed()) names.insert(ToUpper(name));
-        Ignore([&] {
+        if (listing) Ignore([&] {
             for (const std::string& name : fs_.ListFiles(report_)) names.insert(ToUpper(name));
         });
         return names;
@@ -296,15 +302,24 @@ private:
         }
     }
 
-    // Lets the window answer its user until the next look at the shared folder is due, without
-    // spinning: the loop sleeps until input comes or the pause is over.
-    void Pause() {
+    // Lets the window answer its user until the next look at the shared folder is due (at `until`
+    // on the program's clock) or a change is reported, without spinning: the loop sleeps until
+    // input comes or the pause is over. A change is looked at no sooner than kWokenGapRealMs after
+    // the last look, so that the notifications of one file's writing, and of files written
+    // together, are taken in one look.
+    void Pause(int64_t until) {
+        const int64_t soonest = os_.clock->MonotonicMs() + ClockMsFor(kWokenGapRealMs);
+        WaitFor(until, true);
+        if (woken_ && os_.clock->MonotonicMs() < std::min(until, soonest)) WaitFor(std::min(until, soonest), false);
+    }
+
+    void WaitFor(int64_t at, bool orWoken) {
         bool due = false;
         forms::Timer& timer = w_.tmrPoll;
         timer.Tick = [&] { due = true; };
-        timer.SetInterval(static_cast<int>(std::max<int64_t>(1, ClockMsFor(kPollRealMs))));
+        timer.SetInterval(static_cast<int>(std::clamp<int64_t>(at - os_.clock->MonotonicMs(), 1, INT32_MAX)));
         timer.SetEnabled(true);
-        forms::Application::Current().WaitUntil([&] { return due || woken_ || w_.cmdClose.Tag == "C"; });
+        forms::Application::Current().WaitUntil([&] { return due || (orWoken && woken_) || w_.cmdClose.Tag == "C"; });
         timer.SetEnabled(false);
         timer.Tick = nullptr;
     }
@@ -324,21 +339,32 @@ private:
 
     void Await(const Wait& wait) {
         const int64_t start = os_.clock->MonotonicMs();
+        int64_t nextLook = start;
+        bool unfitted = false;
         while (true) {
             if (wait.closable && w_.cmdClose.Tag == "C") {
                 const int answer = ShowMessage(&w_,
                                                "It will only stop waiting for response and will not stop update already "
                                                "running on LAN Machines.\r\n\r\nDo you really want to close waiting ?",
                                                MsgStyleYesNoCancel);
-                if (answer == MsgYes) return;
+                if (answer == MsgYes) {
+                    if (unfitted) FitStatus();
+                    return;
+                }
                 w_.cmdClose.Tag.clear();
             }
-            Status(std::string("Waiting for ") + wait.what + " Response [Time Out in " +
-                   TimeLeftText(static_cast<int16_t>(wait.seconds - Elapsed(start))) + "] ...");
+            // A whole look (the listing, the time left) on the poll's pace; between them, only the
+            // files a change notification named, which costs next to nothing.
+            const bool whole = os_.clock->MonotonicMs() >= nextLook;
+            if (whole) {
+                nextLook = os_.clock->MonotonicMs() + ClockMsFor(watch_ ? kWatchedPollRealMs : kPollRealMs);
+                Status(std::string("Waiting for ") + wait.what + " Response [Time Out in " +
+                       TimeLeftText(static_cast<int16_t>(wait.seconds - Elapsed(start))) + "] ...");
+            }
             int waiting = 0;
             bool changed = false;
-            const std::set<std::string> present = Present();
-            const bool over = Elapsed(start) >= wait.seconds;
+            const std::set<std::string> present = Present(whole);
+            const bool over = whole && Elapsed(start) >= wait.seconds;
             for (int r = 1; r < vs_.Rows(); ++r) {
                 if (!Selected(vs_, r) || vs_.TextMatrix(r, Last()) != wait.pending) continue;
                 const std::string file = std::to_string(r) + wait.extension;
@@ -357,9 +383,15 @@ private:
                 answeredAt_[r] = os_.clock->Now();
                 changed = true;
             }
-            if (changed) FitStatus();
+            // The Status column is sized on whole looks only: measuring hundreds of cells for
+            // each result that a notification brought would cost more than the wait itself.
+            unfitted = unfitted || changed;
+            if (unfitted && (whole || waiting == 0)) {
+                FitStatus();
+                unfitted = false;
+            }
             if (waiting == 0) return;
-            Pause();
+            Pause(nextLook);
         }
     }
 

@@ -640,13 +640,15 @@ private:
                 return;
             }
             if (!GetOverlappedResult(folder_, &ov, &bytes, FALSE)) return;
-            Take(reinterpret_cast<const uint8_t*>(buffer.data()), bytes);
-            woken_();
+            // Deletions (the program's own, of what it has read) wake nobody.
+            if (Take(reinterpret_cast<const uint8_t*>(buffer.data()), bytes)) woken_();
         }
     }
 
-    void Take(const uint8_t* at, DWORD bytes) {
+    // Whether any name came.
+    bool Take(const uint8_t* at, DWORD bytes) {
         std::lock_guard<std::mutex> lock(mutex_);
+        const size_t before = names_.size();
         for (DWORD offset = 0; bytes >= sizeof(FILE_NOTIFY_INFORMATION);) {
             const auto* info = reinterpret_cast<const FILE_NOTIFY_INFORMATION*>(at + offset);
             if (info->Action == FILE_ACTION_ADDED || info->Action == FILE_ACTION_MODIFIED ||
@@ -655,6 +657,7 @@ private:
             if (info->NextEntryOffset == 0 || offset + info->NextEntryOffset >= bytes) break;
             offset += info->NextEntryOffset;
         }
+        return names_.size() > before;
     }
 
     HANDLE folder_;
