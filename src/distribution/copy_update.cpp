@@ -116,9 +116,7 @@ private:
             storedName_ = stored->name;
             return true;
         }
-        const std::string higher = "A Higher Version of Software Update dated [" + stored->date +
-                                   "] is available in Software Data Directory, which has been Updated on any Other "
-                                   "Computer over Network";
+        const std::string higher = HigherStoredUpdate(stored->date);
         if (automatic_) Fail("CopyUpdateToDataPath", higher);
         ShowMessage(&w_, higher + ".\r\n\r\nThe Higher Version Software Update will be run on this Computer.", MsgStyleInfo);
         // The user sees the stored update, and its program takes over from this one.

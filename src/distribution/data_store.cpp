@@ -22,7 +22,7 @@ void ListInto(platform::FileSystem& fs, const std::string& folder, const std::st
     }
     for (const platform::FolderEntry& e : entries) {
         if (e.folder) ListInto(fs, folder + "\\" + e.name, prefix + e.name + "\\", out);
-        else out.push_back(TreeFile{prefix + e.name, e.size});
+        else out.push_back(TreeFile{prefix + e.name, e.size, e.modified});
     }
 }
 
@@ -44,16 +44,35 @@ std::optional<uint64_t> SizeOf(platform::FileSystem& fs, const std::string& path
     }
 }
 
+bool SameTime(int64_t a, int64_t b) { return a - b <= 2 && b - a <= 2; }
+
+// A file's size and last-write time, as a listing gives them; nothing when it is not there.
+std::optional<TreeFile> Stamp(platform::FileSystem& fs, const std::string& path) {
+    try {
+        return TreeFile{"", fs.FileSize(path), fs.LastModified(path).SerialSeconds()};
+    } catch (const RuntimeError&) {
+        return std::nullopt;
+    }
+}
+bool SameStamp(const std::optional<TreeFile>& a, const std::optional<TreeFile>& b) {
+    return a && b && a->size == b->size && SameTime(a->modified, b->modified);
+}
+
 // Ten tries a tenth of a second apart: far longer than anyone holds the marker open.
 constexpr int kMarkerAttempts = 10;
 constexpr uint32_t kMarkerPauseMs = 100;
+// The store lock is held for a few renames; one that stays the same this long belongs to a store
+// that died, and one not had in a minute is given up.
+constexpr int64_t kLockStaleMs = 30000;
+constexpr int64_t kLockWaitMs = 60000;
+constexpr uint32_t kLockPauseMs = 50;
 
 class Store {
 public:
     Store(platform::FileSystem& fs, const StoreJob& job, const StoreProgress& progress)
         : fs_(fs), job_(job), progress_(progress), root_(job.dataDir + "\\SoftUpdates"), target_(root_ + "\\" + job.name),
           marker_(root_ + "\\UpdInfo" + job.kind + ".txt"), info_("UpdInfo" + job.kind + ".txt"),
-          mine_("~" + ToUpper(job.owner) + ".") {}
+          mine_("~" + ToUpper(job.owner) + "."), lock_(root_ + "\\~Lock") {}
 
     StoreResult Run() {
         Status("Copying Update to Server Data Directory ...");
@@ -61,25 +80,62 @@ public:
         if (!fs_.FolderExists(root_)) return Fail("Failed to Create Folder [" + root_ + "]");
         ClearLeftovers();
 
-        const bool named = EqualsNoCase(job_.storedName, job_.name);
-        bool inPlace = false;
-        if (fs_.FolderExists(target_)) {
-            // The marker's own folder was complete before the marker named it. Under any other
-            // name a complete copy is another computer's work, or an earlier store's; anything
-            // else is left over from a copy that never finished, and goes.
-            inPlace = named || Complete(target_);
-            if (!inPlace && !Discard(target_)) return Fail("Failed to Delete Folder [" + target_ + "]");
-        }
-        if (!inPlace) {
-            StoreResult copied = CopyPackage();
+        // The copy is made outside the lock, into a folder of this computer's own; a folder of
+        // this name that the marker names, or that holds this package, needs none.
+        std::string staging;
+        const bool there = fs_.FolderExists(target_) && (EqualsNoCase(job_.storedName, job_.name) || Complete(target_));
+        if (!there) {
+            staging = Private("");
+            StoreResult copied = CopyPackage(staging);
             if (!copied.ok) return copied;
+        }
+        // Computers storing different updates at one moment take turns for what others read: the
+        // marker and the folders it may name.
+        StoreResult result;
+        if (TakeLock()) {
+            result = Locked(staging);
+            ReleaseLock();
+        } else {
+            if (!staging.empty()) Aside(staging);
+            result = Fail("Failed to Create Folder [" + lock_ + "]");
+        }
+        for (const std::string& folder : asides_) Try([&] { fs_.DeleteFolder(folder, true); });
+        return result;
+    }
+
+private:
+    // Under the lock. The marker is read again: another computer may have stored since this one
+    // first looked, a newer update (this one then gives way) or an older one (replaced).
+    StoreResult Locked(const std::string& staging) {
+        std::optional<UpdInfoHeader> stored;
+        Try([&] {
+            if (fs_.FileExists(marker_)) stored = ReadStoredHeader(fs_.ReadAllText(marker_));
+        });
+        const bool named = stored && EqualsNoCase(stored->name, job_.name);
+        if (stored && !named && Later(*stored)) {
+            if (!staging.empty()) Aside(staging);
+            return StoreResult{false, HigherStoredUpdate(stored->date), false, true};
+        }
+        if (!staging.empty()) {
+            // A copy another computer put in place serves as well as this one.
+            if (fs_.FolderExists(target_) && (named || Complete(target_))) {
+                Aside(staging);
+            } else {
+                if (fs_.FolderExists(target_) && !Aside(target_)) return Fail("Failed to Delete Folder [" + target_ + "]");
+                if (!Try([&] { fs_.Rename(staging, target_); })) {
+                    Aside(staging);
+                    return Fail("Failed to Create Folder [" + target_ + "]");
+                }
+            }
+        } else if (!fs_.FolderExists(target_)) {
+            return Fail("Failed to Create Folder [" + target_ + "]");
         }
         if (!named) {
             // The marker: one rename, so that it is never missing or half written for a reader.
             const std::string next = Private(".txt");
             const bool copied = Try([&] { fs_.CopyFile(job_.packageDir + "\\" + info_, next, true); });
             // A file that is open cannot be replaced, and the marker is open for a moment whenever
-            // another computer reads it or has just renamed its own copy onto it: try again shortly.
+            // another computer reads it: try again shortly.
             bool replaced = false;
             for (int attempt = 0; copied && !replaced && attempt < kMarkerAttempts; ++attempt) {
                 if (attempt > 0) platform::Os().clock->Sleep(kMarkerPauseMs);
@@ -90,15 +146,76 @@ public:
                 return Fail("Failed to Copy File [" + marker_ + "]");
             }
             // Only now that the marker names this update may the one it named before go.
-            if (!job_.storedName.empty() && fs_.FolderExists(root_ + "\\" + job_.storedName)) Discard(root_ + "\\" + job_.storedName);
+            if (stored && fs_.FolderExists(root_ + "\\" + stored->name)) Aside(root_ + "\\" + stored->name);
         }
         ClearOlderUpdates();
         return Done();
     }
 
-private:
-    StoreResult CopyPackage() {
-        const std::string staging = Private("");
+    // Whether the stored update is dated after this package (one without a date stands before
+    // every stored update).
+    bool Later(const UpdInfoHeader& stored) {
+        const std::optional<UpdDate> theirs = ParseUpdDate(stored.date);
+        if (!theirs) return false;
+        std::optional<UpdDate> ours;
+        Try([&] {
+            if (const auto header = ReadStoredHeader(fs_.ReadAllText(job_.packageDir + "\\" + info_))) ours = ParseUpdDate(header->date);
+        });
+        return !ours || UpdDateSeconds(*theirs) > UpdDateSeconds(*ours);
+    }
+
+    // The lock is a folder, which only one computer can make; the file in it names its holder.
+    // A lock of this computer's own was left by a store that died (one store of a product runs
+    // on a computer at a time), and one that stays the same for kLockStaleMs by this computer's
+    // clock by a store elsewhere that died: either is broken. Clocks of other computers are never
+    // compared.
+    bool TakeLock() {
+        platform::Clock& clock = *platform::Os().clock;
+        const int64_t start = clock.MonotonicMs();
+        std::string seen;
+        int64_t seenSince = start;
+        for (int attempt = 0;; ++attempt) {
+            if (attempt > 0) clock.Sleep(kLockPauseMs);
+            const int64_t now = clock.MonotonicMs();
+            if (Try([&] { fs_.CreateFolder(lock_); })) {
+                holder_ = PathFileName(Private(""));
+                if (!Try([&] { fs_.WriteAllText(lock_ + "\\" + holder_, job_.owner); })) holder_.clear();
+                return true;
+            }
+            if (now - start > kLockWaitMs) return false;
+            const std::optional<std::string> holder = Holder(lock_);
+            if (!holder) continue;  // let go meanwhile, or no folder could be made at all
+            if (*holder != seen) {
+                seen = *holder;
+                seenSince = now;
+            }
+            if (StartsWithNoCase(*holder, mine_) || now - seenSince >= kLockStaleMs) Break(*holder);
+        }
+    }
+
+    // Who holds the lock folder: its file's name, empty while the holder has not named itself;
+    // nothing when there is no such folder.
+    std::optional<std::string> Holder(const std::string& folder) {
+        std::vector<std::string> names;
+        if (!Try([&] { names = fs_.ListFiles(folder); })) return std::nullopt;
+        return names.empty() ? std::string() : names.front();
+    }
+
+    // Takes the lock away from `holder` in one rename, and puts it back when another computer
+    // took the lock anew in between.
+    void Break(const std::string& holder) {
+        const std::string aside = Private(".old");
+        if (!Try([&] { fs_.Rename(lock_, aside); })) return;
+        if (Holder(aside) == holder) asides_.push_back(aside);
+        else if (!Try([&] { fs_.Rename(aside, lock_); })) asides_.push_back(aside);
+    }
+
+    // Only the lock this store holds: one broken as stale meanwhile belongs to another computer.
+    void ReleaseLock() {
+        if (Holder(lock_) == holder_) Break(holder_);
+    }
+
+    StoreResult CopyPackage(const std::string& staging) {
         if (!Try([&] { fs_.CreateFolder(staging); }) || !fs_.FolderExists(staging))
             return Fail("Failed to Create Folder [" + target_ + "]");
         auto failed = [&](const std::string& text) {
@@ -132,23 +249,16 @@ private:
                 return StoreResult{false, "File [" + breach->source + "] differs from the package's seal", true};
             return Fail("Failed to Copy File [" + target_ + breach->copy.substr(staging.size()) + "]");
         }
-        if (Try([&] { fs_.Rename(staging, target_); })) return Done();
-        // Another computer put its copy in place first: that one serves as well.
-        if (fs_.FolderExists(target_) && Complete(target_)) {
-            Try([&] { fs_.DeleteFolder(staging, true); });
-            return Done();
-        }
-        return failed("Failed to Create Folder [" + target_ + "]");
+        return Done();
     }
 
-    // Whether the folder holds this package: the same files with the same sizes.
+    // Whether the folder holds this package: the same files with the same sizes and times (a
+    // copy keeps the time its source was written).
     bool Complete(const std::string& folder) {
         for (const std::string& sub : PackageFolders())
             if (!SameFiles(ListTree(fs_, job_.packageDir + "\\" + sub), ListTree(fs_, folder + "\\" + sub))) return false;
-        const std::optional<uint64_t> info = SizeOf(fs_, folder + "\\" + info_);
-        const std::optional<uint64_t> program = SizeOf(fs_, folder + "\\" + job_.storedProgram);
-        return info && info == SizeOf(fs_, job_.packageDir + "\\" + info_) && program &&
-               program == SizeOf(fs_, job_.programPath) && !SealBreachIn(folder);
+        return SameStamp(Stamp(fs_, folder + "\\" + info_), Stamp(fs_, job_.packageDir + "\\" + info_)) &&
+               SameStamp(Stamp(fs_, folder + "\\" + job_.storedProgram), Stamp(fs_, job_.programPath)) && !SealBreachIn(folder);
     }
 
     // A file of a copy that is missing or differs from the seal: where it lies in the copy, the
@@ -181,16 +291,14 @@ private:
         return std::nullopt;
     }
 
-    // Takes a folder out of the way in one rename, then deletes it at leisure. A complete copy of
-    // this package that another computer put there meanwhile is put back.
-    bool Discard(const std::string& folder) {
+    // Takes a folder out of the way in one rename; it is deleted once the lock is let go.
+    bool Aside(const std::string& folder) {
         const std::string aside = Private(".old");
-        if (!Try([&] { fs_.Rename(folder, aside); })) {
-            Try([&] { fs_.DeleteFolder(folder, true); });
-            return !fs_.FolderExists(folder);
+        if (Try([&] { fs_.Rename(folder, aside); })) {
+            asides_.push_back(aside);
+            return true;
         }
-        if (folder == target_ && Complete(aside) && Try([&] { fs_.Rename(aside, folder); })) return true;
-        Try([&] { fs_.DeleteFolder(aside, true); });
+        Try([&] { fs_.DeleteFolder(folder, true); });
         return !fs_.FolderExists(folder);
     }
 
@@ -211,7 +319,7 @@ private:
                 if (const auto header = ReadStoredHeader(fs_.ReadAllText(root_ + "\\" + name + "\\" + info_)))
                     theirs = ParseUpdDate(header->date);
             });
-            if (theirs && UpdDateSeconds(*theirs) <= UpdDateSeconds(*ours)) Discard(root_ + "\\" + name);
+            if (theirs && UpdDateSeconds(*theirs) <= UpdDateSeconds(*ours)) Aside(root_ + "\\" + name);
         }
     }
 
@@ -256,8 +364,10 @@ private:
     platform::FileSystem& fs_;
     const StoreJob& job_;
     const StoreProgress& progress_;
-    const std::string root_, target_, marker_, info_, mine_;
+    const std::string root_, target_, marker_, info_, mine_, lock_;
     std::optional<std::vector<std::string>> packageFolders_;
+    std::string holder_;
+    std::vector<std::string> asides_;
 };
 
 }  // namespace
@@ -293,7 +403,8 @@ bool SameFiles(std::vector<TreeFile> a, std::vector<TreeFile> b) {
     std::sort(a.begin(), a.end(), byName);
     std::sort(b.begin(), b.end(), byName);
     for (size_t i = 0; i < a.size(); ++i)
-        if (!EqualsNoCase(a[i].relative, b[i].relative) || a[i].size != b[i].size) return false;
+        if (!EqualsNoCase(a[i].relative, b[i].relative) || a[i].size != b[i].size || !SameTime(a[i].modified, b[i].modified))
+            return false;
     return true;
 }
 
@@ -304,6 +415,11 @@ bool IsReportFolder(const std::string& name) {
 
 StoreResult StoreUpdate(platform::FileSystem& fs, const StoreJob& job, const StoreProgress& progress) {
     return Store(fs, job, progress).Run();
+}
+
+std::string HigherStoredUpdate(const std::string& date) {
+    return "A Higher Version of Software Update dated [" + date +
+           "] is available in Software Data Directory, which has been Updated on any Other Computer over Network";
 }
 
 std::string ProductLetter(const std::string& productKey) {

@@ -5,7 +5,8 @@
 // seconds), and any of them may die halfway. So nothing is ever half there under a name others
 // read: a package is copied into a folder private to this computer, checked file by file, and put
 // in place with one rename; the marker that names the current update is replaced by a rename too,
-// and the update it named before is removed only after that.
+// and the update it named before is removed only after that. Stores of different updates take
+// turns for those steps under a lock in SoftUpdates, so that the newest always ends named.
 #pragma once
 
 #include <cstdint>
@@ -18,11 +19,12 @@
 
 namespace updexar {
 
-// Every file below a folder, with its size, by its path relative to the folder. Folders that
-// cannot be read count what could be.
+// Every file below a folder, with its size and when it was last written, by its path relative to
+// the folder. Folders that cannot be read count what could be.
 struct TreeFile {
     std::string relative;
     uint64_t size = 0;
+    int64_t modified = 0;  // seconds since 1970 (UTC)
 };
 std::vector<TreeFile> ListTree(platform::FileSystem& fs, const std::string& folder);
 
@@ -36,7 +38,9 @@ int32_t CountFiles(platform::FileSystem& fs, const std::string& folder);
 void CopyFolderTree(platform::FileSystem& fs, const std::string& source, const std::string& target,
                     const std::function<void()>& copied);
 
-// Whether two file lists hold the same paths (case ignored) with the same sizes.
+// Whether two file lists hold the same paths (case ignored) with the same sizes and last-write
+// times, as mirroring tools decide: a rebuilt DLL often keeps its size. Times within two seconds
+// are the same, as a FAT volume keeps them.
 bool SameFiles(std::vector<TreeFile> a, std::vector<TreeFile> b);
 
 // The folders of a package that are part of the update: not the report folders ("Log" and
@@ -72,9 +76,14 @@ struct StoreResult {
     std::string failure;
     // The package itself differs from its seal (not just the copy): `failure` names the file.
     bool damaged = false;
+    // Another computer stored a newer update meanwhile: `failure` says so, and this one gives way.
+    bool newer = false;
 };
 
 StoreResult StoreUpdate(platform::FileSystem& fs, const StoreJob& job, const StoreProgress& progress);
+
+// Why an update is not stored over the one stored, dated `date`, which is newer.
+std::string HigherStoredUpdate(const std::string& date);
 
 // The product's one-letter code for the stored program's name; empty for an unknown key.
 std::string ProductLetter(const std::string& productKey);

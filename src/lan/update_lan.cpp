@@ -1,9 +1,12 @@
 #include "lan/update_lan.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <set>
 #include <vector>
@@ -28,9 +31,14 @@ namespace {
 
 constexpr int kConnectSeconds = 15;
 constexpr int kUpdateSeconds = 900;
-// How often the shared folder is looked at while machines work: a finished machine shows within
-// this, and a wait on hundreds of machines costs next to nothing in between.
+// How often the shared folder is listed while machines work: where no change notifications come,
+// a finished machine shows within this (and the share's listing cache), and a wait on hundreds of
+// machines costs next to nothing in between.
 constexpr int64_t kPollRealMs = 400;
+// Where change notifications bring the results, the listing is only what catches one the system
+// lost, and the time left is shown anew each second.
+constexpr int64_t kWatchedPollRealMs = 1000;
+constexpr int64_t kWokenGapRealMs = 100;
 
 const char* const kQ = "\"";
 
@@ -54,8 +62,21 @@ public:
         : w_(w), main_(forms::Window<frmmain>()), vs_(main_.vs), s_(Shared()), os_(platform::Os()), fs_(*os_.files) {}
 
     void Run() {
+        // The end steps run however the run ends, an error nobody foresaw included (that one then
+        // goes on to the caller): no PsExec of this run is left running and no copy of the
+        // program or report folder is left on the share.
+        struct Ending {
+            LanRun& run;
+            ~Ending() {
+                try {
+                    run.End();
+                } catch (...) {
+                }
+            }
+        } ending{*this};
         try {
             if (Refused() || Damaged()) return;
+            begun_ = true;
             startedAt_ = os_.clock->Now();
             Prepare();
             Launch();
@@ -68,7 +89,6 @@ public:
         } catch (const RuntimeError& e) {
             ShowMessage(&w_, e.Description(), MsgStyleError, std::string("UpdateLAN"));
         }
-        End();
     }
 
 private:
@@ -159,6 +179,13 @@ private:
         Ignore([&] { fs_.CreateFolder(report_); });
         if (!fs_.FolderExists(report_)) Fail("Failed to Create Folder [" + report_ + "]");
         made_ = true;
+        // The machines' files show through the system's change notifications at once; a share's
+        // listing may be seconds old (Windows keeps one up to 10 s), and is what is left where
+        // no notifications come.
+        watch_ = fs_.WatchFolder(report_, [this] {
+            woken_ = true;
+            forms::Application::Current().Post([] {});
+        });
 
         // Run from the shared folder itself: its folders are the package's already.
         if (!fs_.FolderExists(s_.ProgramDir + "\\" + runName_)) {
@@ -238,7 +265,7 @@ private:
                 l.startWait = main_.cboStartUpd.ListIndex();
                 l.closeWait = main_.cboCloseApp.ListIndex();
                 l.closeApps = main_.optCloseApp1.Value();
-                if (const uint32_t id = os_.processes->StartHidden(LanCommandLine(l))) started_.insert(id);
+                if (auto started = os_.processes->StartHeld(LanCommandLine(l))) started_.push_back(std::move(started));
             }
             w_.shpPG.Tag = std::to_string(static_cast<long>(Val(w_.shpPG.Tag)) + 1);
             w_.DrawProgress();
@@ -250,18 +277,24 @@ private:
     int64_t Elapsed(int64_t start) const { return static_cast<int64_t>(std::round((os_.clock->MonotonicMs() - start) / 1000.0)); }
 
     // The files in the run folder, upper-cased: one listing a look rather than a look for each
-    // machine's file. Under Wine a look for a file that is not there yet reads the folder to
-    // match the name in any case, once for every machine still waiting.
-    std::set<std::string> Present() {
+    // machine's file, and the names the system reported since. Under Wine a look for a file that
+    // is not there yet reads the folder to match the name in any case, once for every machine
+    // still waiting; on Windows a share remembers such a miss for up to 5 s, so a name is asked
+    // for only once it is known to be there.
+    std::set<std::string> Present(bool listing) {
         std::set<std::string> names;
-        Ignore([&] {
+        woken_ = false;
+        if (watch_)
+            for (const std::string& name : watch_->Changed()) names.insert(ToUpper(name));
+        if (listing) Ignore([&] {
             for (const std::string& name : fs_.ListFiles(report_)) names.insert(ToUpper(name));
         });
         return names;
     }
 
-    std::string ReadIfThere(const std::set<std::string>& present, const std::string& name) {
-        if (!present.count(ToUpper(name))) return "";
+    // Without `present`: asked for by name whatever the listing says.
+    std::string ReadIfThere(const std::set<std::string>* present, const std::string& name) {
+        if (present && !present->count(ToUpper(name))) return "";
         try {
             return fs_.ReadAllText(report_ + "\\" + name);
         } catch (const RuntimeError&) {
@@ -269,15 +302,24 @@ private:
         }
     }
 
-    // Lets the window answer its user until the next look at the shared folder is due, without
-    // spinning: the loop sleeps until input comes or the pause is over.
-    void Pause() {
+    // Lets the window answer its user until the next look at the shared folder is due (at `until`
+    // on the program's clock) or a change is reported, without spinning: the loop sleeps until
+    // input comes or the pause is over. A change is looked at no sooner than kWokenGapRealMs after
+    // the last look, so that the notifications of one file's writing, and of files written
+    // together, are taken in one look.
+    void Pause(int64_t until) {
+        const int64_t soonest = os_.clock->MonotonicMs() + ClockMsFor(kWokenGapRealMs);
+        WaitFor(until, true);
+        if (woken_ && os_.clock->MonotonicMs() < std::min(until, soonest)) WaitFor(std::min(until, soonest), false);
+    }
+
+    void WaitFor(int64_t at, bool orWoken) {
         bool due = false;
         forms::Timer& timer = w_.tmrPoll;
         timer.Tick = [&] { due = true; };
-        timer.SetInterval(static_cast<int>(std::max<int64_t>(1, ClockMsFor(kPollRealMs))));
+        timer.SetInterval(static_cast<int>(std::clamp<int64_t>(at - os_.clock->MonotonicMs(), 1, INT32_MAX)));
         timer.SetEnabled(true);
-        forms::Application::Current().WaitUntil([&] { return due || w_.cmdClose.Tag == "C"; });
+        forms::Application::Current().WaitUntil([&] { return due || (orWoken && woken_) || w_.cmdClose.Tag == "C"; });
         timer.SetEnabled(false);
         timer.Tick = nullptr;
     }
@@ -297,40 +339,59 @@ private:
 
     void Await(const Wait& wait) {
         const int64_t start = os_.clock->MonotonicMs();
+        int64_t nextLook = start;
+        bool unfitted = false;
         while (true) {
             if (wait.closable && w_.cmdClose.Tag == "C") {
                 const int answer = ShowMessage(&w_,
                                                "It will only stop waiting for response and will not stop update already "
                                                "running on LAN Machines.\r\n\r\nDo you really want to close waiting ?",
                                                MsgStyleYesNoCancel);
-                if (answer == MsgYes) return;
+                if (answer == MsgYes) {
+                    if (unfitted) FitStatus();
+                    return;
+                }
                 w_.cmdClose.Tag.clear();
             }
-            Status(std::string("Waiting for ") + wait.what + " Response [Time Out in " +
-                   TimeLeftText(static_cast<int16_t>(wait.seconds - Elapsed(start))) + "] ...");
+            // A whole look (the listing, the time left) on the poll's pace; between them, only the
+            // files a change notification named, which costs next to nothing.
+            const bool whole = os_.clock->MonotonicMs() >= nextLook;
+            if (whole) {
+                nextLook = os_.clock->MonotonicMs() + ClockMsFor(watch_ ? kWatchedPollRealMs : kPollRealMs);
+                Status(std::string("Waiting for ") + wait.what + " Response [Time Out in " +
+                       TimeLeftText(static_cast<int16_t>(wait.seconds - Elapsed(start))) + "] ...");
+            }
             int waiting = 0;
             bool changed = false;
-            const std::set<std::string> present = Present();
+            const std::set<std::string> present = Present(whole);
+            const bool over = whole && Elapsed(start) >= wait.seconds;
             for (int r = 1; r < vs_.Rows(); ++r) {
                 if (!Selected(vs_, r) || vs_.TextMatrix(r, Last()) != wait.pending) continue;
-                if (Elapsed(start) >= wait.seconds) {
-                    vs_.SetTextMatrix(r, Last(), wait.timedOut);
-                } else {
-                    const std::string file = std::to_string(r) + wait.extension;
-                    const std::string text = ReadIfThere(present, file);
-                    if (text.find("[END]") == std::string::npos) {
-                        ++waiting;
-                        continue;
-                    }
+                const std::string file = std::to_string(r) + wait.extension;
+                // Before a machine is given up, its file is asked for by name: a share's listing
+                // may not show a file written in its last seconds.
+                const std::string text = ReadIfThere(over ? nullptr : &present, file);
+                if (text.find("[END]") != std::string::npos) {
                     Ignore([&] { fs_.DeleteFile(report_ + "\\" + file, true); });
                     wait.take(r, text);
+                } else if (over) {
+                    vs_.SetTextMatrix(r, Last(), wait.timedOut);
+                } else {
+                    ++waiting;
+                    continue;
                 }
                 answeredAt_[r] = os_.clock->Now();
                 changed = true;
             }
-            if (changed) FitStatus();
+            // The Status column is sized on whole looks only: measuring hundreds of cells for
+            // each result that a notification brought would cost more than the wait itself.
+            unfitted = unfitted || changed;
+            if (unfitted && (whole || waiting == 0)) {
+                FitStatus();
+                unfitted = false;
+            }
             if (waiting == 0) return;
-            Pause();
+            Pause(nextLook);
         }
     }
 
@@ -351,18 +412,16 @@ private:
     void FitStatus() { vs_.AutoSize(Last()); }
 
     void End() {
-        // Only this run's own PsExec processes: others on this computer may be someone's work.
-        // One pause for all of them to let go of the program copy, not one each: a run of
-        // hundreds of machines that never answered would otherwise hang here for minutes.
+        if (!begun_) return;
+        // Only this run's own PsExec processes, each by the handle it was started with: others on
+        // this computer may be someone's work, even under a number one of ours had before. One
+        // pause for all of them to let go of the program copy, not one each: a run of hundreds
+        // of machines that never answered would otherwise hang here for minutes.
         bool ended = false;
-        Ignore([&] {
-            for (const platform::ProcessEntry& p : os_.processes->Snapshot()) {
-                if (!started_.count(p.id) || ToUpper(PathFileName(Trim(p.exeName))) != "PSEXEC.EXE") continue;
-                os_.processes->Terminate(p.id);
-                ended = true;
-            }
-        });
+        for (const auto& p : started_) ended = p->Terminate() || ended;
+        started_.clear();
         if (ended) PauseAfterKill(500);
+        watch_.reset();  // its open handle would hold the run folder
         WriteRecord();
         if (made_) Ignore([&] { fs_.DeleteFolder(report_, false); });
         if (!program_.empty()) Ignore([&] { fs_.DeleteFile(program_, false); });
@@ -416,8 +475,10 @@ private:
     platform::FileSystem& fs_;
     std::string runName_, runNumber_, report_, program_;
     std::optional<PackageSeal> seal_;
-    bool made_ = false;
-    std::set<uint32_t> started_;
+    bool begun_ = false, made_ = false;
+    std::vector<std::unique_ptr<platform::StartedProcess>> started_;
+    std::atomic<bool> woken_{false};
+    std::unique_ptr<platform::FolderWatch> watch_;  // after woken_, which it sets until it goes
     DateTime startedAt_;
     std::map<int, DateTime> answeredAt_;
 };

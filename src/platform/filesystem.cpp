@@ -7,4 +7,6 @@ void FileSystem::ReadPieces(const std::string& path, const std::function<void(co
     take(bytes.data(), bytes.size());
 }
 
+std::unique_ptr<FolderWatch> FileSystem::WatchFolder(const std::string&, std::function<void()>) { return nullptr; }
+
 }  // namespace updexar::platform

@@ -68,6 +68,17 @@ struct FolderEntry {
     std::string name;
     bool folder = false;
     uint64_t size = 0;  // files only
+    // Files only: when last written, in seconds since 1970 (UTC).
+    int64_t modified = 0;
+};
+
+// Changes in one folder as the system reports them, which it does on shares too (where a
+// listing may be seconds old: Windows keeps a share's listing up to 10 s).
+class FolderWatch {
+public:
+    virtual ~FolderWatch() = default;
+    // The names of files made, renamed into the folder or written since the last call.
+    virtual std::vector<std::string> Changed() = 0;
 };
 
 class FileSystem {
@@ -128,6 +139,9 @@ public:
     // Who may open the file, as the system's security-descriptor text ("D:P(A;;FA;;;BA)...");
     // empty when the file system keeps no such thing.
     virtual std::string AccessDescription(const std::string& path) = 0;
+    // Watches the folder: after each change `woken` is called, on another thread. Nothing when
+    // the file system sends no change notifications; this one sends none.
+    virtual std::unique_ptr<FolderWatch> WatchFolder(const std::string& folder, std::function<void()> woken);
     // Creates (truncating) or, with append, extends the file.
     virtual std::unique_ptr<TextWriter> OpenTextWriter(const std::string& path, bool append = false) = 0;
     virtual std::unique_ptr<TextReader> OpenTextReader(const std::string& path) = 0;

@@ -137,7 +137,7 @@ std::vector<platform::FolderEntry> List(const std::string& local) {
         struct stat st;
         if (name == "." || name == ".." || !Stat(local + "/" + name, st)) continue;
         if (S_ISDIR(st.st_mode)) out.push_back({name, true, 0});
-        else if (S_ISREG(st.st_mode)) out.push_back({name, false, static_cast<uint64_t>(st.st_size)});
+        else if (S_ISREG(st.st_mode)) out.push_back({name, false, static_cast<uint64_t>(st.st_size), static_cast<int64_t>(st.st_mtime)});
     }
     ::closedir(dir);
     std::sort(out.begin(), out.end(), [](const auto& a, const auto& b) { return ToUpper(a.name) < ToUpper(b.name); });

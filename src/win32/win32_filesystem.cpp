@@ -6,6 +6,8 @@
 #include <sddl.h>
 
 #include <algorithm>
+#include <mutex>
+#include <thread>
 
 #include "platform/errors.h"
 #include "platform/string_reader.h"
@@ -84,6 +86,7 @@ struct Entry {
     std::string name;
     DWORD attributes = 0;
     uint64_t size = 0;
+    int64_t modified = 0;  // seconds since 1970, UTC
 };
 
 // The folder's entries in the order the file system gives them, without "." and "..".
@@ -107,6 +110,9 @@ std::vector<Entry> ListRaw(const std::string& folder) {
         entry.name = Narrow(name);
         entry.attributes = data.dwFileAttributes;
         entry.size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+        const uint64_t written = (static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+                                 data.ftLastWriteTime.dwLowDateTime;
+        entry.modified = static_cast<int64_t>(written / 10000000ULL) - 11644473600LL;
         out.push_back(std::move(entry));
     } while (FindNextFileW(h, &data));
     return out;
@@ -443,7 +449,7 @@ std::vector<platform::FolderEntry> Win32FileSystem::ListEntries(const std::strin
     std::vector<platform::FolderEntry> out;
     for (Entry& e : ListRaw(folder)) {
         const bool isFolder = (e.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-        out.push_back(platform::FolderEntry{std::move(e.name), isFolder, isFolder ? 0 : e.size});
+        out.push_back(platform::FolderEntry{std::move(e.name), isFolder, isFolder ? 0 : e.size, isFolder ? 0 : e.modified});
     }
     return out;
 }
@@ -576,6 +582,100 @@ std::unique_ptr<platform::TextWriter> Win32FileSystem::OpenTextWriter(const std:
 
 std::unique_ptr<platform::TextReader> Win32FileSystem::OpenTextReader(const std::string& path) {
     return std::make_unique<platform::StringTextReader>(ReadAllText(path));
+}
+
+namespace {
+
+// ReadDirectoryChangesW on its own thread, which alone issues and cancels the read (I/O belongs to
+// the thread that started it). It works on shares, where it is what tells of a file long before
+// the client's cached listing does.
+class Win32FolderWatch : public platform::FolderWatch {
+public:
+    Win32FolderWatch(HANDLE folder, std::function<void()> woken)
+        : folder_(folder), woken_(std::move(woken)), stop_(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
+          ready_(CreateEventW(nullptr, TRUE, FALSE, nullptr)), armed_(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
+          thread_([this] { Watch(); }) {
+        // Changes are kept for the handle only from its first read on: one made as soon as this
+        // returns must not be missed.
+        if (armed_) WaitForSingleObject(armed_, INFINITE);
+    }
+    ~Win32FolderWatch() override {
+        SetEvent(stop_);
+        thread_.join();
+        CloseHandle(folder_);
+        CloseHandle(stop_);
+        CloseHandle(ready_);
+        CloseHandle(armed_);
+    }
+    std::vector<std::string> Changed() override {
+        std::lock_guard<std::mutex> lock(mutex_);
+        std::vector<std::string> names;
+        names.swap(names_);
+        return names;
+    }
+
+private:
+    void Watch() {
+        // Network folders take at most 64 KB; a burst larger than this is reported as lost, and
+        // the folder's listing then tells.
+        std::vector<DWORD> buffer(16384);
+        const DWORD filter = FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_LAST_WRITE | FILE_NOTIFY_CHANGE_SIZE;
+        struct Armed {
+            HANDLE event;
+            ~Armed() { SetEvent(event); }
+        } armed{armed_};
+        while (stop_ && ready_) {
+            OVERLAPPED ov{};
+            ov.hEvent = ready_;
+            ResetEvent(ready_);
+            const BOOL reading = ReadDirectoryChangesW(folder_, buffer.data(), static_cast<DWORD>(buffer.size() * sizeof(DWORD)),
+                                                       FALSE, filter, nullptr, &ov, nullptr);
+            SetEvent(armed_);
+            if (!reading) return;
+            const HANDLE both[] = {stop_, ready_};
+            DWORD bytes = 0;
+            if (WaitForMultipleObjects(2, both, FALSE, INFINITE) != WAIT_OBJECT_0 + 1) {
+                CancelIo(folder_);
+                GetOverlappedResult(folder_, &ov, &bytes, TRUE);
+                return;
+            }
+            if (!GetOverlappedResult(folder_, &ov, &bytes, FALSE)) return;
+            // Deletions (the program's own, of what it has read) wake nobody.
+            if (Take(reinterpret_cast<const uint8_t*>(buffer.data()), bytes)) woken_();
+        }
+    }
+
+    // Whether any name came.
+    bool Take(const uint8_t* at, DWORD bytes) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        const size_t before = names_.size();
+        for (DWORD offset = 0; bytes >= sizeof(FILE_NOTIFY_INFORMATION);) {
+            const auto* info = reinterpret_cast<const FILE_NOTIFY_INFORMATION*>(at + offset);
+            if (info->Action == FILE_ACTION_ADDED || info->Action == FILE_ACTION_MODIFIED ||
+                info->Action == FILE_ACTION_RENAMED_NEW_NAME)
+                names_.push_back(Narrow(info->FileName, info->FileNameLength / sizeof(wchar_t)));
+            if (info->NextEntryOffset == 0 || offset + info->NextEntryOffset >= bytes) break;
+            offset += info->NextEntryOffset;
+        }
+        return names_.size() > before;
+    }
+
+    HANDLE folder_;
+    std::function<void()> woken_;
+    HANDLE stop_, ready_, armed_;
+    std::mutex mutex_;
+    std::vector<std::string> names_;
+    std::thread thread_;  // last: it starts once everything above is made
+};
+
+}  // namespace
+
+std::unique_ptr<platform::FolderWatch> Win32FileSystem::WatchFolder(const std::string& folder, std::function<void()> woken) {
+    const HANDLE h = CreateFileW(Wide(WithoutTrailingSeparator(folder)).c_str(), FILE_LIST_DIRECTORY,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                 FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OVERLAPPED, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return nullptr;
+    return std::make_unique<Win32FolderWatch>(h, std::move(woken));
 }
 
 }  // namespace updexar::win32

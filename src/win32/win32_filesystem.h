@@ -56,6 +56,7 @@ public:
     void WriteAllBytes(const std::string& path, const std::vector<uint8_t>& bytes) override;
     void WritePrivateFile(const std::string& path, const std::vector<uint8_t>& bytes) override;
     std::string AccessDescription(const std::string& path) override;
+    std::unique_ptr<platform::FolderWatch> WatchFolder(const std::string& folder, std::function<void()> woken) override;
     std::unique_ptr<platform::TextWriter> OpenTextWriter(const std::string& path, bool append = false) override;
     std::unique_ptr<platform::TextReader> OpenTextReader(const std::string& path) override;
 

@@ -6,9 +6,11 @@
 #include "win32/wide.h"
 
 namespace updexar::win32 {
+namespace {
 
-uint32_t Win32Processes::StartHidden(const std::string& commandLine, const std::string& workingDirectory) {
-    if (commandLine.empty()) return 0;
+// The new process's handle, nullptr when it could not be started.
+HANDLE Start(const std::string& commandLine, const std::string& workingDirectory, DWORD& id) {
+    if (commandLine.empty()) return nullptr;
     // CreateProcessW may write into the command line, so it needs its own buffer.
     std::wstring line = Wide(commandLine);
     line.push_back(L'\0');
@@ -21,11 +23,43 @@ uint32_t Win32Processes::StartHidden(const std::string& commandLine, const std::
     PROCESS_INFORMATION pi{};
     if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr,
                         dir.empty() ? nullptr : dir.c_str(), &si, &pi)) {
-        return 0;
+        return nullptr;
     }
     CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-    return pi.dwProcessId;
+    id = pi.dwProcessId;
+    return pi.hProcess;
+}
+
+class Held : public platform::StartedProcess {
+public:
+    Held(HANDLE process, DWORD id) : process_(process), id_(id) {}
+    ~Held() override { CloseHandle(process_); }
+    uint32_t Id() const override { return id_; }
+    // Asked first: TerminateProcess reports success on a process that has ended, under Wine.
+    bool Terminate(uint32_t exitCode) override {
+        return WaitForSingleObject(process_, 0) == WAIT_TIMEOUT && TerminateProcess(process_, exitCode) != 0;
+    }
+
+private:
+    HANDLE process_;
+    DWORD id_;
+};
+
+}  // namespace
+
+uint32_t Win32Processes::StartHidden(const std::string& commandLine, const std::string& workingDirectory) {
+    DWORD id = 0;
+    const HANDLE process = Start(commandLine, workingDirectory, id);
+    if (!process) return 0;
+    CloseHandle(process);
+    return id;
+}
+
+std::unique_ptr<platform::StartedProcess> Win32Processes::StartHeld(const std::string& commandLine) {
+    DWORD id = 0;
+    const HANDLE process = Start(commandLine, "", id);
+    if (!process) return nullptr;
+    return std::make_unique<Held>(process, id);
 }
 
 std::vector<platform::ProcessEntry> Win32Processes::Snapshot() {

@@ -3,9 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <functional>
 #include <iterator>
 #include <map>
+#include <mutex>
 
 #include "contract/contract_env.h"
 #include "contract/contract_util.h"
@@ -134,6 +137,11 @@ TEST(FileSystemContract, DatesKeepTheSecondAndTravelWithCopies) {
     fs.CopyFile(file, At("tree\\in.bin"));
     fs.CopyFolder(At("tree"), At("tree2"));
     EXPECT_EQ((DateTime{2022, 2, 3, 4, 5, 6}), fs.LastModified(At("tree2\\in.bin")));
+    // A listing gives each file's time, the second kept: a copy's is its source's.
+    const auto listed = [&](const std::string& folder) { return fs.ListEntries(At(folder)).at(0).modified; };
+    EXPECT_EQ(listed("tree"), listed("tree2"));
+    fs.SetLastModified(At("tree2\\in.bin"), DateTime{2022, 2, 3, 4, 5, 9});
+    EXPECT_EQ(listed("tree2") - listed("tree"), 3);
 
     // Read-only files take dates too.
     fs.SetAttributes(file, AttrReadOnly);
@@ -142,6 +150,32 @@ TEST(FileSystemContract, DatesKeepTheSecondAndTravelWithCopies) {
 
     EXPECT_EQ(ErrInvalidCall, ErrorOf([&] { fs.SetLastModified(At("copy.bin"), DateTime{2021, 2, 30, 0, 0, 0}); }));
     EXPECT_EQ(ErrFileNotFound, ErrorOf([&] { fs.SetLastModified(At("none.bin"), DateTime{2021, 2, 3, 0, 0, 0}); }));
+}
+
+// A watch, where the file system gives one, wakes its owner and names a file written in its folder.
+TEST(FileSystemContract, AWatchNamesTheFilesWrittenInItsFolder) {
+    platform::FileSystem& fs = *Env().files;
+    fs.CreateFolder(At("watched"));
+    std::mutex mutex;
+    std::condition_variable wake;
+    bool woken = false;
+    const std::unique_ptr<platform::FolderWatch> watch = fs.WatchFolder(At("watched"), [&] {
+        std::lock_guard<std::mutex> lock(mutex);
+        woken = true;
+        wake.notify_all();
+    });
+    if (!watch) GTEST_SKIP() << "this file system sends no change notifications";
+    fs.WriteAllText(At("watched\\7.log"), "[END]");
+    std::vector<std::string> names;
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (std::find(names.begin(), names.end(), "7.log") == names.end()) {
+        std::unique_lock<std::mutex> lock(mutex);
+        if (!wake.wait_until(lock, until, [&] { return woken; })) break;
+        woken = false;
+        lock.unlock();
+        for (std::string& name : watch->Changed()) names.push_back(std::move(name));
+    }
+    EXPECT_NE(std::find(names.begin(), names.end(), "7.log"), names.end());
 }
 
 TEST(FileSystemContract, NamesIgnoreCaseAndKeepIt) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <utility>
 
 #include "platform/errors.h"
 #include "platform/strings.h"
@@ -97,7 +98,75 @@ std::string FakeFileSystem::ParentFolder(const std::string& folder) {
 std::string FakeFileSystem::Changing(const std::string& path) {
     const std::string key = Key(path);
     if (beforeChange) beforeChange(key);
+    missing_.erase(key);  // this computer's own change is known to it
+    Notify(path);
     return key;
+}
+
+bool FakeFileSystem::Found(const std::string& path, const std::function<bool()>& exists) {
+    if (!Shared(path)) return exists();
+    const std::string key = Key(path);
+    const auto it = missing_.find(key);
+    const int64_t now = clock_.MonotonicMs();
+    if (it != missing_.end() && now - it->second < cache_->notFoundMs) return false;
+    if (exists()) return true;
+    missing_[key] = now;
+    return false;
+}
+
+std::vector<platform::FolderEntry> FakeFileSystem::ListEntries(const std::string& folder) {
+    if (!Shared(folder)) return real_.ListEntries(Local(folder));
+    auto& [at, entries] = listings_.try_emplace(Key(folder), INT64_MIN / 2, std::vector<platform::FolderEntry>{}).first->second;
+    const int64_t now = clock_.MonotonicMs();
+    if (now - at >= cache_->listingMs) {
+        at = now;
+        entries = real_.ListEntries(Local(folder));
+    }
+    return entries;
+}
+
+std::vector<std::string> FakeFileSystem::ListFiles(const std::string& folder) {
+    std::vector<std::string> names;
+    for (platform::FolderEntry& e : ListEntries(folder))
+        if (!e.folder) names.push_back(std::move(e.name));
+    return names;
+}
+
+std::string FakeFileSystem::ReadAllText(const std::string& path) {
+    if (!Found(path, [&] { return real_.FileExists(Local(path)); })) throw RuntimeError(ErrFileNotFound);
+    return real_.ReadAllText(Local(path));
+}
+
+void FakeFileSystem::WriteFromElsewhere(const std::string& path, const std::string& text) {
+    stdfs::create_directories(Local(PathParent(path)));
+    real_.WriteAllText(Local(path), text);
+    Notify(path);
+}
+
+struct FakeFileSystem::Watch : platform::FolderWatch {
+    Watch(FakeFileSystem& fs, std::string key, std::function<void()> woken) : fs(fs), key(std::move(key)), woken(std::move(woken)) {
+        fs.watches_.push_back(this);
+    }
+    ~Watch() override { fs.watches_.erase(std::find(fs.watches_.begin(), fs.watches_.end(), this)); }
+    std::vector<std::string> Changed() override { return std::exchange(names, {}); }
+    FakeFileSystem& fs;
+    std::string key;
+    std::function<void()> woken;
+    std::vector<std::string> names;
+};
+
+std::unique_ptr<platform::FolderWatch> FakeFileSystem::WatchFolder(const std::string& folder, std::function<void()> woken) {
+    if (cache_ && !cache_->notifications) return nullptr;
+    return std::make_unique<Watch>(*this, Key(folder), std::move(woken));
+}
+
+void FakeFileSystem::Notify(const std::string& path) {
+    const std::string parent = Key(PathParent(path));
+    for (Watch* w : watches_) {
+        if (w->key != parent) continue;
+        w->names.push_back(PathFileName(path));
+        w->woken();
+    }
 }
 
 void FakeFileSystem::CheckFault(const std::string& key) {

@@ -5,6 +5,8 @@
 #pragma once
 
 #include <functional>
+#include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,6 +23,15 @@ struct Fault {
     int error = 70;
     int skip = 0;   // matching writes let through first
     int times = 1;  // failures before the fault is used up; negative: for ever
+};
+
+// A Windows SMB client's caches on the shares: a folder's listing is served again for `listingMs`
+// after it was read, and a name found missing stays missing for `notFoundMs` (existence checks and
+// opens), on the clock; change notifications only when `notifications` is set.
+struct ShareCache {
+    int64_t listingMs = 10000;
+    int64_t notFoundMs = 5000;
+    bool notifications = true;
 };
 
 class FakeFileSystem : public platform::FileSystem {
@@ -41,12 +52,19 @@ public:
     // each entry of a folder deleted), with the upper-case path it changes: a test can stop the
     // program there as a crash would.
     std::function<void(const std::string& path)> beforeChange;
+    void PlayShareCache(const ShareCache& cache) { cache_ = cache; }
+    // A file written by another computer: it clears nothing this one has cached.
+    void WriteFromElsewhere(const std::string& path, const std::string& text);
     // The Linux path of a Windows one.
     std::string Local(const std::string& path) const;
 
     // --- platform::FileSystem
-    bool FileExists(const std::string& path) override { return real_.FileExists(Local(path)); }
-    bool FolderExists(const std::string& path) override { return real_.FolderExists(Local(path)); }
+    bool FileExists(const std::string& path) override {
+        return Found(path, [&] { return real_.FileExists(Local(path)); });
+    }
+    bool FolderExists(const std::string& path) override {
+        return Found(path, [&] { return real_.FolderExists(Local(path)); });
+    }
     std::string ParentFolder(const std::string& folder) override;
     std::vector<platform::DriveInfo> Drives() override { return drives_; }
     void CopyFile(const std::string& source, const std::string& target, bool overwrite = true) override;
@@ -64,15 +82,14 @@ public:
     void SetLastModified(const std::string& path, const DateTime& when) override {
         real_.SetLastModified(Local(path), when);
     }
-    std::vector<std::string> ListFiles(const std::string& folder) override { return real_.ListFiles(Local(folder)); }
+    std::vector<std::string> ListFiles(const std::string& folder) override;
     std::vector<std::string> ListFolders(const std::string& folder) override {
         return real_.ListFolders(Local(folder));
     }
-    std::vector<platform::FolderEntry> ListEntries(const std::string& folder) override {
-        return real_.ListEntries(Local(folder));
-    }
+    std::vector<platform::FolderEntry> ListEntries(const std::string& folder) override;
     void Rename(const std::string& from, const std::string& to, bool replace = false) override;
-    std::string ReadAllText(const std::string& path) override { return real_.ReadAllText(Local(path)); }
+    std::string ReadAllText(const std::string& path) override;
+    std::unique_ptr<platform::FolderWatch> WatchFolder(const std::string& folder, std::function<void()> woken) override;
     void WriteAllText(const std::string& path, const std::string& text) override;
     std::vector<uint8_t> ReadAllBytes(const std::string& path) override { return real_.ReadAllBytes(Local(path)); }
     void ReadPieces(const std::string& path, const std::function<void(const uint8_t*, size_t)>& take) override {
@@ -97,7 +114,17 @@ private:
     void RemoveTree(const std::string& path);
     bool HoldsReadOnly(const std::string& path);
 
+    bool Shared(const std::string& path) const { return cache_ && path.rfind("\\\\", 0) == 0; }
+    // Whether `exists` finds the path, unless the cache still says it is missing.
+    bool Found(const std::string& path, const std::function<bool()>& exists);
+    void Notify(const std::string& path);
+    struct Watch;
+
     platform::Clock& clock_;
+    std::optional<ShareCache> cache_;
+    std::map<std::string, std::pair<int64_t, std::vector<platform::FolderEntry>>> listings_;
+    std::map<std::string, int64_t> missing_;
+    std::vector<Watch*> watches_;
     posix::PosixFileSystem real_;
     std::string root_;
     std::vector<platform::DriveInfo> drives_;

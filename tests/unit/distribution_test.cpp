@@ -167,6 +167,17 @@ TEST(DataStore, TheDataDirectoryMovesFromOneWholeUpdateToTheNext) {
         EXPECT_FALSE(site.files.FileExists(kRoot + "\\Upd1\\DLLs\\half.txt"));
         EXPECT_TRUE(site.files.FileExists(kRoot + "\\Upd1\\UpdateG.exe"));
     }
+    {  // A whole copy of this update's name, but its DLL rebuilt to the same size: replaced.
+        Site site;
+        site.Info(kHeader + kNeeds);
+        site.files.MakeFolders(kRoot);
+        site.files.CopyFolder(kPkg, kRoot + "\\Upd1");
+        site.files.CopyFile(kPkg + "\\UpdateX.exe", kRoot + "\\Upd1\\UpdateG.exe");
+        site.Put(kRoot + "\\Upd1\\DLLs\\NewUpFls\\a.dll", "aab");
+        site.files.SetLastModified(kRoot + "\\Upd1\\DLLs\\NewUpFls\\a.dll", DateTime{2026, 11, 2, 9, 0, 0});
+        EXPECT_EQ(site.Run(), 101u);
+        EXPECT_EQ(site.files.ReadAllText(kRoot + "\\Upd1\\DLLs\\NewUpFls\\a.dll"), "aaa");
+    }
     {  // A newer update stored: refused, nothing changed.
         Site site;
         site.Info(kHeader + kNeeds);
@@ -184,6 +195,33 @@ TEST(DataStore, TheDataDirectoryMovesFromOneWholeUpdateToTheNext) {
         site.Put(kRoot, "a file where the folder should be");
         EXPECT_EQ(site.Run(), ExitDataDirectory);
         EXPECT_EQ(site.Log(), "[START]\r\nError:CopyUpdateToDataPath:Failed to Create Folder [" + kRoot + "]\r\n[END]\r\n");
+    }
+}
+
+// Computers storing different updates take turns under a lock in SoftUpdates: a newer update
+// stored meanwhile refuses this one, and a lock its holder left when it died is broken, at once
+// when this computer left it, after 30 s of staying the same when another did.
+TEST(DataStore, StoresTakeTurnsAndAStaleLockIsBroken) {
+    const StoreJob job{kPkg, kData, "Upd1", "P", kPkg + "\\UpdateX.exe", "UpdateG.exe", "Upd0", "WS01"};
+    {
+        Site site;
+        site.Info(kHeader + kNeeds);
+        site.Stored("Upd2", "07/12/2026");  // since this store read the marker naming Upd0
+        const StoreResult result = StoreUpdate(site.files, job, {});
+        EXPECT_TRUE(result.newer && !result.ok);
+        EXPECT_EQ(result.failure, HigherStoredUpdate("07/12/2026"));
+        EXPECT_EQ(site.files.ListEntries(kRoot).size(), 2u);  // the marker and Upd2, nothing of Upd1
+    }
+    for (const auto& [holder, waited] : {std::pair{"~WS01.7.1", 0}, std::pair{"~WS09.7.1", 30000}}) {
+        Site site;
+        site.Info(kHeader + kNeeds);
+        site.Put(kRoot + "\\~Lock\\" + holder, "");
+        const int64_t before = site.clock.MonotonicMs();
+        EXPECT_TRUE(StoreUpdate(site.files, job, {}).ok) << holder;
+        EXPECT_GE(site.clock.MonotonicMs() - before, waited);
+        EXPECT_LT(site.clock.MonotonicMs() - before, waited + 1000);
+        EXPECT_EQ(ReadStoredHeader(site.files.ReadAllText(kRoot + "\\UpdInfoP.txt"))->name, "Upd1");
+        EXPECT_EQ(site.files.ListEntries(kRoot).size(), 2u) << holder;
     }
 }
 

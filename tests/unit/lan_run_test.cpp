@@ -22,6 +22,10 @@ struct Lan : uitest::UiFixture {
     std::map<int, std::pair<std::string, std::string>> machines;
     std::string runFolder;
     uint32_t foreignPsExec = 0;
+    // The row whose PsExec ends at once, its number then given to someone else's PsExec.
+    int reusedRow = 0;
+    uint32_t reusedBy = 0;
+    std::function<void(int row)> onMachine;
 
     Lan() {
         AnswerMessages();
@@ -42,10 +46,15 @@ struct Lan : uitest::UiFixture {
                 else f.back().push_back(c);
             }
             runFolder = f[1] + "\\" + f[3];
+            if (std::stoi(f[2]) == reusedRow) {
+                fake.processes.Terminate(start.processId);
+                reusedBy = fake.processes.AddProcess("PsExec.exe", start.processId);
+            }
+            if (onMachine) onMachine(std::stoi(f[2]));
             const auto it = machines.find(std::stoi(f[2]));
             if (it == machines.end()) return;
-            Put(runFolder + "\\" + f[2] + ".txt", it->second.first);
-            if (!it->second.second.empty()) Put(runFolder + "\\" + f[2] + ".log", it->second.second);
+            files.WriteFromElsewhere(runFolder + "\\" + f[2] + ".txt", it->second.first);
+            if (!it->second.second.empty()) files.WriteFromElsewhere(runFolder + "\\" + f[2] + ".log", it->second.second);
         };
         frmmain& m = forms::Window<frmmain>();
         m.PrepareGrid();
@@ -75,6 +84,7 @@ TEST(LanRun, EachMachineGetsItsResultAndTheRunLeavesOnlyTheStagedPackage) {
     lan.machines[1] = {kDone, "[START]\r\nProcess:Update:To->C:\\Apps\\Galvano\r\nProcess:Update:OK\r\n[END]\r\n"};
     lan.machines[2] = {kDone, "[START]\r\nError:CopyUpdateToDataPath:Missing Update Info File\r\n[END]\r\n"};
     lan.machines[4] = {"[START]\r\n[END]\r\n", ""};
+    lan.reusedRow = 3;
     forms::Window<frmmain>().vs.SetTextMatrix(1, 5, "p w\\");        // its last backslash must not eat the quote
     lan.Put(kShared + "\\UpdInfoF.txt", "an earlier package's");  // the machines would read it, not ours
     frmUpdate& w = forms::Window<frmUpdate>();
@@ -104,7 +114,8 @@ TEST(LanRun, EachMachineGetsItsResultAndTheRunLeavesOnlyTheStagedPackage) {
     EXPECT_FALSE(lan.files.FolderExists(lan.runFolder));
     EXPECT_FALSE(lan.files.FileExists(kShared + "\\Up" + run.substr(3) + ".exe"));
     EXPECT_TRUE(lan.fake.processes.IsRunning(lan.foreignPsExec));
-    for (const auto& s : starts) EXPECT_FALSE(lan.fake.processes.IsRunning(s.processId));
+    EXPECT_TRUE(lan.fake.processes.IsRunning(lan.reusedBy));
+    for (const auto& s : starts) EXPECT_TRUE(s.processId == lan.reusedBy || !lan.fake.processes.IsRunning(s.processId));
     const std::vector<std::string> records = lan.files.ListFiles("\\\\SERVER\\share\\VEK_Updates");
     ASSERT_EQ(records, std::vector<std::string>{"LanRun-20261204-171942.csv"});  // the run's start, not its end
     const std::string csv = lan.files.ReadAllText("\\\\SERVER\\share\\VEK_Updates\\" + records[0]);
@@ -134,4 +145,65 @@ TEST(LanRun, WhatCannotTravelIsRefusedAndLogsReadIntoTheirResult) {
     EXPECT_EQ(TimeLeftText(899), "14 Minute(s) 59 Second(s)");
     EXPECT_EQ(TimeLeftText(60), "60 Second(s)");
     EXPECT_EQ(TimeLeftText(0), "");
+}
+
+// However the run ends, its end steps run: its PsExec ended, its program copy and report folder
+// gone; an error nobody foresaw (here as the first answer is taken) goes on to the caller after them.
+TEST(LanRun, ARunThatFailsHalfwayStillCleansUp) {
+    const std::function<void()> failures[] = {
+        [] { throw std::out_of_range("an error nobody foresaw"); },
+        [] { throw std::bad_alloc(); },
+    };
+    for (const auto& fail : failures) {
+        Lan lan;
+        lan.Row("PC1", "10.0.0.1", 1);
+        lan.Row("PC2", "10.0.0.2", 1);
+        lan.machines[1] = {kDone, ""};
+        bool failed = false;
+        lan.files.beforeChange = [&](const std::string& path) {
+            if (!failed && EndsWithNoCase(path, "\\1.TXT")) failed = true, fail();
+        };
+        EXPECT_ANY_THROW(UpdateLAN(forms::Window<frmUpdate>()));
+        ASSERT_EQ(lan.fake.processes.starts.size(), 2u);
+        for (const auto& s : lan.fake.processes.starts) EXPECT_FALSE(lan.fake.processes.IsRunning(s.processId));
+        EXPECT_FALSE(lan.files.FolderExists(lan.runFolder));
+        EXPECT_EQ(lan.files.ListFiles(kShared), (std::vector<std::string>{"UpdInfoP.txt"}));
+    }
+}
+
+// On a share whose listing lags 10 s and whose "not found" lags 5 s: a marker written a second
+// before the connect wait ends is no time-out, and no log waits for its result longer than a
+// second where the share sends change notifications, the listing's lag and a second where not.
+TEST(LanRun, AShareThatCachesItsListingNeitherLosesNorDelaysResults) {
+    for (const bool notifications : {true, false}) {
+        Lan lan;
+        lan.files.PlayShareCache({10000, 5000, notifications});
+        lan.Row("PC1", "10.0.0.1", 1);
+        lan.Row("PC2", "10.0.0.2", 1);
+        // Per row, the milliseconds after the launch when its marker and its log are written.
+        const std::map<int, std::pair<int64_t, int64_t>> writes = {{1, {14000, 21300}}, {2, {800, 47700}}};
+        std::map<int, int64_t> logged;
+        std::set<int> marked;
+        int64_t launched = -1;
+        forms::Timer machines(forms::Window<frmUpdate>(), "tmrMachines");
+        machines.SetInterval(100);
+        machines.Tick = [&] {
+            const int64_t since = lan.clock.MonotonicMs() - launched;
+            for (const auto& [row, at] : writes) {
+                const std::string file = lan.runFolder + "\\" + std::to_string(row);
+                if (since >= at.first && marked.insert(row).second) lan.files.WriteFromElsewhere(file + ".txt", kDone);
+                if (since >= at.second && logged.emplace(row, since).second)
+                    lan.files.WriteFromElsewhere(file + ".log", "Process:Update:To->C:\\A\r\nProcess:Update:OK\r\n[END]");
+                const bool late = logged.count(row) && since - logged[row] > (notifications ? 1000 : 11000);
+                EXPECT_TRUE(!late || lan.Status(row).rfind("Updated", 0) == 0) << row << " at " << since;
+            }
+        };
+        lan.onMachine = [&](int) {
+            if (launched < 0) launched = lan.clock.MonotonicMs();
+            machines.SetEnabled(true);
+        };
+        UpdateLAN(forms::Window<frmUpdate>());
+        EXPECT_EQ(logged.size(), 2u);
+        for (int row : {1, 2}) EXPECT_EQ(lan.Status(row), "Updated successfully to:\r\nC:\\A") << row;
+    }
 }

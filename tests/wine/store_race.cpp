@@ -64,7 +64,7 @@ int Store(const std::string& package, const std::string& dataDir, const std::str
     const int64_t start = NowMs();
     const StoreResult result = StoreUpdate(Files(), job, StoreProgress{});
     if (!result.ok) {
-        std::printf("failed: %s\n", result.failure.c_str());
+        std::printf("%s: %s\n", result.newer ? "refused" : "failed", result.failure.c_str());
         return 1;
     }
     std::printf("stored in %lld ms\n", static_cast<long long>(NowMs() - start));

@@ -7,7 +7,8 @@
 # gtests PROGRAM: its report in $work.
 gtests() {
   timeout --kill-after=10 900 wine "$1" "--gtest_output=xml:$(hx_win_path "$work/$(basename "$1" .exe).xml")" 2>&1 \
-    | tr -d '\r' >"$work/$(basename "$1" .exe).txt" || fail "$(basename "$1") failed: $(grep -E '^\[  FAILED|Failure' "$work/$(basename "$1" .exe).txt" | head -20)"
+    | tr -d '\r' >"$work/$(basename "$1" .exe).txt"
+  [ "${PIPESTATUS[0]}" = 0 ] || fail "$(basename "$1") failed: $(grep -E '^\[  FAILED|Failure' "$work/$(basename "$1" .exe).txt" | head -20)"
 }
 
 case_platform() {
