@@ -22,22 +22,9 @@ public:
     FakePlatform() : files(clock), system(files) {
         files.AddDrive("C");
         for (const std::string& folder :
-             {system.windowsDirectory, system.systemDirectory, system.tempDirectory, system.allUsersProfileDirectory,
-              system.defaultUserProfileDirectory, system.userProfileDirectory, PathParent(system.programPath)})
+             {system.WindowsDirectory(), system.SystemDirectory(), system.TempDirectory(), system.AllUsersProfileDirectory(),
+              system.DefaultUserProfileDirectory(), system.UserProfileDirectory(), PathParent(system.programPath)})
             files.MakeFolders(folder);
-        network.hostName = system.computerName;
-        platform_.registry = &registry;
-        platform_.files = &files;
-        platform_.system = &system;
-        platform_.processes = &processes;
-        platform_.services = &services;
-        platform_.com = &com;
-        platform_.fonts = &fonts;
-        platform_.shell = &shell;
-        platform_.network = &network;
-        platform_.database = &database;
-        platform_.clock = &clock;
-        platform_.text = &text;
     }
     FakePlatform(const FakePlatform&) = delete;
     FakePlatform& operator=(const FakePlatform&) = delete;
@@ -58,7 +45,8 @@ public:
     platform::Platform& Get() { return platform_; }
 
 private:
-    platform::Platform platform_;
+    platform::Platform platform_{&registry, &files,   &system,  &processes, &services, &com,     &fonts,
+                                 &shell,    &network, &clock,   &text,      nullptr,   &database};
 };
 
 // Installs a fake platform for its lifetime and puts back whatever was installed before.
