@@ -7,12 +7,7 @@
 #include "core/login_list.h"
 #include "core/machine_list.h"
 
-using updexar::kLoginListK1;
-using updexar::MachineListText;
-using updexar::PackLoginList;
-using updexar::ParseMachineList;
-using updexar::SavedMachine;
-using updexar::UnpackLoginList;
+using namespace updexar;
 using Bytes = std::vector<uint8_t>;
 
 namespace {
@@ -81,14 +76,12 @@ TEST(LoginList, DamagedOrTruncatedBlocksFailAndLeaveTheBytesAlone) {
         return !ok && block == before;
     };
 
-    Bytes checksum = good;
-    checksum[4] ^= 0x01;
-    EXPECT_TRUE(fails(checksum));
     for (size_t n = 0; n < good.size(); ++n) EXPECT_TRUE(fails(Bytes(good.begin(), good.begin() + n))) << n;
-
-    Bytes form = good;
-    form[2] = 'X';
-    EXPECT_TRUE(fails(form));
+    for (size_t at : {2, 4}) {  // the form, the checksum
+        Bytes b = good;
+        b[at] ^= 0x01;
+        EXPECT_TRUE(fails(b)) << at;
+    }
     for (uint32_t length : {0u, 0x80000000u, static_cast<uint32_t>(StatedLength(good)) + 50}) {
         Bytes b = good;
         for (int i = 0; i < 4; ++i) b[5 + i] = static_cast<uint8_t>(length >> (8 * i));
@@ -123,12 +116,10 @@ TEST(LoginList, DamagedOrTruncatedBlocksFailAndLeaveTheBytesAlone) {
 
     // Readers are lenient where nothing is lost: bytes after the data are ignored, and four
     // leading bytes that are not a header at all do not stop the decoding.
-    Bytes trailing = good;
-    trailing.push_back(0xFF);
-    EXPECT_TRUE(UnpackLoginList(trailing));
-    Bytes noHeader = good;
-    noHeader[0] = 'X';
-    EXPECT_TRUE(UnpackLoginList(noHeader));
+    Bytes lenient = good;
+    lenient.push_back(0xFF);
+    lenient[0] = 'X';
+    EXPECT_TRUE(UnpackLoginList(lenient));
 }
 
 TEST(LoginList, ListsThatCodingCannotShrinkDoNotPackAndTheirFormIsRefused) {
@@ -160,14 +151,10 @@ TEST(LoginList, EqualWeightsMergeInTableOrder) {
     // Scrambles to 10, 20, 30, once each.
     Bytes bytes = {0xCA, 0xDE, 0x75};
     ASSERT_TRUE(PackLoginList(bytes));
-    ASSERT_EQ(bytes.size(), 19u);
-    EXPECT_EQ(bytes[9], 3);
-    EXPECT_EQ(bytes[10], 0);
-    // 10 and 20 are merged first (10 as the 0-child), and 30 then with their node: 30 has the
+    // Three codes; 10 and 20 are merged first (10 as the 0-child), and 30 then with their node: 30 has the
     // one-bit code 0, 10 and 20 the codes 10 and 11.
-    EXPECT_EQ(Bytes(bytes.begin() + 11, bytes.begin() + 17), (Bytes{10, 2, 20, 2, 30, 1}));
-    EXPECT_EQ(bytes[17], 0b01101);  // 1 0, 1 1, 0 from the lowest bit up
-    EXPECT_EQ(bytes[18], 0b01101);  // the data 10, 20, 30 in the same codes
+    // The codes' bits are 1 0, 1 1, 0 from the lowest bit up, and the data 10, 20, 30 the same.
+    EXPECT_EQ(Bytes(bytes.begin() + 9, bytes.end()), (Bytes{3, 0, 10, 2, 20, 2, 30, 1, 0b01101, 0b01101}));
 }
 
 TEST(MachineList, TextHasSixFieldsPerMachineAndSkipsWhatDoesNotFit) {

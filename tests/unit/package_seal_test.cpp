@@ -34,17 +34,13 @@ struct Sealed : uitest::UiFixture {
     explicit Sealed(bool automatic = true) {
         AnswerMessages();
         SetProduct("Galvano");
-        SharedState& s = Shared();
-        s.ProgramDir = kPkg;
-        s.IsWinNT = true;
-        s.RegSvr32Path = kPkg + "\\MiscFls\\RegSvr32.exe";
+        Shared().ProgramDir = kPkg;
+        Shared().IsWinNT = true;
+        Shared().RegSvr32Path = kPkg + "\\MiscFls\\RegSvr32.exe";
         system.commandLine = automatic ? "AUTOUPD-Galvano:" + kPkg + ":3:Log1:0:0:N" : "";
         system.programPath = kPkg + "\\UpdateG.exe";
         files.AddShare("\\\\SERVER\\share");
-        files.MakeFolders(kPkg + "\\Log1");
-        files.MakeFolders(kApp);
-        files.MakeFolders(kData);
-        files.MakeFolders("C:\\TEMP");
+        for (const std::string& folder : {kPkg + "\\Log1", kApp, kData}) files.MakeFolders(folder);
         WriteRegValue(HKLM, "Software\\VEKInfo\\Galvano", "InstallPath", RegKindText, kApp + "\\");
         WriteRegValue(HKLM, "Software\\VEKInfo\\Galvano", "AppPath", RegKindText, kData);
         for (const auto& [path, text] : std::vector<std::pair<std::string, std::string>>{
