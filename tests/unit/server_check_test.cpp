@@ -22,20 +22,15 @@ constexpr auto HKLM = platform::RegRoot::LocalMachine;
 constexpr auto HKCU = platform::RegRoot::CurrentUser;
 const std::string kKey = "Software\\VEKInfo\\Galvano";
 const std::string kData = "\\\\SERVER\\share\\Data\\Galvano";
-const std::string kPkg = "\\\\SERVER\\share\\Upd1";
 
 struct Check : uitest::UiFixture {
     fakes::FakeTcpClient tcp;
     explicit Check(bool automatic = true, const std::string& server = "VEKSRV") {
         fake.Get().tcp = &tcp;
-        AnswerMessages();
-        SetProduct("Galvano");
+        OnShare("Galvano", automatic);
         Shared().ProductCode = "GAL";
-        Shared().ProgramDir = kPkg;
-        system.commandLine = automatic ? "AUTOUPD-Galvano:" + kPkg + ":3:Log1:0:0:N" : "";
-        files.AddShare("\\\\SERVER\\share");
+        Shared().ProgramDir = kSharePkg;
         files.MakeFolders(kData);
-        files.MakeFolders(kPkg + "\\Log1");
         WriteRegValue(HKLM, kKey, "AppPath", RegKindText, kData + "\\");
         WriteRegValue(HKLM, kKey, "Server", RegKindText, server);
         WriteRegValue(HKLM, "Software\\VEKInfo", "SvrPort", RegKindText, "7070");
@@ -53,18 +48,7 @@ struct Check : uitest::UiFixture {
         tcp.AddServer("VEKSRV", 7070, server);
     }
     // The check as the update run makes it; the exit code when the run ended.
-    std::optional<uint32_t> Run() {
-        try {
-            UpdateHooks().checkServer(forms::Window<frmUpdate>());
-        } catch (const ProcessEnded& e) {
-            return e.exitCode;
-        }
-        return std::nullopt;
-    }
-    std::string Log() {
-        const std::string path = kPkg + "\\Log1\\3.log";
-        return files.FileExists(path) ? files.ReadAllText(path) : "";
-    }
+    std::optional<uint32_t> Run() { return Ended([] { UpdateHooks().checkServer(forms::Window<frmUpdate>()); }); }
     size_t TestFiles() {
         size_t n = 0;
         for (const std::string& f : files.ListFiles(kData)) n += f.size() == 9 && f[0] == 'T';

@@ -14,27 +14,18 @@ namespace {
 struct Start : uitest::UiFixture {
     bool mainShown = false;
     Start() {
-        AnswerMessages();
+        OnShare("", false);
         ShowMainWindowHook() = [this] { mainShown = true; };
         StartupProbe() = ComponentProbe{};
         files.MakeFolders("C:\\Upd\\MiscFls");
-        files.AddShare("\\\\SERVER\\share");
-        files.MakeFolders("\\\\SERVER\\share\\Upd1\\Log1");
     }
     ~Start() { ShowMainWindowHook() = nullptr; }
     // Runs the start; true when the process ended.
     bool Run(const std::string& program, const std::string& commandLine = "") {
         system.programPath = program;
         system.commandLine = commandLine;
-        try {
-            forms::Window<frmcheckCOM>();
-        } catch (const ProcessEnded&) {
-            return true;
-        }
-        return false;
+        return Ended([] { forms::Window<frmcheckCOM>(); }).has_value();
     }
-    std::string Read(const std::string& path) { return files.FileExists(path) ? files.ReadAllText(path) : ""; }
-    std::string Log() { return Read("\\\\SERVER\\share\\Upd1\\Log1\\3.log"); }
 };
 
 }  // namespace
@@ -73,7 +64,7 @@ TEST(Startup, AutomaticModeWritesTheMarkerAndLeavesForceguestAlone) {
     WriteRegValue(platform::RegRoot::LocalMachine, lsa, "forceguest", RegKindDword, "1");
     EXPECT_FALSE(s.Run("C:\\Upd\\UpdateG.exe", "AUTOUPD-O:\\\\SERVER\\share\\Upd1:3:Log1:0:0:N"));
     EXPECT_EQ(Shared().ProductKey + "|" + Shared().ProgramDir, "O|\\\\SERVER\\share\\Upd1");
-    EXPECT_EQ(s.Read("\\\\SERVER\\share\\Upd1\\Log1\\3.txt"), "[START]\r\nConnected\r\n[END]\r\n");
+    EXPECT_EQ(s.files.ReadAllText("\\\\SERVER\\share\\Upd1\\Log1\\3.txt"), "[START]\r\nConnected\r\n[END]\r\n");
     EXPECT_EQ(Shared().LogFileNo, 0);
     EXPECT_EQ(ReadRegValue(platform::RegRoot::LocalMachine, lsa, "forceguest", RegKindDword, ""), "1");
 
@@ -98,7 +89,7 @@ TEST(Startup, RepairsRegisterAgainOnlyWhatTheFirstAttemptUnregistered) {
     const std::string ocx = "\"C:\\WINDOWS\\system32\\mswinsck.ocx\"";
     EXPECT_EQ(lines, (std::vector<std::string>{r + "/s /u " + scr, r + "/s " + scr, r + "/s " + scr,
                                                r + "/s /u " + ocx, r + "/s " + ocx, r + "/s " + ocx}));
-    EXPECT_EQ(s.Read("C:\\WINDOWS\\system32\\mswinsck.ocx"), "ocx");  // copied from the package
+    EXPECT_EQ(s.files.ReadAllText("C:\\WINDOWS\\system32\\mswinsck.ocx"), "ocx");  // copied from the package
     EXPECT_TRUE(s.mainShown);  // a failed repair does not stop the start
 
     // Working components: no tool is started at all.
