@@ -305,3 +305,33 @@ TEST(MainWindowGrid, BoxesNamesAndTheLoginsOfSelectedRowsAreEditedAndARowKeepsOn
     }
     EXPECT_EQ(vs.Row(), 1) << "the header's boxes do not move the current cell";
 }
+
+// The password box over a selected row: the arrows leave it at its edges (Shift selects inside
+// it), Up and Down go to the rows around, Enter to the last column; what was typed stays, masked.
+TEST(MainWindowGrid, ThePasswordBoxIsLeftAtItsEdgesAndKeepsWhatWasTyped) {
+    GridWindow g({true, false, true});
+    const int last = g.vs.Cols() - 1;  // the plain password's column is hidden
+    const struct {
+        int row, caret, key, shift, toRow, toCol;  // toRow 0: the box stays open
+    } keys[] = {
+        {1, 1, forms::KeyLeft, 0, 0, 0},    {1, 0, forms::KeyLeft, forms::ShiftKey, 0, 0}, {1, 0, forms::KeyLeft, 0, 1, 3},
+        {1, 2, forms::KeyRight, 0, 0, 0},   {1, 3, forms::KeyRight, 0, 1, last},           {1, 0, forms::KeyUp, 0, 0, 0},
+        {1, 0, forms::KeyDown, 0, 2, 4},    {3, 3, forms::KeyDown, 0, 0, 0},               {3, 3, forms::KeyUp, 0, 2, 4},
+        {3, 1, forms::KeyReturn, 0, 3, last},
+    };
+    for (const auto& k : keys) {
+        g.vs.Select(k.row, 4);
+        g.vs.EditCell();
+        ASSERT_TRUE(g.f.txtPassU.Visible());
+        g.f.txtPassU.SetText("abc");
+        g.f.txtPassU.SetSelStart(k.caret);
+        if (k.key == forms::KeyReturn) g.f.DispatchKeyPress(k.key);
+        else fakes::HeadlessBackend::Key(g.f, k.key, k.shift);
+        forms::DoEvents();
+        const std::string where = std::to_string(k.row) + ":" + std::to_string(k.key) + "@" + std::to_string(k.caret);
+        EXPECT_EQ(g.f.txtPassU.Visible(), k.toRow == 0) << where;
+        if (k.toRow == 0) continue;
+        EXPECT_EQ(std::to_string(g.vs.Row()) + "," + std::to_string(g.vs.Col()), std::to_string(k.toRow) + "," + std::to_string(k.toCol)) << where;
+        EXPECT_EQ(g.vs.TextMatrix(k.row, 4) + "|" + g.vs.TextMatrix(k.row, 5), "***|abc") << where;
+    }
+}
