@@ -27,12 +27,14 @@ TEST(FileSystemContract, MissingThingsAndClashesGiveTheClassicNumbers) {
         // A missing file in an existing folder: 53; a missing folder on the way: 76.
         {ErrFileNotFound, [&] { fs.ReadAllText(At("none.txt")); }},
         {ErrFileNotFound, [&] { fs.CopyFile(At("none.txt"), At("x.txt")); }},
+        {ErrFileNotFound, [&] { fs.LastModified(At("none.txt")); }},
         {ErrPathNotFound, [&] { fs.WriteAllText(At("no\\x.txt"), "x"); }},
         {ErrPathNotFound, [&] { fs.CreateFolder(At("no\\sub")); }},
         {ErrPathNotFound, [&] { fs.ListFiles(At("no")); }},
         {ErrPathNotFound, [&] { fs.CopyFolder(At("no"), At("copy")); }},
         // Something already there: 58.
         {ErrFileExists, [&] { fs.CreateFolder(At("dir")); }},
+        {ErrFileExists, [&] { fs.CreateFolder(At("here.txt")); }},
         {ErrFileExists, [&] { fs.CopyFile(At("other.txt"), At("here.txt"), false); }},
         // A file where a folder is wanted and the other way round.
         {ErrPermissionDenied, [&] { fs.WriteAllText(At("dir"), "x"); }},
@@ -41,6 +43,7 @@ TEST(FileSystemContract, MissingThingsAndClashesGiveTheClassicNumbers) {
         {ErrPathNotFound, [&] { fs.DeleteFolder(At("here.txt")); }},
     };
     for (size_t i = 0; i < std::size(calls); ++i) EXPECT_EQ(calls[i].first, ErrorOf(calls[i].second)) << "call " << i;
+    EXPECT_FALSE(fs.FileExists(At("dir")) || fs.FolderExists(At("here.txt")));
 }
 
 TEST(FileSystemContract, ReadOnlyFilesAreKeptUntilForced) {

@@ -81,7 +81,7 @@ TEST(MainWindow, InteractiveLoadShowsThePathsAndStacksTheChosenFrames) {
     EXPECT_GT(f.Height(), closedHeight);
     EXPECT_EQ(f.vs.Rows(), 3);
     EXPECT_EQ(f.cboSaveUPL.Text(), "Yes");
-    EXPECT_TRUE(f.cmdUpdate.Enabled() && f.vs.Enabled() && f.cmdDelete.Enabled());
+    EXPECT_TRUE(f.cmdUpdate.Enabled() && f.vs.Enabled() && f.cmdDelete.Enabled() && f.chkUpdateOn0.Enabled());
     f.chkUpdateOn0.SetValue(0);
     f.chkUpdateOn1.SetValue(0);
     f.chkUpdateOn1.SetValue(1);
@@ -107,7 +107,7 @@ TEST(MainWindow, AutomaticModeTakesItsOptionsFromTheCommandLineAndStartsOnActiva
     EXPECT_EQ(f.txtUpdDir.Text(), "\\\\SERVER\\share\\VEK_Updates");
     EXPECT_EQ(ReadRegValue(HKLM, "Software\\VEKInfo", "SoftUpdPath", RegKindText, ""), "\\\\SERVER\\share\\VEK_Updates");
     EXPECT_EQ(f.cboStartUpd.ListIndex() * 10 + f.cboCloseApp.ListIndex(), 21);
-    EXPECT_TRUE(f.optCloseApp1.Value() && f.famLocal.Visible() && !f.chkUpdateOn0.Visible());
+    EXPECT_TRUE(f.optCloseApp1.Value() && f.famLocal.Visible() && !f.chkUpdateOn0.Visible() && !f.lnSep1.Visible());
     EXPECT_DOUBLE_EQ(f.famLocal.Top(), f.chkUpdateOn0.Top());  // in the hidden box's place
     EXPECT_EQ(f.cmdUpdate.Tag, "Y");
 

@@ -100,7 +100,8 @@ TEST(Scaling, FactorsFromTheScreenTheDpiAndTheConfiguration) {
     ui.system.SetDisplay(1024, 768, 96);
     EXPECT_EQ(factors(), (std::vector<float>{1.28f, 1.28f, 1.28f}));
     ui.system.SetDisplay(1024, 768, 120);
-    EXPECT_FLOAT_EQ(factors()[1], 1.024f);
+    EXPECT_FLOAT_EQ(factors()[0], 1.024f);
+    EXPECT_FLOAT_EQ(Shared().sy, 1.024f);
 
     // "LogPixels" replaces a smaller measured DPI, but only within 96..192.
     ui.system.SetDisplay(1024, 768, 96);

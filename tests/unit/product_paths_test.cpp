@@ -37,7 +37,7 @@ TEST(ProductPaths, EachProductFindsItsInstallationByItsOwnValueAndTheFolderName)
     for (const auto& r : rows) {
         WriteRegValue(platform::RegRoot::LocalMachine, r.key, r.name, RegKindText, r.value);
         EXPECT_EQ(resolve(r.product).installDir, r.installDir) << r.product << " after " << r.name << "=" << r.value;
-        if (&r == rows) { EXPECT_EQ(resolve(r.product).dataDir, "\\\\SERVER\\Data\\Galvano"); }
+        if (&r < rows + 3) { EXPECT_EQ(resolve(r.product).dataDir, "\\\\SERVER\\Data\\Galvano"); }  // whatever the folder
     }
     EXPECT_EQ(resolve("O").dataDir, "");
     // A 32-bit value where text is expected counts as missing.
