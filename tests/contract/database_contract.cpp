@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdio>
 #include <thread>
 
 #include "contract/database_env.h"
@@ -41,41 +40,28 @@ TEST(DatabaseContract, TablesOpenOrNotAndEveryStatementLeavesTheConnectionReady)
 }
 
 TEST(DatabaseContract, DamagedTablesAreMendedByRepairOnTheSameConnectionFromAWorkerThread) {
-    DatabaseEnv& env = DbEnv();
-    const auto& damaged = env.damagedTables;
-    ASSERT_FALSE(damaged.empty());
-    struct Outcome {
-        bool before = true, after = false, intactAfter = false;
-    };
-    std::vector<Outcome> outcomes(damaged.size());
-    std::string failure;
-    std::thread worker([&] {
+    // Each table as "opened before, after, and the intact one after".
+    std::string seen, expected;
+    std::thread([&] {
         try {
-            auto db = env.database->Connect(env.connection, kTimeout);
-            for (size_t i = 0; i < damaged.size(); ++i) {
-                outcomes[i].before = db->OpenTable(damaged[i]);
-                db->Execute("REPAIR TABLE " + damaged[i] + " USE_FRM");
-                outcomes[i].after = db->OpenTable(damaged[i]);
-                outcomes[i].intactAfter = db->OpenTable(env.intactTable);
+            auto db = Connect();
+            for (const std::string& table : DbEnv().damagedTables) {
+                seen += table + (db->OpenTable(table) ? ":1" : ":0");
+                db->Execute("REPAIR TABLE " + table + " USE_FRM");
+                seen += std::string(db->OpenTable(table) ? "1" : "0") + (db->OpenTable(DbEnv().intactTable) ? "1 " : "0 ");
             }
         } catch (const std::exception& e) {
-            failure = e.what();
+            seen += e.what();
         }
-    });
-    worker.join();
-    ASSERT_EQ(failure, "") << "the worker failed";
-    for (size_t i = 0; i < damaged.size(); ++i) {
-        SCOPED_TRACE(damaged[i]);
-        EXPECT_FALSE(outcomes[i].before);
-        EXPECT_TRUE(outcomes[i].after);
-        EXPECT_TRUE(outcomes[i].intactAfter);
-    }
+    }).join();
+    for (const std::string& table : DbEnv().damagedTables) expected += table + ":011 ";
+    EXPECT_EQ(seen, expected);
+    EXPECT_FALSE(expected.empty());
 }
 
 TEST(DatabaseContract, FailedConnectionsThrowTheDriversMessageWithinTheTimeOut) {
     ASSERT_FALSE(DbEnv().refusals.empty());
     for (const auto& refusal : DbEnv().refusals) {
-        SCOPED_TRACE(refusal.what);
         const auto start = std::chrono::steady_clock::now();
         int number = 0;
         std::string description;
@@ -85,11 +71,9 @@ TEST(DatabaseContract, FailedConnectionsThrowTheDriversMessageWithinTheTimeOut) 
             number = e.Number();
             description = e.Description();
         }
-        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        std::printf("%s: %.2f s: %s\n", refusal.what.c_str(), seconds, description.c_str());
-        EXPECT_EQ(ErrDatabase, number);
-        EXPECT_FALSE(description.empty());
-        EXPECT_LT(seconds, kTimeout + 2.0);
+        EXPECT_EQ(ErrDatabase, number) << refusal.what;
+        EXPECT_FALSE(description.empty()) << refusal.what;
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(kTimeout + 2)) << refusal.what;
     }
     // An attempt given up on holds nothing up: the server is reached as before.
     auto db = Connect();

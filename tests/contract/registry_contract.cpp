@@ -50,11 +50,8 @@ TEST(RegistryContract, ValuesKeepTheirTypeAndEveryCharacter) {
 
 TEST(RegistryContract, SubkeysEnumerateWithinTheBufferAndEndWith259) {
     platform::Registry& reg = *Env().registry;
-    ASSERT_TRUE(reg.Create(RegRoot::CurrentUser, Sub("Alpha")));
-    ASSERT_TRUE(reg.Create(RegRoot::CurrentUser, Sub("Beta\\Inner")));
-    ASSERT_TRUE(reg.Create(RegRoot::CurrentUser, Sub("LongerName12")));
-    // Another spelling opens the same key rather than adding one.
-    ASSERT_TRUE(reg.Create(RegRoot::CurrentUser, Sub("ALPHA")));
+    // The last spelling opens the same key rather than adding one.
+    for (const char* name : {"Alpha", "Beta\\Inner", "LongerName12", "ALPHA"}) ASSERT_TRUE(reg.Create(RegRoot::CurrentUser, Sub(name)));
     EXPECT_TRUE(reg.Open(RegRoot::CurrentUser, Sub("beta\\INNER")));
 
     auto parent = reg.Open(RegRoot::CurrentUser, Env().scratchKey);

@@ -30,28 +30,20 @@ public:
         : registry_(registry), id_(std::move(id)), key_(std::move(key)), writable_(writable) {}
 
     std::optional<platform::RegValue> QueryValue(const std::string& name) override {
-        const platform::RegValue* v = Find(name);
-        if (key_->deleted || !v) return std::nullopt;
-        return *v;
+        const auto it = Find(name);
+        if (key_->deleted || it == key_->values.end()) return std::nullopt;
+        return it->second;
     }
     bool SetString(const std::string& name, const std::string& text) override {
-        platform::RegValue v;
-        v.type = platform::RegSz;
-        v.text = text;
-        return Set(name, v);
+        return Set(name, platform::RegValue{platform::RegSz, text, 0, {}});
     }
     bool SetDword(const std::string& name, uint32_t value) override {
-        platform::RegValue v;
-        v.type = platform::RegDword;
-        v.dword = value;
-        return Set(name, v);
+        return Set(name, platform::RegValue{platform::RegDword, "", value, {}});
     }
     bool DeleteValue(const std::string& name) override {
-        auto& values = key_->values;
-        const auto it =
-            std::find_if(values.begin(), values.end(), [&](const auto& v) { return EqualsNoCase(v.first, name); });
-        if (!writable_ || key_->deleted || it == values.end()) return false;
-        values.erase(it);
+        const auto it = Find(name);
+        if (!writable_ || key_->deleted || it == key_->values.end()) return false;
+        key_->values.erase(it);
         return true;
     }
     long EnumSubKey(uint32_t index, std::string& name, uint32_t bufferChars) override {
@@ -64,18 +56,13 @@ public:
     }
 
 private:
-    platform::RegValue* Find(const std::string& name) {
-        for (auto& v : key_->values)
-            if (EqualsNoCase(v.first, name)) return &v.second;
-        return nullptr;
+    std::vector<std::pair<std::string, platform::RegValue>>::iterator Find(const std::string& name) {
+        return std::find_if(key_->values.begin(), key_->values.end(), [&](const auto& v) { return EqualsNoCase(v.first, name); });
     }
     bool Set(const std::string& name, const platform::RegValue& value) {
         if (!writable_ || key_->deleted) return false;
-        if (platform::RegValue* existing = Find(name)) {
-            *existing = value;  // the name keeps the case it was first written with
-        } else {
-            key_->values.emplace_back(name, value);
-        }
+        if (const auto it = Find(name); it != key_->values.end()) it->second = value;  // the name keeps its first case
+        else key_->values.emplace_back(name, value);
         return true;
     }
 

@@ -52,7 +52,7 @@ std::string FakeSystem::ReadProfileString(const std::string& file, const std::st
     if (bufferChars == 0) return {};
     // A bare file name is looked for in the Windows folder.
     const bool bare = file.find_first_of("\\/") == std::string::npos && file.find(':') == std::string::npos;
-    const std::string path = bare ? PathJoin(windowsDirectory, file) : file;
+    const std::string path = bare ? PathJoin(WindowsDirectory(), file) : file;
     std::optional<std::string> value;
     try {
         value = FindProfileValue(files_.ReadAllText(path), section, key);

@@ -24,16 +24,6 @@ public:
     // Profile files are read through `files`.
     explicit FakeSystem(platform::FileSystem& files);
 
-    std::string systemDirectory = "C:\\WINDOWS\\system32";
-    std::string windowsDirectory = "C:\\WINDOWS";
-    std::string tempDirectory = "C:\\TEMP\\";  // the system reports it with the backslash
-    std::string allUsersProfileDirectory = "C:\\Documents and Settings\\All Users";
-    std::string defaultUserProfileDirectory = "C:\\Documents and Settings\\Default User";
-    std::string userProfileDirectory = "C:\\Documents and Settings\\Administrator";
-    std::string commonStartupFolder = "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\StartUp";
-    std::string userStartupFolder =
-        "C:\\Users\\Administrator\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\StartUp";
-    std::string computerName = "WS01";
     // Set to a folder to play 64-bit Windows.
     std::string wow64SystemDirectory;
     // Names held by locks, also by "other processes" a test adds.
@@ -48,17 +38,21 @@ public:
     // A system metric; metrics never set are 0, as the real call answers for unknown indexes.
     void SetMetric(int index, int value) { metrics_[index] = value; }
 
-    std::string SystemDirectory() override { return systemDirectory; }
-    std::string WindowsDirectory() override { return windowsDirectory; }
-    std::string TempDirectory() override { return tempDirectory; }
-    std::string AllUsersProfileDirectory() override { return allUsersProfileDirectory; }
-    std::string DefaultUserProfileDirectory() override { return defaultUserProfileDirectory; }
-    std::string UserProfileDirectory() override { return userProfileDirectory; }
-    std::string CommonStartupFolder() override { return commonStartupFolder; }
-    std::string UserStartupFolder() override { return userStartupFolder; }
+    std::string SystemDirectory() override { return "C:\\WINDOWS\\system32"; }
+    std::string WindowsDirectory() override { return "C:\\WINDOWS"; }
+    std::string TempDirectory() override { return "C:\\TEMP\\"; }  // the system reports it with the backslash
+    std::string AllUsersProfileDirectory() override { return "C:\\Documents and Settings\\All Users"; }
+    std::string DefaultUserProfileDirectory() override { return "C:\\Documents and Settings\\Default User"; }
+    std::string UserProfileDirectory() override { return "C:\\Documents and Settings\\Administrator"; }
+    std::string CommonStartupFolder() override {
+        return "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\StartUp";
+    }
+    std::string UserStartupFolder() override {
+        return "C:\\Users\\Administrator\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\StartUp";
+    }
     std::string Wow64SystemDirectory() override { return wow64SystemDirectory; }
     std::unique_ptr<platform::ExclusiveLock> TryExclusiveLock(const std::string& name) override;
-    std::string ComputerName() override { return computerName; }
+    std::string ComputerName() override { return "WS01"; }
     // The long date as an English system with the default format writes it.
     std::string LongDate(const DateTime& when) override;
     bool IsWinNTPlatform() override { return true; }

@@ -1,28 +1,8 @@
 #include "fakes/headless_backend.h"
 
+#include "platform/strings.h"
+
 namespace updexar::fakes {
-namespace {
-
-std::vector<std::string> SplitLines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::string cur;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
-            lines.push_back(cur);
-            cur.clear();
-            ++i;
-        } else if (text[i] == '\n' || text[i] == '\r') {
-            lines.push_back(cur);
-            cur.clear();
-        } else {
-            cur += text[i];
-        }
-    }
-    lines.push_back(cur);
-    return lines;
-}
-
-}  // namespace
 
 void HeadlessBackend::ShowForm(forms::Form& form, bool modal, forms::Form* owner) {
     std::string line = "show " + form.Name() + (modal ? " modal" : "");
@@ -70,11 +50,13 @@ void HeadlessBackend::Focus(forms::Control& control) {
 
 forms::Size HeadlessBackend::MeasureText(const forms::Font& font, const std::string& text, bool wordWrap,
                                           double wrapWidth) {
-    const double cw = charWidth(font);
-    const double lh = lineHeight(font);
+    const double cw = font.Points() * 10.0;
+    std::string flat = text;  // every kind of line end as one LF
+    for (size_t at; (at = flat.find("\r\n")) != std::string::npos;) flat.erase(at, 1);
+    std::replace(flat.begin(), flat.end(), '\r', '\n');
     double widest = 0;
     int lines = 0;
-    for (const std::string& line : SplitLines(text)) {
+    for (const std::string& line : Split(flat, "\n")) {
         if (!wordWrap || forms::CharCount(line) * cw <= wrapWidth) {
             widest = std::max(widest, forms::CharCount(line) * cw);
             ++lines;
@@ -100,7 +82,7 @@ forms::Size HeadlessBackend::MeasureText(const forms::Font& font, const std::str
         widest = std::max(widest, forms::CharCount(cur) * cw);
         ++lines;
     }
-    return {wordWrap ? std::min(widest, wrapWidth) : widest, lines * lh};
+    return {wordWrap ? std::min(widest, wrapWidth) : widest, lines * std::round(font.Points() * 24.0)};
 }
 
 }  // namespace updexar::fakes

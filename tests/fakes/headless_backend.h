@@ -7,7 +7,6 @@
 #include <cmath>
 #include <deque>
 #include <functional>
-#include <map>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -44,11 +43,8 @@ public:
     // The system message box answers with these results in turn (1 when the list runs out).
     std::deque<int> systemMessageBoxAnswers;
 
-    // Text metrics: each character is charWidth(points) twips wide and a line is lineHeight
-    // twips high.
-    std::function<double(const forms::Font&)> charWidth = [](const forms::Font& f) { return f.Points() * 10.0; };
-    std::function<double(const forms::Font&)> lineHeight = [](const forms::Font& f) { return std::round(f.Points() * 24.0); };
-    // The size a face takes; by default whole pixels at 96 DPI, as a TrueType face does.
+    // The size a face takes; by default whole pixels at 96 DPI, as a TrueType face does. Text is
+    // measured at ten twips a character per point and 24 twips a line per point.
     std::function<double(const std::string& face, bool bold, double requested)> fontSizeRule;
 
     // Controls focused, in order. Each change of focus raises LostFocus on the control that had
@@ -58,10 +54,9 @@ public:
     // User actions a script uses.
     static void Key(forms::Form& form, int keyCode, int shift = 0) { form.DispatchKeyDown(keyCode, shift); }
 
-    void FormLoaded(forms::Form& form) override { handles_[&form] = nextHandle_++; }
+    void FormLoaded(forms::Form&) override {}
     void FormUnloaded(forms::Form& form) override {
         transcript.push_back("unload " + form.Name());
-        handles_.erase(&form);
         if (focused_ && &focused_->Parent() == &form) focused_ = nullptr;
     }
     void ControlAdded(forms::Control&) override {}
@@ -79,10 +74,7 @@ public:
     // Without windows the model's own selection is the box's.
     bool ReadSelection(const forms::Control&, int&, int&, int&) override { return false; }
     void RemoveCloseMenuItems(forms::Form&) override {}
-    uintptr_t Handle(const forms::Form& form) override {
-        auto it = handles_.find(&form);
-        return it == handles_.end() ? 0 : it->second;
-    }
+    uintptr_t Handle(const forms::Form& form) override { return reinterpret_cast<uintptr_t>(&form); }
     forms::Size MeasureText(const forms::Font& font, const std::string& text, bool wordWrap, double wrapWidth) override;
     double FontSizeTaken(const std::string& face, bool bold, double requested) override {
         if (fontSizeRule) return fontSizeRule(face, bold, requested);
@@ -129,9 +121,7 @@ private:
     std::vector<Pending> whenShown_;
     std::vector<Pending> always_;
     std::deque<std::function<void()>> ready_;
-    std::map<const forms::Form*, uintptr_t> handles_;
     forms::Control* focused_ = nullptr;
-    uintptr_t nextHandle_ = 0x1000;
 };
 
 }  // namespace updexar::fakes

@@ -12,7 +12,6 @@
 #include "core/machine_list.h"
 #include "fuzz_check.h"
 
-using fuzzcheck::Check;
 using namespace updexar;
 using Bytes = std::vector<uint8_t>;
 
@@ -27,27 +26,19 @@ uint32_t StatedLength(const Bytes& block) {
 }
 
 void CheckPacksBack(const Bytes& list) {
-    const bool packable =
-        !list.empty() && !std::all_of(list.begin(), list.end() - 1, [](uint8_t b) { return b == kLoginListK1; });
     Bytes block = list;
     const bool packed = PackLoginList(block);
-    Check(packed == packable);
-    if (!packed) {
-        Check(block.size() == list.size() + 4 && StartsWith(block, "HE0\r"));
-        Check(!UnpackLoginList(block));
-        return;
-    }
+    Check(packed == (!list.empty() && !std::all_of(list.begin(), list.end() - 1, [](uint8_t b) { return b == kLoginListK1; })));
+    if (!packed) return Check(block.size() == list.size() + 4 && StartsWith(block, "HE0\r") && !UnpackLoginList(block));
     Check(block.size() >= 11 && StartsWith(block, "HE3\r") && StatedLength(block) == list.size());
     Bytes again = block;
-    Check(UnpackLoginList(again) && again == list);
-    Check(PackLoginList(again) && again == block);
+    Check(UnpackLoginList(again) && again == list && PackLoginList(again) && again == block);
 }
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const Bytes input(data, data + size);
-
+UPDEXAR_FUZZ_TARGET(text) {
+    const Bytes input(text.begin(), text.end());
     Bytes bytes = input;
     if (UnpackLoginList(bytes)) {
         Check(!bytes.empty() && input.size() >= 11 && bytes.size() == StatedLength(input));
@@ -55,11 +46,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     } else {
         Check(bytes == input);
     }
-
     CheckPacksBack(input);
 
     // The machines of any text, written out and read again, are the same machines.
-    const std::vector<SavedMachine> machines = ParseMachineList(std::string(input.begin(), input.end()));
+    const std::vector<SavedMachine> machines = ParseMachineList(text);
     Check(ParseMachineList(MachineListText(machines)) == machines);
-    return 0;
 }

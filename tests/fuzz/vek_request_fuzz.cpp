@@ -3,9 +3,9 @@
 // "T" + four digits + ".txt" in a product's own data directory.
 #include <string_view>
 
+#include "fuzz_check.h"
 #include "server/vek_protocol.h"
 #include "server/vek_service_core.h"
-#include "fuzz_check.h"
 
 using namespace updexar;
 
@@ -19,7 +19,7 @@ const vek::ServiceCore& Core() {
     static const vek::ServiceCore core(
         [](const ProductRow& p) -> std::optional<std::string> { return "D:\\Data\\" + std::string(p.key); },
         [](const std::string& dir, const std::string& name) {
-            if (!SafeName(name) || dir.rfind("D:\\Data\\", 0) != 0) std::abort();
+            Check(SafeName(name) && dir.rfind("D:\\Data\\", 0) == 0);
             return name[4] % 2 == 0;
         },
         vek::ServiceLimits{10000, 100, 1000});
@@ -28,13 +28,10 @@ const vek::ServiceCore& Core() {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const std::string_view all(reinterpret_cast<const char*>(data), size);
+UPDEXAR_FUZZ_TARGET(input) {
+    const std::string_view all = input;
     const vek::ServiceCore& core = Core();
-
-    // The whole input as one request.
-    const std::string reply = vek::AnswerBytes(core, all);
-    if (reply.size() > 64) std::abort();
+    Check(vek::AnswerBytes(core, all).size() <= 64);  // the whole input as one request
 
     // The input as a conversation: each control byte says how many of the following bytes make
     // the next arrival and how long the pause before it is.
@@ -57,11 +54,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             }
         }
         if (session.CurrentPhase() == vek::Session::Phase::Replying) {
-            if (session.Reply().empty() || session.Reply().size() > 64) std::abort();
+            Check(!session.Reply().empty() && session.Reply().size() <= 64);
             session.OnReplySent(now);
         }
     }
     session.OnTime(session.Deadline());
     session.OnPeerClosed(session.Deadline());
-    return 0;
 }

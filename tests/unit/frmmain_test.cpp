@@ -44,6 +44,7 @@ struct Main : uitest::UiFixture {
     }
     ~Main() { Handoffs() = MainWindowHandoffs{}; }
     frmmain& Window() { return forms::Window<frmmain>(); }
+    std::string Log() { return files.ReadAllText("\\\\SERVER\\share\\VEK_Updates\\Upd1\\Log1\\3.log"); }
 };
 
 // b starts below a's bottom edge, with a gap.
@@ -65,11 +66,6 @@ TEST(MainWindow, InteractiveLoadShowsThePathsAndStacksTheChosenFrames) {
     EXPECT_EQ(f.Caption() + "|" + f.txtInstDir.Text() + "|" + f.txtDataDir.Text(),
               "Updexar -> Galvano -> GalvanoUpd|C:\\Apps\\Galvano|\\\\SERVER\\Data\\Galvano");
     EXPECT_EQ(f.vs.Rows(), 1);
-    EXPECT_EQ(f.vs.TextMatrix(0, 6), "Status");
-    EXPECT_EQ(f.vs.CellChecked(0, 1), 2);
-    EXPECT_TRUE(f.vs.CellFontBold(0, 3));
-    EXPECT_EQ(f.lblNoteLAN.GetFont().name + "|" + f.txtUpdDir.GetFont().name, "Times New Roman|Book Antiqua");
-    EXPECT_EQ(f.cboSaveUPL.ListIndex(), -1);
     EXPECT_FALSE(f.optCloseApp1.Visible());  // no warning time chosen yet
 
     // The chosen frames stack under their boxes, and the window holds them all.
@@ -110,20 +106,13 @@ TEST(MainWindow, AutomaticModeTakesItsOptionsFromTheCommandLineAndStartsOnActiva
     frmmain& f = m.Window();
     EXPECT_EQ(f.txtUpdDir.Text(), "\\\\SERVER\\share\\VEK_Updates");
     EXPECT_EQ(ReadRegValue(HKLM, "Software\\VEKInfo", "SoftUpdPath", RegKindText, ""), "\\\\SERVER\\share\\VEK_Updates");
-    EXPECT_EQ(f.cboStartUpd.ListIndex(), 2);
-    EXPECT_EQ(f.cboCloseApp.ListIndex(), 1);
-    EXPECT_TRUE(f.optCloseApp1.Value());
-    EXPECT_FALSE(f.chkUpdateOn0.Visible());
-    EXPECT_FALSE(f.lnSep1.Visible());
-    EXPECT_TRUE(f.famLocal.Visible());
+    EXPECT_EQ(f.cboStartUpd.ListIndex() * 10 + f.cboCloseApp.ListIndex(), 21);
+    EXPECT_TRUE(f.optCloseApp1.Value() && f.famLocal.Visible() && !f.chkUpdateOn0.Visible() && !f.lnSep1.Visible());
     EXPECT_DOUBLE_EQ(f.famLocal.Top(), f.chkUpdateOn0.Top());  // in the hidden box's place
     EXPECT_EQ(f.cmdUpdate.Tag, "Y");
 
     // The wait window says go on: the local update runs.
-    Handoffs().showWaitWindow = [&](int seconds) {
-        m.calls.push_back("wait " + std::to_string(seconds));
-        f.cmdexit.Tag = "O";
-    };
+    Handoffs().showWaitWindow = [&](int seconds) { m.calls.push_back("wait " + std::to_string(seconds)); f.cmdexit.Tag = "O"; };
     f.Show();
     EXPECT_EQ(m.calls, (std::vector<std::string>{"wait 30", "local"}));
     f.cmdUpdate_Click();  // the button does nothing in this mode
@@ -135,8 +124,7 @@ TEST(MainWindow, CancellingTheAutomaticStartLogsItAndEnds) {
     frmmain& f = m.Window();
     EXPECT_TRUE(f.optCloseApp0.Value());
     EXPECT_THROW(f.Show(), ProcessEnded);  // the wait window closed without "O"
-    EXPECT_EQ(m.files.ReadAllText("\\\\SERVER\\share\\VEK_Updates\\Upd1\\Log1\\3.log"),
-              "[START]\r\nError:Update:Cancelled\r\n[END]\r\n");
+    EXPECT_EQ(m.Log(), "[START]\r\nError:Update:Cancelled\r\n[END]\r\n");
 
     // No wait chosen: the update starts at once.
     Main now("Galvano", "AUTOUPD-Galvano:\\\\SERVER\\share\\VEK_Updates\\Upd1:3:Log1:0:0:N");
@@ -155,14 +143,9 @@ TEST(MainWindow, CancellingTheAutomaticStartLogsItAndEnds) {
     };
     for (const auto& [options, line] : refused) {
         Main bad("Galvano", "AUTOUPD-Galvano:\\\\SERVER\\share\\VEK_Updates\\Upd1:3:Log1" + options);
-        try {
-            bad.Window();
-            ADD_FAILURE() << "'" << options << "' was taken";
-        } catch (const ProcessEnded& e) {
-            EXPECT_EQ(e.exitCode, ExitBadCommandLine) << options;
-        }
-        EXPECT_EQ(bad.files.ReadAllText("\\\\SERVER\\share\\VEK_Updates\\Upd1\\Log1\\3.log"),
-                  "[START]\r\nError:Load:" + line + "\r\n[END]\r\n");
+        EXPECT_THROW(bad.Window(), ProcessEnded) << options;
+        EXPECT_EQ(bad.system.endedWith, ExitBadCommandLine) << options;
+        EXPECT_EQ(bad.Log(), "[START]\r\nError:Load:" + line + "\r\n[END]\r\n");
     }
 }
 
@@ -189,7 +172,6 @@ TEST(MainWindow, UpdateOnLanChecksEachChoiceInOrder) {
     EXPECT_EQ(f.vs.Col(), 4);
     f.vs.SetTextMatrix(2, 3, "admin");
     f.vs.SetTextMatrix(2, 4, "*");
-
     const std::vector<std::pair<std::string, std::string>> dirs = {
         {"", "Please specify 'Shared Directory for Storing Updates'."},
         {"C:\\Share", "Please specify valid 'Shared Directory for Storing Updates' for e.g. '\\\\Server\\VEKUpdate'."},
@@ -204,16 +186,13 @@ TEST(MainWindow, UpdateOnLanChecksEachChoiceInOrder) {
     }
 
     f.txtUpdDir.SetText("\\\\SERVER\\share");
-    f.UpdateSoftwareOnLAN();
-    EXPECT_EQ(lastMessage(), "Please select an option.");
-    EXPECT_EQ(lastFocus(), "cboSaveUPL");
-    f.cboSaveUPL.SetListIndex(0);
-    f.UpdateSoftwareOnLAN();
-    EXPECT_EQ(lastFocus(), "cboStartUpd");
-    f.cboStartUpd.SetListIndex(1);
-    f.UpdateSoftwareOnLAN();
-    EXPECT_EQ(lastFocus(), "cboCloseApp");
-    f.cboCloseApp.SetListIndex(1);
+    // Each option left unchosen is asked for in turn.
+    for (auto [box, focus] : {std::pair{&f.cboSaveUPL, "cboSaveUPL"}, {&f.cboStartUpd, "cboStartUpd"}, {&f.cboCloseApp, "cboCloseApp"}}) {
+        f.UpdateSoftwareOnLAN();
+        EXPECT_EQ(lastMessage(), "Please select an option.");
+        EXPECT_EQ(lastFocus(), focus);
+        box->SetListIndex(box == &f.cboSaveUPL ? 0 : 1);
+    }
     f.UpdateSoftwareOnLAN();
     EXPECT_EQ(lastFocus(), "optCloseApp(0)");
     EXPECT_TRUE(m.calls.empty() || m.calls.back() != "update LAN");
@@ -256,31 +235,30 @@ namespace {
 struct GridWindow : Main {
     frmmain& f;
     forms::VSFlexGrid& vs;
-    forms::TextBox& box;
-    GridWindow() : f(Window()), vs(f.vs), box(f.txtPassU) {
+    explicit GridWindow(std::initializer_list<bool> selected) : f(Window()), vs(f.vs) {
         f.chkUpdateOn1.SetValue(1);
+        for (bool s : selected) AddRow(f, s, "user", "pw" + std::to_string(vs.Rows()));
         vs.SetFocus();
         forms::DoEvents();
-    }
-    void Rows(int n, bool selected = true) {
-        for (int i = 0; i < n; ++i) AddRow(f, selected, "user", "pw" + std::to_string(vs.Rows()));
     }
     // The user clicks a cell: the grid takes the focus first.
     void Click(int row, int col) {
         vs.SetFocus();
         vs.UserClickCell(row, col);
     }
-    std::string Password(int row) const { return vs.TextMatrix(row, 4) + "|" + vs.TextMatrix(row, 5); }
 };
 
 }  // namespace
 
 TEST(MainWindowGrid, BoxesNamesAndTheLoginsOfSelectedRowsAreEditedAndARowKeepsOneTickedBox) {
-    GridWindow g;
-    g.Rows(1, true);
-    g.Rows(1, false);
-    g.Rows(1, true);
+    GridWindow g({true, false, true});
     auto& vs = g.vs;
+    // Fill writes the selected rows' passwords, masking each character.
+    g.f.txtPass.SetText("\xC3\xA9t\xC3\xA9");  // three characters
+    g.answers = {"&Yes"};
+    g.f.cmdFill1.Press();
+    EXPECT_EQ(vs.TextMatrix(1, 4) + "|" + vs.TextMatrix(1, 5), "***|\xC3\xA9t\xC3\xA9");
+    EXPECT_EQ(vs.TextMatrix(2, 4) + "|" + vs.TextMatrix(2, 5), "***|pw2") << "an unselected row keeps its login";
 
     // A user name opens as soon as it becomes current, in a selected row only; nor does an
     // unselected row's password open, by click, double click or key.
@@ -293,7 +271,7 @@ TEST(MainWindowGrid, BoxesNamesAndTheLoginsOfSelectedRowsAreEditedAndARowKeepsOn
     g.Click(2, 4);
     vs.UserDoubleClickCell(2, 4);
     vs.UserKeyDown(forms::KeyF2, 0);
-    EXPECT_FALSE(g.box.Visible() || vs.Editing());
+    EXPECT_FALSE(g.f.txtPassU.Visible() || vs.Editing());
     // Names and addresses are typed into in any row; status and the plain password never.
     g.Click(2, 1);
     vs.UserKeyPress('Q');
@@ -328,13 +306,32 @@ TEST(MainWindowGrid, BoxesNamesAndTheLoginsOfSelectedRowsAreEditedAndARowKeepsOn
     EXPECT_EQ(vs.Row(), 1) << "the header's boxes do not move the current cell";
 }
 
-TEST(MainWindowGrid, FillWritesOnlySelectedRowsAndMasksEachCharacter) {
-    GridWindow g;
-    g.Rows(1, true);
-    g.Rows(1, false);
-    g.f.txtPass.SetText("\xC3\xA9t\xC3\xA9");  // three characters
-    g.answers = {"&Yes"};
-    g.f.cmdFill1.Press();
-    EXPECT_EQ(g.Password(1), "***|\xC3\xA9t\xC3\xA9");
-    EXPECT_EQ(g.Password(2), "***|pw2") << "an unselected row keeps its login";
+// The password box over a selected row: the arrows leave it at its edges (Shift selects inside
+// it), Up and Down go to the rows around, Enter to the last column; what was typed stays, masked.
+TEST(MainWindowGrid, ThePasswordBoxIsLeftAtItsEdgesAndKeepsWhatWasTyped) {
+    GridWindow g({true, false, true});
+    const int last = g.vs.Cols() - 1;  // the plain password's column is hidden
+    const struct {
+        int row, caret, key, shift, toRow, toCol;  // toRow 0: the box stays open
+    } keys[] = {
+        {1, 1, forms::KeyLeft, 0, 0, 0},    {1, 0, forms::KeyLeft, forms::ShiftKey, 0, 0}, {1, 0, forms::KeyLeft, 0, 1, 3},
+        {1, 2, forms::KeyRight, 0, 0, 0},   {1, 3, forms::KeyRight, 0, 1, last},           {1, 0, forms::KeyUp, 0, 0, 0},
+        {1, 0, forms::KeyDown, 0, 2, 4},    {3, 3, forms::KeyDown, 0, 0, 0},               {3, 3, forms::KeyUp, 0, 2, 4},
+        {3, 1, forms::KeyReturn, 0, 3, last},
+    };
+    for (const auto& k : keys) {
+        g.vs.Select(k.row, 4);
+        g.vs.EditCell();
+        ASSERT_TRUE(g.f.txtPassU.Visible());
+        g.f.txtPassU.SetText("abc");
+        g.f.txtPassU.SetSelStart(k.caret);
+        if (k.key == forms::KeyReturn) g.f.DispatchKeyPress(k.key);
+        else fakes::HeadlessBackend::Key(g.f, k.key, k.shift);
+        forms::DoEvents();
+        const std::string where = std::to_string(k.row) + ":" + std::to_string(k.key) + "@" + std::to_string(k.caret);
+        EXPECT_EQ(g.f.txtPassU.Visible(), k.toRow == 0) << where;
+        if (k.toRow == 0) continue;
+        EXPECT_EQ(std::to_string(g.vs.Row()) + "," + std::to_string(g.vs.Col()), std::to_string(k.toRow) + "," + std::to_string(k.toCol)) << where;
+        EXPECT_EQ(g.vs.TextMatrix(k.row, 4) + "|" + g.vs.TextMatrix(k.row, 5), "***|abc") << where;
+    }
 }

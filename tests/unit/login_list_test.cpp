@@ -2,17 +2,13 @@
 
 #include <cstdint>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "core/login_list.h"
 #include "core/machine_list.h"
 
-using updexar::kLoginListK1;
-using updexar::MachineListText;
-using updexar::PackLoginList;
-using updexar::ParseMachineList;
-using updexar::SavedMachine;
-using updexar::UnpackLoginList;
+using namespace updexar;
 using Bytes = std::vector<uint8_t>;
 
 namespace {
@@ -63,14 +59,6 @@ TEST(LoginList, TwoMachinesPackToACodedBlockAndComeBack) {
     ASSERT_TRUE(UnpackLoginList(block));
     EXPECT_EQ(std::string(block.begin(), block.end()), text);
     EXPECT_EQ(ParseMachineList(text), kTwoMachines);
-
-    // Every byte value, in runs of different lengths, so that codes of many lengths are made.
-    Bytes all;
-    for (int v = 0; v < 256; ++v) all.insert(all.end(), static_cast<size_t>(v % 7 + 1), static_cast<uint8_t>(v));
-    Bytes packed = all;
-    ASSERT_TRUE(PackLoginList(packed));
-    ASSERT_TRUE(UnpackLoginList(packed));
-    EXPECT_EQ(packed, all);
 }
 
 TEST(LoginList, DamagedOrTruncatedBlocksFailAndLeaveTheBytesAlone) {
@@ -81,24 +69,16 @@ TEST(LoginList, DamagedOrTruncatedBlocksFailAndLeaveTheBytesAlone) {
         return !ok && block == before;
     };
 
-    Bytes checksum = good;
-    checksum[4] ^= 0x01;
-    EXPECT_TRUE(fails(checksum));
     for (size_t n = 0; n < good.size(); ++n) EXPECT_TRUE(fails(Bytes(good.begin(), good.begin() + n))) << n;
-
-    Bytes form = good;
-    form[2] = 'X';
-    EXPECT_TRUE(fails(form));
-    for (uint32_t length : {0u, 0x80000000u, static_cast<uint32_t>(StatedLength(good)) + 50}) {
+    // The form, the checksum, a stated length of none, below zero or past the data, and code counts
+    // of none, too many or below zero: each as (offset, value, bytes).
+    const std::tuple<size_t, uint32_t, int> edits[] = {
+        {2, 'X', 1}, {4, good[4] ^ 1u, 1}, {5, 0, 4}, {5, 0x80000000u, 4}, {5, uint32_t(StatedLength(good)) + 50, 4},
+        {9, 0, 2},   {9, 257, 2},          {9, 0xFFFF, 2}, {9, 0x7FFF, 2}};
+    for (const auto& [at, value, width] : edits) {
         Bytes b = good;
-        for (int i = 0; i < 4; ++i) b[5 + i] = static_cast<uint8_t>(length >> (8 * i));
-        EXPECT_TRUE(fails(b)) << length;
-    }
-    for (uint16_t n : {0, 257, 0xFFFF, 0x7FFF}) {
-        Bytes b = good;
-        b[9] = static_cast<uint8_t>(n);
-        b[10] = static_cast<uint8_t>(n >> 8);
-        EXPECT_TRUE(fails(b)) << n;
+        for (int i = 0; i < width; ++i) b[at + i] = static_cast<uint8_t>(value >> (8 * i));
+        EXPECT_TRUE(fails(b)) << at << ":" << value;
     }
 
     // Hand-made: values 0x2A and 0x55 with the codes 00 and 01, so a 1 bit at the root leads
@@ -123,51 +103,41 @@ TEST(LoginList, DamagedOrTruncatedBlocksFailAndLeaveTheBytesAlone) {
 
     // Readers are lenient where nothing is lost: bytes after the data are ignored, and four
     // leading bytes that are not a header at all do not stop the decoding.
-    Bytes trailing = good;
-    trailing.push_back(0xFF);
-    EXPECT_TRUE(UnpackLoginList(trailing));
-    Bytes noHeader = good;
-    noHeader[0] = 'X';
-    EXPECT_TRUE(UnpackLoginList(noHeader));
+    Bytes lenient = good;
+    lenient.push_back(0xFF);
+    lenient[0] = 'X';
+    EXPECT_TRUE(UnpackLoginList(lenient));
 }
 
-TEST(LoginList, ListsThatCodingCannotShrinkDoNotPackAndTheirFormIsRefused) {
-    Bytes empty;
-    EXPECT_FALSE(PackLoginList(empty));
-    EXPECT_EQ(empty, (Bytes{'H', 'E', '0', 13}));
-
-    // One byte is scrambled with the first key alone; the uncoded form shows it.
-    Bytes one = {0x41};
-    EXPECT_FALSE(PackLoginList(one));
-    EXPECT_EQ(one, (Bytes{'H', 'E', '0', 13, 0x2A}));
-    EXPECT_FALSE(UnpackLoginList(one));
-
-    // A run of the chaining byte scrambles to one repeated value: nothing to code.
-    Bytes same(40, kLoginListK1);
-    EXPECT_FALSE(PackLoginList(same));
-    EXPECT_EQ(same.size(), 44u);
-    EXPECT_FALSE(UnpackLoginList(same));
-
-    // Any other run scrambles to two alternating values, which do pack.
-    const Bytes run(40, 'a');
-    Bytes packed = run;
-    ASSERT_TRUE(PackLoginList(packed));
-    ASSERT_TRUE(UnpackLoginList(packed));
-    EXPECT_EQ(packed, run);
+TEST(LoginList, ListsComeBackUnlessCodingCannotShrinkThemWhenTheirUncodedFormIsRefused) {
+    Bytes all;  // every byte value, in runs of different lengths, so that codes of many lengths are made
+    for (int v = 0; v < 256; ++v) all.insert(all.end(), static_cast<size_t>(v % 7 + 1), static_cast<uint8_t>(v));
+    const std::pair<Bytes, bool> lists[] = {
+        {all, true},
+        {Bytes(40, 'a'), true},  // a run scrambles to two alternating values
+        {Bytes(40, kLoginListK1), false},  // but a run of the chaining byte to one: nothing to code
+        {{}, false},
+        {{0x41}, false},  // one byte, scrambled with the first key alone
+    };
+    for (const auto& [list, packs] : lists) {
+        Bytes b = list;
+        ASSERT_EQ(PackLoginList(b), packs) << list.size();
+        if (list.size() == 1) { EXPECT_EQ(b.back(), 0x2A); }  // the uncoded form shows the scramble
+        if (!packs) { EXPECT_EQ(Bytes(b.begin(), b.begin() + 4), (Bytes{'H', 'E', '0', 13})); }
+        EXPECT_EQ(b.size() == list.size() + 4, !packs);
+        EXPECT_EQ(UnpackLoginList(b), packs);
+        if (packs) { EXPECT_EQ(b, list); }
+    }
 }
 
 TEST(LoginList, EqualWeightsMergeInTableOrder) {
     // Scrambles to 10, 20, 30, once each.
     Bytes bytes = {0xCA, 0xDE, 0x75};
     ASSERT_TRUE(PackLoginList(bytes));
-    ASSERT_EQ(bytes.size(), 19u);
-    EXPECT_EQ(bytes[9], 3);
-    EXPECT_EQ(bytes[10], 0);
-    // 10 and 20 are merged first (10 as the 0-child), and 30 then with their node: 30 has the
+    // Three codes; 10 and 20 are merged first (10 as the 0-child), and 30 then with their node: 30 has the
     // one-bit code 0, 10 and 20 the codes 10 and 11.
-    EXPECT_EQ(Bytes(bytes.begin() + 11, bytes.begin() + 17), (Bytes{10, 2, 20, 2, 30, 1}));
-    EXPECT_EQ(bytes[17], 0b01101);  // 1 0, 1 1, 0 from the lowest bit up
-    EXPECT_EQ(bytes[18], 0b01101);  // the data 10, 20, 30 in the same codes
+    // The codes' bits are 1 0, 1 1, 0 from the lowest bit up, and the data 10, 20, 30 the same.
+    EXPECT_EQ(Bytes(bytes.begin() + 9, bytes.end()), (Bytes{3, 0, 10, 2, 20, 2, 30, 1, 0b01101, 0b01101}));
 }
 
 TEST(MachineList, TextHasSixFieldsPerMachineAndSkipsWhatDoesNotFit) {

@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cmath>
-
 #include "core/config.h"
 #include "ui/msgbox.h"
 #include "ui/scaling.h"
@@ -36,10 +34,6 @@ Seen ShowAndSee(uitest::UiFixture& ui, const std::string& prompt, int style, std
     return seen;
 }
 
-void WriteIni(uitest::UiFixture& ui, const std::string& text) {
-    ui.files.WriteAllText("C:\\WINDOWS\\system32\\VEKCONFIG.INI", text);
-}
-
 }  // namespace
 
 // Which key, click or close box gives which answer is played on real windows, style by style
@@ -71,8 +65,7 @@ TEST(MessageBox, TextStyleAndScreenChooseWhatIsShown) {
     EXPECT_EQ(longText.caption + "|" + longText.icons, "Title|");
 
     const Seen tabbed = ShowAndSee(ui, "a\tb\r\nsecond line", 36);
-    EXPECT_EQ(tabbed.label, "a    b\r\nsecond line");
-    EXPECT_EQ(tabbed.buttons + tabbed.icons + std::to_string(tabbed.answer), "&Yes;&No;Q6");
+    EXPECT_EQ(tabbed.label + "|" + tabbed.buttons + tabbed.icons + std::to_string(tabbed.answer), "a    b\r\nsecond line|&Yes;&No;Q6");
 }
 
 TEST(MessageBox, FallsBackToTheSystemBoxWhenOursGivesNoAnswer) {
@@ -97,7 +90,8 @@ TEST(MessageBox, FallsBackToTheSystemBoxWhenOursGivesNoAnswer) {
 
 TEST(Scaling, FactorsFromTheScreenTheDpiAndTheConfiguration) {
     uitest::UiFixture ui;
-    auto factors = [&] {
+    auto factors = [&](const std::string& ini = "") {
+        if (!ini.empty()) ui.Put("C:\\WINDOWS\\system32\\VEKCONFIG.INI", ini);
         ComputeScaleFactors();
         return std::vector<float>{Shared().sx, Shared().sy, Shared().sf};
     };
@@ -116,16 +110,10 @@ TEST(Scaling, FactorsFromTheScreenTheDpiAndTheConfiguration) {
     WriteRegValue(platform::RegRoot::CurrentUser, "Control Panel\\Desktop", "LogPixels", RegKindDword, "200");
     EXPECT_FLOAT_EQ(factors()[0], 1.28f);
 
-    WriteIni(ui, "[ScrReso]\r\nOpt=2\r\n");
-    EXPECT_EQ(factors(), (std::vector<float>{1.0f, 1.0f, 1.0f}));
-    WriteIni(ui, "[ScrReso]\r\nOpt=1\r\nX=1280\r\n");
-    EXPECT_FLOAT_EQ(factors()[0], 1.6f);
-    EXPECT_FLOAT_EQ(Shared().sy, 1.28f);
-    EXPECT_FLOAT_EQ(Shared().sf, 1.44f);
-    WriteIni(ui, "[ScrReso]\r\nOpt=1\r\nDPI=120\r\n");
-    EXPECT_FLOAT_EQ(factors()[0], 1.024f);
-    WriteIni(ui, "[ScrReso]\r\nOpt=1\r\nX=800\r\nY=1\r\n");  // one pixel is still a configured height
-    EXPECT_FLOAT_EQ(factors()[1], 1.0f / 600);
+    EXPECT_EQ(factors("[ScrReso]\r\nOpt=2\r\n"), (std::vector<float>{1.0f, 1.0f, 1.0f}));
+    EXPECT_EQ(factors("[ScrReso]\r\nOpt=1\r\nX=1280\r\n"), (std::vector<float>{1.6f, 1.28f, 1.44f}));
+    EXPECT_FLOAT_EQ(factors("[ScrReso]\r\nOpt=1\r\nDPI=120\r\n")[0], 1.024f);
+    EXPECT_FLOAT_EQ(factors("[ScrReso]\r\nOpt=1\r\nX=800\r\nY=1\r\n")[1], 1.0f / 600);  // one pixel is still a configured height
 }
 
 namespace {
@@ -135,14 +123,12 @@ public:
         : Form("frmScaled"), right(Add<Label>("lblRight")), centre(Add<Label>("lblCentre")),
           fixed(Add<Label>("lblFixed")), check(Add<CheckBox>("chk")), list(Add<ComboBox>("cbo")),
           line(Add<Line>("lin")), parked(Add<CommandButton>("cmdParked")), tmr(Add<Timer>("tmr")) {}
-    Label& right;
-    Label& centre;
-    Label& fixed;
+    Label &right, &centre, &fixed;
     CheckBox& check;
     ComboBox& list;
     Line& line;
     CommandButton& parked;
-    Timer& tmr;
+    Timer& tmr;  // nothing to place
 };
 }  // namespace
 

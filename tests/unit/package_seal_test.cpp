@@ -18,33 +18,25 @@
 #include "update/frmupdate.h"
 
 using namespace updexar;
-using updexar::fakes::ProcessEnded;
 
 namespace {
 
 constexpr auto HKLM = platform::RegRoot::LocalMachine;
-const std::string kPkg = "\\\\SERVER\\share\\Upd1";
+const std::string kPkg = uitest::UiFixture::kSharePkg;
 const std::string kSrc = kPkg + "\\DLLs\\NewUpFls\\";
 const std::string kApp = "C:\\Apps\\Galvano";
 const std::string kData = "\\\\SERVER\\share\\Data";
-const std::string kLog = kPkg + "\\Log1\\3.log";
 
 // A Galvano machine with a package of a few files, sealed.
 struct Sealed : uitest::UiFixture {
     explicit Sealed(bool automatic = true) {
-        AnswerMessages();
-        SetProduct("Galvano");
-        SharedState& s = Shared();
-        s.ProgramDir = kPkg;
-        s.IsWinNT = true;
-        s.RegSvr32Path = kPkg + "\\MiscFls\\RegSvr32.exe";
-        system.commandLine = automatic ? "AUTOUPD-Galvano:" + kPkg + ":3:Log1:0:0:N" : "";
+        OnShare("Galvano", automatic);
+        Shared().ProgramDir = kPkg;
+        Shared().IsWinNT = true;
+        Shared().RegSvr32Path = kPkg + "\\MiscFls\\RegSvr32.exe";
         system.programPath = kPkg + "\\UpdateG.exe";
-        files.AddShare("\\\\SERVER\\share");
-        files.MakeFolders(kPkg + "\\Log1");
         files.MakeFolders(kApp);
         files.MakeFolders(kData);
-        files.MakeFolders("C:\\TEMP");
         WriteRegValue(HKLM, "Software\\VEKInfo\\Galvano", "InstallPath", RegKindText, kApp + "\\");
         WriteRegValue(HKLM, "Software\\VEKInfo\\Galvano", "AppPath", RegKindText, kData);
         for (const auto& [path, text] : std::vector<std::pair<std::string, std::string>>{
@@ -64,17 +56,6 @@ struct Sealed : uitest::UiFixture {
         forms::Window<frmmain>();
     }
     ~Sealed() { Handoffs() = MainWindowHandoffs{}; }
-
-    // The exit code when the process ended, else 100.
-    uint32_t Ended(const std::function<void()>& run) {
-        try {
-            run();
-        } catch (const ProcessEnded& e) {
-            return e.exitCode;
-        }
-        return 100;
-    }
-    std::string Log() { return files.FileExists(kLog) ? files.ReadAllText(kLog) : ""; }
     std::vector<SealedFile> seal;
 };
 
@@ -131,7 +112,7 @@ TEST(PackageSeal, TheStoreJudgesACopyByTheSealAndRefusesADamagedPackage) {
         for (const SealedFile& f : m.seal) m.Put(SealedPath(stored, f.path), m.files.ReadAllText(SealedPath(kPkg, f.path)));
         const std::string ours = m.files.ReadAllText(kPkg + "\\" + changed);
         m.Put(stored + "\\" + changed, std::string(ours.size(), 'x'));
-        EXPECT_EQ(m.Ended([] { EXPECT_TRUE(CopyUpdateToDataPath(forms::Window<frmUpdate>())); }), 100u);
+        EXPECT_EQ(m.Ended([] { EXPECT_TRUE(CopyUpdateToDataPath(forms::Window<frmUpdate>())); }), std::nullopt);
         EXPECT_EQ(m.files.ReadAllText(stored + "\\" + changed), ours) << changed;
     }
     {

@@ -1,67 +1,46 @@
 #include <gtest/gtest.h>
 
-#include "mainwindow/product_paths.h"
 #include "core/config.h"
 #include "core/product_table.h"
+#include "mainwindow/product_paths.h"
 #include "ui_fixture.h"
 
 using namespace updexar;
 
-namespace {
-
-constexpr auto HKLM = platform::RegRoot::LocalMachine;
-
-ProductPaths PathsFor(const std::string& key) {
-    const ProductRow* row = ProductByKey(key);
-    Shared().ProductKey = std::string(row->key);
-    Shared().ProductDirName = std::string(row->dirName);
-    return ResolveProductPaths();
-}
-
-void Set(const std::string& key, const std::string& name, const std::string& value) {
-    WriteRegValue(HKLM, key, name, RegKindText, value);
-}
-
-}  // namespace
-
-TEST(ProductPaths, InstallationFolderNameAndLocalityRules) {
+// Each row writes one value, then resolves a product's folders; the rows build on each other.
+TEST(ProductPaths, EachProductFindsItsInstallationByItsOwnValueAndTheFolderName) {
     uitest::UiFixture ui;
-    Set("Software\\VEKInfo\\Galvano", "InstallPath", "C:\\Apps\\Galvano\\");
-    Set("Software\\VEKInfo\\Galvano", "AppPath", "\\\\SERVER\\Data\\Galvano\\");
-    ProductPaths g = PathsFor("Galvano");
-    EXPECT_EQ(g.installDir, "C:\\Apps\\Galvano");
-    EXPECT_EQ(g.dataDir, "\\\\SERVER\\Data\\Galvano");
-
-    // A folder of another name is not an installation; the network data directory that would
-    // stand in for it is not local either.
-    Set("Software\\VEKInfo\\Galvano", "InstallPath", "C:\\Apps\\GalvanoOld");
-    g = PathsFor("Galvano");
-    EXPECT_EQ(g.installDir, "");
-    EXPECT_EQ(g.dataDir, "\\\\SERVER\\Data\\Galvano");
-    Set("Software\\VEKInfo\\Galvano", "AppPath", "D:\\Data\\Galvano");
-    EXPECT_EQ(PathsFor("Galvano").installDir, "D:\\Data\\Galvano");  // a local data directory stands in
-    Set("Software\\VEKInfo\\Galvano", "InstallPath", "c:\\apps\\GALVANO");
-    EXPECT_EQ(PathsFor("Galvano").installDir, "c:\\apps\\GALVANO");  // the name compares without case
-
-    // A 32-bit value where text is expected counts as missing.
-    WriteRegValue(HKLM, "Software\\VEKInfo\\Rovina", "InstallPath", RegKindDword, "7");
-    EXPECT_EQ(PathsFor("Rovina").installDir, "");
-}
-
-TEST(ProductPaths, EachProductReadsItsOwnValueAndSelvanFallsBackToGalvano) {
-    uitest::UiFixture ui;
-    Set("Software\\VEKInfo\\Aldova", "EXEPath", "C:\\Qor\\Aldova");
-    Set("Software\\VEKInfo\\Aldova", "InstallPath", "C:\\Wrong\\Aldova");
-    Set("Software\\VEKInfo\\Dorvel", "EXEPath", "C:\\Qor\\Dorvel\\");
-    Set("Software\\VEK Corvane\\Excise", "Path", "C:\\Qor\\Eskarn");
-    Set("Software\\VEKInfo\\Galvano", "InstallPath", "C:\\Apps\\Galvano");
-    Set("Software\\VEKInfo\\O", "AppPath", "C:\\Data");
-    const std::pair<const char*, const char*> products[] = {
-        {"Aldova", "C:\\Qor\\Aldova"}, {"Dorvel", "C:\\Qor\\Dorvel"}, {"Eskarn", "C:\\Qor\\Eskarn"},
-        {"Selvan", "C:\\Apps\\Galvano\\Selvan"}, {"Tarsel", "C:\\Apps\\Galvano\\Tarsel"},
-        {"Pelmar", ""},  // only S, T and F live below Galvano
-        {"O", ""},
+    const std::string g = "Software\\VEKInfo\\Galvano";
+    const struct {
+        std::string key, name, value, product, installDir;
+    } rows[] = {
+        {g, "AppPath", "\\\\SERVER\\Data\\Galvano\\", "Galvano", ""},  // a network data directory is no installation
+        {g, "InstallPath", "C:\\Apps\\Galvano\\", "Galvano", "C:\\Apps\\Galvano"},
+        {g, "InstallPath", "C:\\Apps\\GalvanoOld", "Galvano", ""},  // a folder of another name is none either
+        {g, "AppPath", "D:\\Data\\Galvano", "Galvano", "D:\\Data\\Galvano"},  // but a local data directory stands in
+        {g, "InstallPath", "c:\\apps\\GALVANO", "Galvano", "c:\\apps\\GALVANO"},  // the name compares without case
+        {"Software\\VEKInfo\\Aldova", "InstallPath", "C:\\Wrong\\Aldova", "Aldova", ""},
+        {"Software\\VEKInfo\\Aldova", "EXEPath", "C:\\Qor\\Aldova", "Aldova", "C:\\Qor\\Aldova"},
+        {"Software\\VEKInfo\\Dorvel", "EXEPath", "C:\\Qor\\Dorvel\\", "Dorvel", "C:\\Qor\\Dorvel"},
+        {"Software\\VEK Corvane\\Excise", "Path", "C:\\Qor\\Eskarn", "Eskarn", "C:\\Qor\\Eskarn"},
+        {g, "InstallPath", "C:\\Apps\\Galvano", "Selvan", "C:\\Apps\\Galvano\\Selvan"},  // S, T and F live below Galvano
+        {g, "InstallPath", "C:\\Apps\\Galvano", "Tarsel", "C:\\Apps\\Galvano\\Tarsel"},
+        {g, "InstallPath", "C:\\Apps\\Galvano", "Pelmar", ""},
+        {"Software\\VEKInfo\\O", "AppPath", "C:\\Data", "O", ""},
     };
-    for (const auto& [product, folder] : products) EXPECT_EQ(PathsFor(product).installDir, folder) << product;
-    EXPECT_EQ(PathsFor("O").dataDir, "");
+    auto resolve = [](const std::string& product) {
+        const ProductRow* row = ProductByKey(product);
+        Shared().ProductKey = std::string(row->key);
+        Shared().ProductDirName = std::string(row->dirName);
+        return ResolveProductPaths();
+    };
+    for (const auto& r : rows) {
+        WriteRegValue(platform::RegRoot::LocalMachine, r.key, r.name, RegKindText, r.value);
+        EXPECT_EQ(resolve(r.product).installDir, r.installDir) << r.product << " after " << r.name << "=" << r.value;
+        if (&r < rows + 3) { EXPECT_EQ(resolve(r.product).dataDir, "\\\\SERVER\\Data\\Galvano"); }  // whatever the folder
+    }
+    EXPECT_EQ(resolve("O").dataDir, "");
+    // A 32-bit value where text is expected counts as missing.
+    WriteRegValue(platform::RegRoot::LocalMachine, "Software\\VEKInfo\\Rovina", "InstallPath", RegKindDword, "7");
+    EXPECT_EQ(resolve("Rovina").installDir, "");
 }

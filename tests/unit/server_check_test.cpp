@@ -22,20 +22,15 @@ constexpr auto HKLM = platform::RegRoot::LocalMachine;
 constexpr auto HKCU = platform::RegRoot::CurrentUser;
 const std::string kKey = "Software\\VEKInfo\\Galvano";
 const std::string kData = "\\\\SERVER\\share\\Data\\Galvano";
-const std::string kPkg = "\\\\SERVER\\share\\Upd1";
 
 struct Check : uitest::UiFixture {
     fakes::FakeTcpClient tcp;
     explicit Check(bool automatic = true, const std::string& server = "VEKSRV") {
         fake.Get().tcp = &tcp;
-        AnswerMessages();
-        SetProduct("Galvano");
+        OnShare("Galvano", automatic);
         Shared().ProductCode = "GAL";
-        Shared().ProgramDir = kPkg;
-        system.commandLine = automatic ? "AUTOUPD-Galvano:" + kPkg + ":3:Log1:0:0:N" : "";
-        files.AddShare("\\\\SERVER\\share");
+        Shared().ProgramDir = kSharePkg;
         files.MakeFolders(kData);
-        files.MakeFolders(kPkg + "\\Log1");
         WriteRegValue(HKLM, kKey, "AppPath", RegKindText, kData + "\\");
         WriteRegValue(HKLM, kKey, "Server", RegKindText, server);
         WriteRegValue(HKLM, "Software\\VEKInfo", "SvrPort", RegKindText, "7070");
@@ -43,28 +38,17 @@ struct Check : uitest::UiFixture {
         forms::Window<frmmain>();
     }
     ~Check() { UpdateHooks() = {}; }
-    // A service that answers whatever `answer` makes of the request.
-    void Service(std::function<std::vector<std::string>(const std::string&)> answer,
-                 FakeTcpServer::Accept accept = FakeTcpServer::Accept::Yes) {
-        FakeTcpServer server;
-        server.accept = accept;
-        server.answer = std::move(answer);
+    // The version table the product's database is checked for.
+    void VersionTable() { Shared().VerInfoTable = "VerInfo", Shared().ProductDbName = "galvano"; }
+    // A service that answers whatever `answer` makes of this machine's key; none: it never
+    // takes the connection.
+    void Service(std::function<std::vector<std::string>(const std::string& key)> answer) {
+        FakeTcpServer server{answer ? FakeTcpServer::Accept::Yes : FakeTcpServer::Accept::Never, {}};
+        if (answer) server.answer = [answer, key = vek::MachineKey(files.Drives())](const std::string&) { return answer(key); };
         tcp.AddServer("VEKSRV", 7070, server);
     }
-    std::string Key() { return vek::MachineKey(files.Drives()); }
     // The check as the update run makes it; the exit code when the run ended.
-    std::optional<uint32_t> Run() {
-        try {
-            UpdateHooks().checkServer(forms::Window<frmUpdate>());
-        } catch (const ProcessEnded& e) {
-            return e.exitCode;
-        }
-        return std::nullopt;
-    }
-    std::string Log() {
-        const std::string path = kPkg + "\\Log1\\3.log";
-        return files.FileExists(path) ? files.ReadAllText(path) : "";
-    }
+    std::optional<uint32_t> Run() { return Ended([] { UpdateHooks().checkServer(forms::Window<frmUpdate>()); }); }
     size_t TestFiles() {
         size_t n = 0;
         for (const std::string& f : files.ListFiles(kData)) n += f.size() == 9 && f[0] == 'T';
@@ -79,39 +63,30 @@ std::string Line(const std::string& text) { return "[START]\r\nError:CheckOnSvr:
 TEST(ServerCheck, EveryAnswerOrSilenceOfTheServiceEndsAnUnattendedCheckItsOwnWay) {
     const std::string dir = "Software Data Directory [" + kData + "]";
     const std::string service = "Service [VEKSvrReg.Exe]";
-    const struct {
-        std::function<std::vector<std::string>(const std::string& request, const std::string& key)> answer;
-        FakeTcpServer::Accept accept;
-        std::string log;  // empty: confirmed
-    } cases[] = {
-        {[](auto&, auto& key) { return std::vector<std::string>{vek::BuildAnswer("GAL", true, key)}; },
-         FakeTcpServer::Accept::Yes, ""},
-        {[](auto&, auto& key) {  // the answer in three pieces
+    using Answers = std::vector<std::string>;
+    const std::pair<std::function<Answers(const std::string& key)>, std::string> cases[] = {  // log; empty: confirmed
+        {[](auto& key) { return Answers{vek::BuildAnswer("GAL", true, key)}; }, ""},
+        {[](auto& key) {  // the answer in three pieces
              const std::string a = vek::BuildAnswer("GAL", true, key);
-             return std::vector<std::string>{a.substr(0, 3), a.substr(3, 9), a.substr(12)};
+             return Answers{a.substr(0, 3), a.substr(3, 9), a.substr(12)};
          },
-         FakeTcpServer::Accept::Yes, ""},
-        {[](auto&, auto& key) { return std::vector<std::string>{vek::BuildAnswer("GAL", false, key)}; },
-         FakeTcpServer::Accept::Yes, Line(dir + " could not be verified from the server")},
-        {[](auto&, auto&) { return std::vector<std::string>{"INVALIDCOMMAND|0"}; }, FakeTcpServer::Accept::Yes,
-         Line("Old Version of " + service + " is running on Server")},
-        {[](auto&, auto&) { return std::vector<std::string>{std::string("\0\xff garbage|", 11)}; }, FakeTcpServer::Accept::Yes,
-         Line("Failed to Verify " + dir + " from the server")},
-        {[](auto&, auto&) { return std::vector<std::string>{}; }, FakeTcpServer::Accept::Yes,
-         Line("Connected to " + service + " but Failed to Retrieve Data")},
-        {nullptr, FakeTcpServer::Accept::Never, Line("Can't Connect to " + service)},
+         ""},
+        {[](auto& key) { return Answers{vek::BuildAnswer("GAL", false, key)}; },
+         Line(dir + " could not be verified from the server")},
+        {[](auto&) { return Answers{"INVALIDCOMMAND|0"}; }, Line("Old Version of " + service + " is running on Server")},
+        {[](auto&) { return Answers{std::string("\0\xff garbage|", 11)}; }, Line("Failed to Verify " + dir + " from the server")},
+        {[](auto&) { return Answers{}; }, Line("Connected to " + service + " but Failed to Retrieve Data")},
+        {nullptr, Line("Can't Connect to " + service)},
     };
-    for (const auto& c : cases) {
+    for (const auto& [answer, log] : cases) {
         Check check;
-        const std::string key = check.Key();
-        check.Service([&](const std::string& request) { return c.answer ? c.answer(request, key) : std::vector<std::string>{}; },
-                      c.accept);
+        check.Service(answer);
         const std::optional<uint32_t> ended = check.Run();
-        EXPECT_EQ(check.Log(), c.log);
-        EXPECT_EQ(ended, c.log.empty() ? std::nullopt : std::optional<uint32_t>(ExitServerCheck)) << c.log;
-        EXPECT_EQ(Shared().SvrCheckOk, c.log.empty()) << c.log;
+        EXPECT_EQ(check.Log(), log);
+        EXPECT_EQ(ended, log.empty() ? std::nullopt : std::optional<uint32_t>(ExitServerCheck)) << log;
+        EXPECT_EQ(Shared().SvrCheckOk, log.empty()) << log;
         EXPECT_EQ(check.tcp.ConnectionCount(), 1u);
-        EXPECT_EQ(check.TestFiles(), 0u) << c.log;
+        EXPECT_EQ(check.TestFiles(), 0u) << log;
     }
 
     Check refused;  // a port where nothing listens: the socket error with its number
@@ -176,7 +151,7 @@ TEST(ServerCheck, TheSettingsAreShownAndSavedAsText) {
 
 TEST(ServerCheck, AtTheDeskTheWaitCanBeRetriedLeftForTheSettingsOrCancelled) {
     Check check(false);
-    check.Service([](const std::string&) { return std::vector<std::string>{}; });  // connects, never answers
+    check.Service([](auto&) { return std::vector<std::string>{}; });  // connects, never answers
     frmCheckOnSvr& f = forms::Window<frmCheckOnSvr>();
     bool ok = false;
     f.InitMe(false, ok);
@@ -197,9 +172,7 @@ TEST(ServerCheck, AtTheDeskTheWaitCanBeRetriedLeftForTheSettingsOrCancelled) {
     EXPECT_EQ(f.cmdsubmit.Caption(), "&Submit");  // back to the settings
     EXPECT_TRUE(f.famMain.Visible() && !f.lblProg.Visible());
 
-    FakeTcpServer silent;
-    silent.accept = FakeTcpServer::Accept::Never;
-    check.tcp.AddServer("VEKSRV", 7070, silent);
+    check.Service(nullptr);
     f.cmdsubmit.SetCaption("&Submit");
     f.InitMe(false, ok);  // the check again, and Settings during the wait
     f.cmdsubmit_Click();
@@ -217,15 +190,14 @@ TEST(ServerCheck, AtTheDeskTheWaitCanBeRetriedLeftForTheSettingsOrCancelled) {
 TEST(ServerCheck, OnThisComputerTheVersionTableIsMendedWhenItDoesNotOpen) {
     {
         Check check(true, "localhost");
-        Shared().VerInfoTable = "VerInfo";
-        Shared().ProductDbName = "galvano";
+        check.VersionTable();
         check.fake.database.AddTable("VerInfo", fakes::FakeTable{false, {"REPAIR TABLE VerInfo EXTENDED"}});
         EXPECT_EQ(check.Run(), std::nullopt);
         EXPECT_TRUE(Shared().SvrCheckOk);  // a table that stays broken does not stop the update
         ASSERT_EQ(check.fake.database.connections.size(), 1u);
         EXPECT_EQ(check.fake.database.connections[0].text,
                   "PROVIDER=MSDASQL;driver={MySQL};server=localhost;uid=zolt;pwd=;database=galvano;port=3306;");
-        EXPECT_LE(check.fake.database.connections[0].timeoutSeconds, 5);
+        EXPECT_LE(check.fake.database.connections[0].timeoutSeconds, 5);  // a server that is down holds nothing up
         EXPECT_EQ(check.fake.database.requests,
                   (std::vector<std::string>{"open VerInfo", "REPAIR TABLE VerInfo USE_FRM", "open VerInfo",
                                             "REPAIR TABLE VerInfo EXTENDED"}));
@@ -233,8 +205,7 @@ TEST(ServerCheck, OnThisComputerTheVersionTableIsMendedWhenItDoesNotOpen) {
     }
     {  // The account of the installed server version; a port of 0 is left out.
         Check check(true, "WS01");
-        Shared().VerInfoTable = "VerInfo";
-        Shared().ProductDbName = "galvano";
+        check.VersionTable();
         WriteRegValue(HKLM, kKey, "MySqlVer", RegKindText, "5.1");
         WriteRegValue(HKLM, kKey, "Database", RegKindText, "galvano_2026");
         check.files.WriteAllText(Shared().SysDir + "\\VEKCONFIG.INI",
@@ -248,8 +219,7 @@ TEST(ServerCheck, OnThisComputerTheVersionTableIsMendedWhenItDoesNotOpen) {
     }
     {  // Another product's database is not touched.
         Check check(true, "localhost");
-        Shared().VerInfoTable = "VerInfo";
-        Shared().ProductDbName = "galvano";
+        check.VersionTable();
         WriteRegValue(HKLM, kKey, "Database", RegKindText, "tarsel");
         EXPECT_EQ(check.Run(), std::nullopt);
         EXPECT_TRUE(check.fake.database.connections.empty());

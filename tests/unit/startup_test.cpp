@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
 #include "core/config.h"
-#include "startup/frmcheckcom.h"
 #include "core/exit_codes.h"
 #include "core/update_log.h"
+#include "startup/frmcheckcom.h"
 #include "ui_fixture.h"
 
 using namespace updexar;
@@ -14,26 +14,18 @@ namespace {
 struct Start : uitest::UiFixture {
     bool mainShown = false;
     Start() {
-        AnswerMessages();
+        OnShare("", false);
         ShowMainWindowHook() = [this] { mainShown = true; };
         StartupProbe() = ComponentProbe{};
         files.MakeFolders("C:\\Upd\\MiscFls");
-        files.AddShare("\\\\SERVER\\share");
-        files.MakeFolders("\\\\SERVER\\share\\Upd1\\Log1");
     }
     ~Start() { ShowMainWindowHook() = nullptr; }
     // Runs the start; true when the process ended.
     bool Run(const std::string& program, const std::string& commandLine = "") {
         system.programPath = program;
         system.commandLine = commandLine;
-        try {
-            forms::Window<frmcheckCOM>();
-        } catch (const ProcessEnded&) {
-            return true;
-        }
-        return false;
+        return Ended([] { forms::Window<frmcheckCOM>(); }).has_value();
     }
-    std::string Read(const std::string& path) { return files.ReadAllText(path); }
 };
 
 }  // namespace
@@ -58,17 +50,10 @@ TEST(Startup, TheProgramNameOrTheCommandLinePicksTheProduct) {
         EXPECT_EQ(s.Run("C:\\Upd\\" + c.program, c.commandLine), c.product.empty()) << c.program << c.commandLine;
         EXPECT_EQ(s.mainShown, !c.product.empty());
         EXPECT_EQ(c.product.empty() ? "" : Shared().ProductKey, c.product);
-        const std::string log = "\\\\SERVER\\share\\Upd1\\Log1\\3.log";
-        const std::string said = s.messages.empty() ? (s.files.FileExists(log) ? s.Read(log) : "") : s.messages[0];
+        const std::string said = s.messages.empty() ? s.Log() : s.messages[0];
         EXPECT_EQ(said, c.said) << c.program << c.commandLine;
-        if (!c.commandLine.empty() && said.rfind("Updexar|", 0) != 0) {
-            EXPECT_EQ(s.system.endedWith, ExitBadCommandLine);
-        }
-        if (c.product == "Galvano") {
-            EXPECT_EQ(Shared().ProgramDir, "C:\\Upd");
-            EXPECT_EQ(Shared().SysDir, "C:\\WINDOWS\\system32");
-            EXPECT_FALSE(s.app.IsLoaded<frmcheckCOM>());
-        }
+        if (!c.commandLine.empty() && said.rfind("Updexar|", 0) != 0) { EXPECT_EQ(s.system.endedWith, ExitBadCommandLine); }
+        if (c.product == "Galvano") { EXPECT_TRUE(Shared().ProgramDir == "C:\\Upd" && !s.app.IsLoaded<frmcheckCOM>()); }
         EXPECT_EQ(c.product == "Eskarn", Shared().ProductCode == "ESK");
     }
 }
@@ -78,9 +63,8 @@ TEST(Startup, AutomaticModeWritesTheMarkerAndLeavesForceguestAlone) {
     const char* lsa = "SYSTEM\\CurrentControlSet\\Control\\Lsa";
     WriteRegValue(platform::RegRoot::LocalMachine, lsa, "forceguest", RegKindDword, "1");
     EXPECT_FALSE(s.Run("C:\\Upd\\UpdateG.exe", "AUTOUPD-O:\\\\SERVER\\share\\Upd1:3:Log1:0:0:N"));
-    EXPECT_EQ(Shared().ProductKey, "O");
-    EXPECT_EQ(Shared().ProgramDir, "\\\\SERVER\\share\\Upd1");
-    EXPECT_EQ(s.Read("\\\\SERVER\\share\\Upd1\\Log1\\3.txt"), "[START]\r\nConnected\r\n[END]\r\n");
+    EXPECT_EQ(Shared().ProductKey + "|" + Shared().ProgramDir, "O|\\\\SERVER\\share\\Upd1");
+    EXPECT_EQ(s.files.ReadAllText("\\\\SERVER\\share\\Upd1\\Log1\\3.txt"), "[START]\r\nConnected\r\n[END]\r\n");
     EXPECT_EQ(Shared().LogFileNo, 0);
     EXPECT_EQ(ReadRegValue(platform::RegRoot::LocalMachine, lsa, "forceguest", RegKindDword, ""), "1");
 
@@ -105,7 +89,7 @@ TEST(Startup, RepairsRegisterAgainOnlyWhatTheFirstAttemptUnregistered) {
     const std::string ocx = "\"C:\\WINDOWS\\system32\\mswinsck.ocx\"";
     EXPECT_EQ(lines, (std::vector<std::string>{r + "/s /u " + scr, r + "/s " + scr, r + "/s " + scr,
                                                r + "/s /u " + ocx, r + "/s " + ocx, r + "/s " + ocx}));
-    EXPECT_EQ(s.Read("C:\\WINDOWS\\system32\\mswinsck.ocx"), "ocx");  // copied from the package
+    EXPECT_EQ(s.files.ReadAllText("C:\\WINDOWS\\system32\\mswinsck.ocx"), "ocx");  // copied from the package
     EXPECT_TRUE(s.mainShown);  // a failed repair does not stop the start
 
     // Working components: no tool is started at all.
@@ -124,8 +108,7 @@ TEST(UpdateLog, LinesAreFlattenedAndEndEndsTheProcess) {
     LogErrorLAN("A\r\nB\tC");
     LogErrorLAN("x [END] y");  // only the exact text ends the run
     EXPECT_THROW(LogErrorLAN("[END]"), ProcessEnded);
-    EXPECT_EQ(s.Read("\\\\SERVER\\share\\Upd1\\Log1\\3.log"),
-              "[START]\r\nProcess:Update:To->C:\\Apps\\Galvano\r\nA;B  C\r\nx [END] y\r\n[END]\r\n");
+    EXPECT_EQ(s.Log(), "[START]\r\nProcess:Update:To->C:\\Apps\\Galvano\r\nA;B  C\r\nx [END] y\r\n[END]\r\n");
     EXPECT_EQ(Shared().LogFileNo, 0);
 
     // A report folder that does not exist: no message box, only the exit code.
@@ -141,6 +124,6 @@ TEST(UpdateLog, AMarkerThatCannotBeWrittenStillLeadsToALoggedEnd) {
     // The share takes the marker's file but fails on writing it; the log file itself works.
     s.files.InjectFault(fakes::Fault{"\\\\SERVER\\share\\Upd1\\Log1\\3.txt", 61, 1, 1});
     EXPECT_TRUE(s.Run("C:\\Upd\\UpdateG.exe", "AUTOUPD-Galvano:\\\\SERVER\\share\\Upd1:3:Log1:0:0:N"));
-    EXPECT_EQ(s.Read("\\\\SERVER\\share\\Upd1\\Log1\\3.log"), "[START]\r\nError:Load:Disk full\r\n[END]\r\n");
+    EXPECT_EQ(s.Log(), "[START]\r\nError:Load:Disk full\r\n[END]\r\n");
     EXPECT_TRUE(s.messages.empty());
 }

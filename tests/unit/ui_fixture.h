@@ -2,6 +2,8 @@
 #pragma once
 
 #include <deque>
+#include <functional>
+#include <optional>
 
 #include "fakes/fake_platform.h"
 #include "fakes/headless_backend.h"
@@ -42,10 +44,29 @@ struct UiFixture {
     // The shared record as the start leaves it for this product key.
     static void SetProduct(const std::string& key) {
         const ProductRow* row = ProductByKey(key);
-        SharedState& s = Shared();
-        s.ProductKey = std::string(row->key);
-        s.ProductName = std::string(row->name);
-        s.ProductDirName = std::string(row->dirName);
+        Shared().ProductKey = std::string(row->key);
+        Shared().ProductName = std::string(row->name);
+        Shared().ProductDirName = std::string(row->dirName);
+    }
+
+    // A package on a share, run by hand or unattended with its log at kShareLog; messages answered.
+    static inline const std::string kSharePkg = "\\\\SERVER\\share\\Upd1", kShareLog = kSharePkg + "\\Log1\\3.log";
+    void OnShare(const std::string& product, bool automatic) {
+        AnswerMessages();
+        if (!product.empty()) SetProduct(product);
+        system.commandLine = automatic ? "AUTOUPD-" + product + ":" + kSharePkg + ":3:Log1:0:0:N" : "";
+        files.AddShare("\\\\SERVER\\share");
+        files.MakeFolders(PathParent(kShareLog));
+    }
+    std::string Log() { return files.FileExists(kShareLog) ? files.ReadAllText(kShareLog) : ""; }
+    // The exit code when the run ended the process.
+    static std::optional<uint32_t> Ended(const std::function<void()>& run) {
+        try {
+            run();
+        } catch (const fakes::ProcessEnded& e) {
+            return e.exitCode;
+        }
+        return std::nullopt;
     }
 
     // Every message box from now on is recorded as "title|text" and answered by pressing the
