@@ -135,10 +135,10 @@ TEST(UpdateRun, AnUnattendedRunInstallsByTheIndexRulesAndLogsWhatItSkipped) {
     m.Package("DLLs\\MyFonts\\Old.ttf", "font");
     // Old start-up entries of the service go from the folders the shell names, where the
     // profile paths are junctions; other entries stay.
-    m.files.MakeFolders(m.system.commonStartupFolder);
-    m.Put(m.system.commonStartupFolder + "\\VEKServer.lnk", "link");
-    m.Put(m.system.userStartupFolder + "\\VEKServer.exe", "old");
-    m.Put(m.system.userStartupFolder + "\\Other.lnk", "link");
+    m.files.MakeFolders(m.system.CommonStartupFolder());
+    m.Put(m.system.CommonStartupFolder() + "\\VEKServer.lnk", "link");
+    m.Put(m.system.UserStartupFolder() + "\\VEKServer.exe", "old");
+    m.Put(m.system.UserStartupFolder() + "\\Other.lnk", "link");
 
     EXPECT_EQ(m.Run(), ExitUpdatedWithErrors);  // done, with the skipped entries logged
     EXPECT_EQ(m.files.ListFiles("C:\\WINDOWS\\Fonts"), std::vector<std::string>{"New.ttf"});
@@ -146,8 +146,8 @@ TEST(UpdateRun, AnUnattendedRunInstallsByTheIndexRulesAndLogsWhatItSkipped) {
     EXPECT_EQ(ReadRegValue(HKLM, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts", "Updexar Face (TrueType)",
                            RegKindText, ""),
               "New.ttf");
-    EXPECT_TRUE(m.files.ListFiles(m.system.commonStartupFolder).empty());
-    EXPECT_EQ(m.files.ListFiles(m.system.userStartupFolder), std::vector<std::string>{"Other.lnk"});
+    EXPECT_TRUE(m.files.ListFiles(m.system.CommonStartupFolder()).empty());
+    EXPECT_EQ(m.files.ListFiles(m.system.UserStartupFolder()), std::vector<std::string>{"Other.lnk"});
 
     EXPECT_EQ(m.files.ReadAllText(kApp + "\\keep.txt"), "old");
     EXPECT_EQ(m.files.ReadAllText(kApp + "\\deep\\new\\fresh.txt"), "new");
