@@ -119,6 +119,7 @@ TEST(UpdateRun, AnUnattendedRunInstallsByTheIndexRulesAndLogsWhatItSkipped) {
     m.files.MakeFolders("\\\\SERVER\\share\\Data");
     m.Package("DLLs\\SigFlsN\\Regasm.exe", "regasm-2");
     m.Package("DLLs\\SigFlsN\\Net.dll", "net");
+    m.Put(kSys + "\\Net.dll", "the assembly an older update left");
     m.Put(kSys + "\\Regasm.exe", "regasm-1-longer");
     m.Package("MiscFls\\RegIni.exe", "regini");
     m.Package("MiscFls\\VEKSvrReg.Exe", "service");
@@ -171,6 +172,7 @@ TEST(UpdateRun, AnUnattendedRunInstallsByTheIndexRulesAndLogsWhatItSkipped) {
     // Another RegAsm of another size is there: ours goes beside it under its own name.
     EXPECT_EQ(m.files.ReadAllText(kSys + "\\Regasm20.exe"), "regasm-2");
     EXPECT_TRUE(Has(commands, "\"" + kSys + "\\Regasm20.exe\" \"" + kSys + "\\Net.dll\" /codebase /silent"));
+    EXPECT_EQ(m.files.ReadAllText(kSys + "\\Net.dll"), "net");
     EXPECT_TRUE(Has(commands, "\"" + kPkg + "\\MiscFls\\RegIni.exe\" \"C:\\TEMP\\04122026171942.INI\""));
     EXPECT_EQ(script, RegistryRightsScript("Galvano"));
     EXPECT_FALSE(m.files.FileExists("C:\\TEMP\\04122026171942.INI"));
