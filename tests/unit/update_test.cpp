@@ -112,6 +112,8 @@ TEST(UpdateRun, AnUnattendedRunInstallsByTheIndexRulesAndLogsWhatItSkipped) {
               "FILE,Bad.dll,SYSDIR\\Bad.dll,Always\r\n"
               "FILE,Grid.ocx,System\\SYSDIR\\Grid.ocx,Always\r\n"
               "FOLDER,Reports,Reports,Always\r\n"
+              // A folder entry deletes its destination first: never a whole root.
+              "FOLDER,Reports,SYSDIR\\,Always\r\nfolder,Reports,\\,Always\r\nFOLDER,Reports,x/..\\ .,Always\r\n"
               "FILE,data.mdb,SOFTDATADIR\\data.mdb,Always\r\n"
               "FILE,gone.dll,gone.dll,Always\r\n"
               "DRIVER,keep.txt,x,Always\r\n"
@@ -171,6 +173,9 @@ TEST(UpdateRun, AnUnattendedRunInstallsByTheIndexRulesAndLogsWhatItSkipped) {
 
     EXPECT_EQ(m.files.ReadAllText(kLog),
               "[START]\r\nProcess:Update:To->" + kApp + "\r\n"
+              "Error:Update:Folder (" + src + "Reports) not copied: [SYSDIR\\] is a whole folder\r\n"
+              "Error:Update:Folder (" + src + "Reports) not copied: [\\] is a whole folder\r\n"
+              "Error:Update:Folder (" + src + "Reports) not copied: [x/..\\ .] is a whole folder\r\n"
               "Error:Update:File missing (" + src + "gone.dll)\r\n"
               "Error:Update:Invalid Type (" + src + "keep.txt)\r\n"
               "Error:Update:Dll Register (" + kSys + "\\Bad.dll) Failed\r\n"
@@ -260,14 +265,16 @@ TEST(UpdateRun, AComponentThatDoesNotRegisterIsAskedAboutAgainUntilIgnoredOrAbor
              {{"&Retry", "&Ignore"}, 2}, {{"&Abort"}, 1}}) {
         Machine m("");
         m.Package("DLLs\\NewUpFls\\Bad.dll", "dll");
-        m.Package("DLLs\\NewUpFls\\INDEX.UPD", "FILE,Bad.dll,SYSDIR\\Bad.dll,Always\r\n");
+        m.Package("DLLs\\NewUpFls\\INDEX.UPD", "FILE,Bad.dll,SYSDIR\\Bad.dll,Always\r\nFOLDER,Reports,SYSDIR\\,Always\r\n");
         m.fake.com.failing = {kSys + "\\Bad.dll"};
         m.answers = answers;
+        m.answers.push_front("");  // the refused folder's box
         m.Run();
         EXPECT_EQ(m.fake.com.calls.size(), registrations);
-        ASSERT_GE(m.messages.size(), 1u);
-        EXPECT_EQ(m.messages[0], "Contact Your Vendor|Dll Register (" + kSys + "\\Bad.dll) Failed.");
-        EXPECT_EQ(m.messages.back(), answers.size() == 2 ? "Updexar|Updated Successfully." : m.messages[0]);
+        ASSERT_GE(m.messages.size(), 2u);
+        EXPECT_EQ(m.messages[0], "Updexar|Folder (C:\\Upd\\GalvanoUpd\\DLLs\\NewUpFls\\Reports) not copied: [SYSDIR\\] is a whole folder.");
+        EXPECT_EQ(m.messages[1], "Contact Your Vendor|Dll Register (" + kSys + "\\Bad.dll) Failed.");
+        EXPECT_EQ(m.messages.back(), answers.size() == 2 ? "Updexar|Updated Successfully." : m.messages[1]);
     }
 }
 

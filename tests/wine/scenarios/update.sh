@@ -154,6 +154,12 @@ case_stops() {
   unattended 7 'rm -f "$pkg/MiscFls/RegSvr32.exe"' 'Error:CheckRegSvr:RegSvr32 File is Mising'
   unattended 7 "hx_reg_sz 'HKLM\\Software\\VEKInfo\\Galvano' InstallPath 'C:\\Apps\\Galvano\\Old'" \
     = '[START]' 'Process:Update:To->' 'Error:Update:Installation Path [] is not Correct' '[END]'
+  # A folder entry replaces its destination: never the whole system folder or installation.
+  local s='\\SERVER\share\Upd1\DLLs\NewUpFls'
+  unattended 11 "printf '%s\\r\\n' 'FOLDER,Reports,SYSDIR\\,Always' 'FOLDER,Reports,\\,Always' >\"\$src/INDEX.UPD\"" \
+    "Error:Update:Folder ($s\\Reports) not copied: [SYSDIR\\] is a whole folder" \
+    "Error:Update:Folder ($s\\Reports) not copied: [\\] is a whole folder" 'Process:Update:OK'
+  is "$app/keep.txt" old; [ -f "$sysdir/kernel32.dll" ] || fail "the system folder was emptied"
 }
 
 # A running product program: refused without a wait, or when the countdown runs out on "don't
