@@ -373,8 +373,7 @@ void UpdateRun::FinishSystem() {
     try {
         if (s_.ServiceList.empty() && s_.IsWinNT && fs_.FileExists(service)) CreateRegService(service);
         if (!s_.ServiceList.empty()) {
-            StartListedServices();
-            s_.ServiceList.clear();
+            StartStoppedServices();
         } else if (fs_.FileExists(service) && !StartExistingService()) {
             // Only where the service cannot be started (no rights, no service manager) does the
             // program run on its own: a plain copy holding the port would keep the service from

@@ -47,6 +47,10 @@ struct Machine : uitest::UiFixture {
         InstallLocalUpdate();
     }
     ~Machine() { Handoffs() = MainWindowHandoffs{}; }
+    // A VEK service that runs, and stops slowly when the update stops it.
+    uint32_t& VekService() {
+        return (fake.services.services["VEK2"] = fakes::FakeService{kSys + "\\VEKSvrReg.exe", platform::ServiceRunning, true}).state;
+    }
 
     void Package(const std::string& relative, const std::string& text) { Put(Shared().ProgramDir + "\\" + relative, text); }
     // Runs the local update as the update button or the unattended start would; the exit code
@@ -219,7 +223,9 @@ TEST(UpdateRun, StopsEndTheLogWithTheirReasonAndExitCode) {
     for (const auto& stop : stops) {
         Machine m("AUTOUPD-" + stop.product + ":" + kPkg + ":3:Log1:0:0:N", stop.product);
         stop.setUp(m);
+        const uint32_t& service = m.VekService();
         EXPECT_EQ(m.Run(), stop.exitCode) << stop.lastLine;
+        EXPECT_EQ(service, platform::ServiceRunning) << stop.lastLine;  // stopped for the update, and back
         const std::string log = m.files.ReadAllText(kLog);
         EXPECT_EQ(log.substr(log.rfind("\r\n", log.size() - 10) + 2), stop.lastLine + "\r\n[END]\r\n");
     }
@@ -254,8 +260,10 @@ TEST(UpdateRun, RunningProgramsAreClosedOnlyWhenTheUserOrTheCountdownSaysSo) {
     // Interactive, No: the programs keep running and the update does not start.
     Machine m("");
     m.fake.processes.AddProcess("Galvano.exe");
+    const uint32_t& service = m.VekService();
     m.answers = {"&No"};
     m.Run();
+    EXPECT_EQ(service, platform::ServiceRunning);
     ASSERT_EQ(m.messages.size(), 2u);
     EXPECT_EQ(m.messages[1], "Updexar|First close the running VEK Applications :\r\n    Galvano.exe");  // tabs shown as blanks
 }

@@ -192,6 +192,12 @@ EOF
 click Close Apps / &Update Now' | ui
   ends 120 && code_is 11
   kill -0 "$product" 2>/dev/null && fail "the product program still runs"
+  # The service that run installed is stopped by the next ones and runs again when they go no
+  # further: the countdown ends on "don't close", a step fails.
+  start_product; auto 1:3:N; code_is 4
+  timeout 60 wine sc query VEKSvrReg | grep -q RUNNING || fail "the service is not back after the countdown"
+  kill "$product"; wait "$product" 2>/dev/null; rm -f "$pkg/MiscFls/RegSvr32.exe"; auto 1:0:N; code_is 7
+  timeout 60 wine sc query VEKSvrReg | grep -q RUNNING || fail "the service is not back after a failed step"
 }
 
 case_interactive() {
