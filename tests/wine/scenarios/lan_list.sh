@@ -187,6 +187,7 @@ EOF
   shot lan-list
   before="$(identity "$upl")"
   update; list_is "$before" "${machines[@]}"
+  [ "$(stat -c %a "$upl")" = 770 ] && [ "$(ls "$settings" | grep -c '\.new$')" = 0 ] || fail "not replaced whole: $(ls -l "$settings")"
   [ "$(identity "$ini")" = "$options" ] || fail "the options file was written though nothing changed"
   printf '%s\n' "$main" 'after Save User Login Details in Shared Directory' 'choose 0 No' | ui
   update
