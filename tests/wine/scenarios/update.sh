@@ -194,10 +194,10 @@ click Close Apps / &Update Now' | ui
   kill -0 "$product" 2>/dev/null && fail "the product program still runs"
   # The service that run installed is stopped by the next ones and runs again when they go no
   # further: the countdown ends on "don't close", a step fails.
-  start_product; auto 1:3:N; code_is 4
-  timeout 60 wine sc query VEKSvrReg | grep -q RUNNING || fail "the service is not back after the countdown"
+  back() { for _ in $(seq 1 50); do timeout 30 wine sc query VEKSvrReg 2>&1 | grep -q RUNNING && return; sleep 0.2; done; fail "$1"; }
+  start_product; auto 1:3:N; code_is 4; back "the service is not back after the countdown"
   kill "$product"; wait "$product" 2>/dev/null; rm -f "$pkg/MiscFls/RegSvr32.exe"; auto 1:0:N; code_is 7
-  timeout 60 wine sc query VEKSvrReg | grep -q RUNNING || fail "the service is not back after a failed step"
+  back "the service is not back after a failed step"
 }
 
 case_interactive() {
