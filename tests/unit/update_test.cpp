@@ -224,8 +224,10 @@ TEST(UpdateRun, StopsEndTheLogWithTheirReasonAndExitCode) {
         Machine m("AUTOUPD-" + stop.product + ":" + kPkg + ":3:Log1:0:0:N", stop.product);
         stop.setUp(m);
         const uint32_t& service = m.VekService();
+        uint32_t atEnd = 0;
+        m.system.atEnd = [&] { atEnd = service; };
         EXPECT_EQ(m.Run(), stop.exitCode) << stop.lastLine;
-        EXPECT_EQ(service, platform::ServiceRunning) << stop.lastLine;  // stopped for the update, and back
+        EXPECT_EQ(atEnd, platform::ServiceRunning) << stop.lastLine;  // stopped for the update, and back
         const std::string log = m.files.ReadAllText(kLog);
         EXPECT_EQ(log.substr(log.rfind("\r\n", log.size() - 10) + 2), stop.lastLine + "\r\n[END]\r\n");
     }
