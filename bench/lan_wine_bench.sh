@@ -45,7 +45,7 @@ for i in $(seq 1 "$count"); do
   mkdir -p "$root/machines/$address"
   echo 'answer 4 180' >"$root/machines/$address/does"
 done >"$root/list.txt"
-timeout 120 wine "$upl" encode <"$root/list.txt" >"$share/VEK_Updates/VEKUpdUtil.UPL" || hx_fail "could not write the machine list"
+timeout 120 wine "$upl" encode -o "$(hx_win_path "$share/VEK_Updates/VEKUpdUtil.UPL")" <"$root/list.txt" || hx_fail "could not write the machine list"
 
 export UPDEXAR_TIME_SCALE="$scale"
 export UPDEXAR_PSEXEC_HOST="$here/../tests/standins/psexec_host.sh" UPDEXAR_PSEXEC_WORK="$root/jobs"

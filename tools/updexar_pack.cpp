@@ -280,6 +280,9 @@ private:
         } else if (d.below.empty()) {
             Error(file, e.line, "the destination " + Quote(e.destination) + " names nothing below " + root);
         }
+        if (KindOf(e.type) == EntryKind::Folder && NamesWholeRoot(e.destination))
+            Error(file, e.line, "the FOLDER destination " + Quote(e.destination) + " is not below " + root +
+                                    ": the update refuses to replace the whole folder and skips the entry");
         if (product_ && product_->key == kNoProductKey && d.root != DestinationRoot::System)
             Error(file, e.line, "the destination " + Quote(e.destination) +
                                     " is not below SYSDIR\\: a package for no product (UpdateO.exe) may only write there, "
@@ -350,6 +353,8 @@ std::string Exists(platform::FileSystem& fs, EntryKind kind, const std::string& 
 // What the update does with one entry, as its copy step decides it.
 std::string EntryPlan(Package& p, const IndexEntry& e, const DestinationFolders& folders, const PlanFolders& given) {
     const EntryKind kind = KindOf(e.type);
+    if (kind == EntryKind::Folder && NamesWholeRoot(e.destination))
+        return "refused: " + Quote(e.destination) + " is a whole folder, which the update does not replace";
     const std::string source = p.Path("DLLs\\NewUpFls\\" + e.source);
     std::optional<uint64_t> size;
     if (const SourceProblem problem = LookAtSource(p.fs, kind, source, size); problem != SourceProblem::None)

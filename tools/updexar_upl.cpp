@@ -5,14 +5,13 @@
 //   updexar-upl decode [--show-passwords] FILE   one line per machine, six fields separated by
 //                                                TAB: name check, name, address check, address,
 //                                                user, password (masked unless asked for)
-//   updexar-upl encode < TEXT > FILE             the same lines back into a list file
+//   updexar-upl encode -o FILE < TEXT            the same lines back into a list file, which is
+//                                                replaced only once the whole list is packed
 //
 // The text is the list's own bytes, in the Windows ANSI code page the list was saved in; nothing
 // is converted, so a decoded list encodes back to the same file.
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,8 +21,11 @@
 #include <io.h>
 #endif
 
+#include "core/list_file.h"
 #include "core/login_list.h"
 #include "core/machine_list.h"
+#include "platform/errors.h"
+#include "platform/local_system.h"
 
 namespace {
 
@@ -36,14 +38,15 @@ constexpr std::string_view kMask = "********";
 
 const char kUsage[] =
     "usage: updexar-upl decode [--show-passwords] FILE\n"
-    "       updexar-upl encode < TEXT > FILE\n"
+    "       updexar-upl encode -o FILE < TEXT\n"
     "\n"
     "decode prints each machine of a saved machine list (VEKUpdUtil.UPL) on one line, its six\n"
     "fields separated by TAB: name check, name, address check, address, user, password. A check\n"
     "is 1 (ticked), 2 (not ticked) or 0 (no check box). Passwords show as ******** unless\n"
     "--show-passwords is given.\n"
-    "encode reads such lines (LF or CR LF line ends; empty lines are skipped) and writes the\n"
-    "list file to standard output.\n"
+    "encode reads such lines (LF or CR LF line ends; empty lines are skipped) and puts the list\n"
+    "file in place of FILE once the whole list is packed; a mistake in the text leaves FILE as it\n"
+    "was.\n"
     "The text is the list's bytes in the Windows ANSI code page, unconverted.\n";
 
 int Usage(const char* problem) {
@@ -80,11 +83,13 @@ size_t CountRecords(std::string_view text) {
     return records;
 }
 
-int Decode(const std::string& path, bool showPasswords) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) return Fail("cannot open '" + path + "'");
-    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    if (file.bad()) return Fail("cannot read '" + path + "'");
+int Decode(updexar::platform::FileSystem& fs, const std::string& path, bool showPasswords) {
+    std::vector<uint8_t> bytes;
+    try {
+        bytes = fs.ReadAllBytes(path);
+    } catch (const updexar::RuntimeError& e) {
+        return Fail("cannot open '" + path + "': " + e.Description());
+    }
     if (bytes.empty()) return Fail("'" + path + "' is empty; the program writes no list file for no machines");
     if (!updexar::UnpackLoginList(bytes))
         return Fail("'" + path + "' is not a packed machine list, or it is damaged (the program would load "
@@ -94,7 +99,8 @@ int Decode(const std::string& path, bool showPasswords) {
     const std::vector<SavedMachine> machines = updexar::ParseMachineList(text);
     std::string out;
     for (const SavedMachine& m : machines) {
-        const std::string_view password = showPasswords ? std::string_view(m.password) : kMask;
+        // An empty password shows as empty: a mask would say there is one.
+        const std::string_view password = showPasswords || m.password.empty() ? std::string_view(m.password) : kMask;
         for (std::string_view field : {std::string_view(m.nameCheck), std::string_view(m.name),
                                        std::string_view(m.addressCheck), std::string_view(m.address),
                                        std::string_view(m.user)}) {
@@ -114,7 +120,7 @@ int Decode(const std::string& path, bool showPasswords) {
 
 bool IsCheckValue(std::string_view field) { return field == "0" || field == "1" || field == "2"; }
 
-int Encode() {
+int Encode(updexar::platform::FileSystem& fs, const std::string& out) {
     std::string text;
     char chunk[64 * 1024];
     size_t got;
@@ -156,8 +162,13 @@ int Encode() {
     const std::string listText = updexar::MachineListText(machines);
     std::vector<uint8_t> bytes(listText.begin(), listText.end());
     if (!updexar::PackLoginList(bytes)) return Fail("these machines cannot be packed into a list");
-    if (!WriteOut(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size())))
-        return Fail("cannot write the list to standard output");
+    try {
+        if (!updexar::ReplaceListFile(fs, out, bytes, "upl"))
+            std::fprintf(stderr, "updexar-upl: warning: the folder keeps no access rules; '%s' has the folder's own rights\n",
+                         out.c_str());
+    } catch (const updexar::RuntimeError& e) {
+        return Fail("cannot write '" + out + "': " + e.Description() + "; it is as it was");
+    }
     return kOk;
 }
 
@@ -165,7 +176,8 @@ int Encode() {
 
 int main(int argc, char** argv) {
     UseBinaryStdio();
-    const std::vector<std::string> args(argv + 1, argv + argc);
+    const std::vector<std::string> args = updexar::platform::ToolArguments(argc, argv);
+    updexar::platform::FileSystem& fs = updexar::platform::LocalFileSystem();
     if (args.empty()) return Usage("no command given");
     const std::string& command = args.front();
     if (command == "--help" || command == "-h" || command == "help") {
@@ -184,11 +196,13 @@ int main(int argc, char** argv) {
                 files.push_back(args[i]);
         }
         if (files.size() != 1) return Usage("decode takes one list file");
-        return Decode(files.front(), showPasswords);
+        return Decode(fs, files.front(), showPasswords);
     }
     if (command == "encode") {
-        if (args.size() > 1) return Usage("encode takes no arguments: the text comes on standard input");
-        return Encode();
+        // Never to standard output: a shell empties a file it redirects to before the text is read.
+        if (args.size() != 3 || args[1] != "-o")
+            return Usage("encode takes -o FILE, the list to write; the text comes on standard input");
+        return Encode(fs, args[2]);
     }
     return Usage(("unknown command '" + command + "'").c_str());
 }

@@ -109,6 +109,16 @@ void UpdateSoftwareOnLocal() {
 
         s.ServiceList.clear();
         if (s.IsWinNT) StopRegServices();
+        // The services stopped here run again however the update ends before its last step
+        // starts them: No, the countdown, a failed step, Cancel; an unattended run ends the process
+        // at once, past every destructor.
+        struct ServicesBack {
+            ServicesBack() { platform::SetEndAction(StartStoppedServices); }
+            ~ServicesBack() {
+                platform::SetEndAction(nullptr);
+                StartStoppedServices();
+            }
+        } servicesBack;
 
         std::string list;
         GetRunningApps(false, list);

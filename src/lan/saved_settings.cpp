@@ -3,8 +3,10 @@
 #include <vector>
 
 #include "core/config.h"
+#include "core/list_file.h"
 #include "core/login_list.h"
 #include "core/machine_list.h"
+#include "core/update_log.h"
 #include "forms/application.h"
 #include "forms/grid.h"
 #include "mainwindow/frmmain.h"
@@ -14,6 +16,7 @@
 #include "platform/errors.h"
 #include "platform/platform.h"
 #include "platform/strings.h"
+#include "ui/msgbox.h"
 
 namespace updexar {
 
@@ -68,16 +71,21 @@ void SaveOptions(frmmain& main) {
     }
 }
 
+namespace {
+bool g_toldNoAccessRules = false;
+}
+
 void SaveMachineList(frmmain& main) {
     try {
         platform::Platform& os = platform::Os();
         platform::FileSystem& fs = *os.files;
         const std::string path = SharedSettingsFile(main.txtUpdDir.Text(), "VEKUpdUtil.UPL");
-        if (fs.FileExists(path)) {
+        const auto removeOld = [&] {
+            if (!fs.FileExists(path)) return;
             if (fs.GetAttributes(path) == platform::AttrReadOnly) fs.SetAttributes(path, 0);
             fs.DeleteFile(path);
-        }
-        if (main.cboSaveUPL.Text() != "Yes") return;
+        };
+        if (main.cboSaveUPL.Text() != "Yes") return removeOld();
         forms::VSFlexGrid& vs = main.vs;
         std::vector<SavedMachine> machines;
         for (int r = 1; r < vs.Rows(); ++r) {
@@ -87,12 +95,18 @@ void SaveMachineList(frmmain& main) {
                                             ansi(2), ansi(3), ansi(5)});
         }
         const std::string text = MachineListText(machines);
-        if (text.empty()) return;
+        if (text.empty()) return removeOld();
         std::vector<uint8_t> bytes(text.begin(), text.end());
         if (!PackLoginList(bytes)) return;
         // Administrators' passwords on a shared folder: readable by administrators and whoever
-        // saved the list, nobody else.
-        fs.WritePrivateFile(path, bytes);
+        // saved the list, nobody else. A share that keeps no such rule still keeps the list, and
+        // the user hears of it once.
+        if (ReplaceListFile(fs, path, bytes, os.system->ComputerName()) || g_toldNoAccessRules) return;
+        g_toldNoAccessRules = true;
+        const std::string told = "The shared folder keeps no access rules: the machine list [" + path +
+                                 "] was saved with the folder's own rights, so whoever may read the folder may read its logins";
+        if (IsAutomaticMode()) LogErrorLAN("Process:SaveMachineList:" + told);
+        else ShowMessage(&main, told + ".", MsgStyleInfo);
     } catch (const RuntimeError&) {
         // A list that cannot be saved is not worth stopping the update for.
     }

@@ -34,6 +34,7 @@ std::string ErrorDescription(int number) {
         case 400: return "Form already displayed; can't show modally";
         case 424: return "Object required";
         case 429: return "ActiveX component can't create object";
+        case 10001: return "The file system keeps no access rules";
         default: return "Application-defined or object-defined error";
     }
 }

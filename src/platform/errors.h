@@ -35,6 +35,9 @@ enum ErrorNumber : int {
     ErrInvalidPropertyArrayIndex = 381,
     ErrFormAlreadyDisplayed = 400,
     ErrCantCreateObject = 429,
+    // The file system keeps no access rules of its own (a NAS or Samba share without Windows
+    // ACLs): a file meant to be private cannot be.
+    ErrNoAccessRules = 10001,
     // A database driver's failure, numbered as the data access objects numbered it; its
     // description is the driver's own message.
     ErrDatabase = -2147467259,

@@ -134,7 +134,7 @@ public:
     virtual void WriteAllBytes(const std::string& path, const std::vector<uint8_t>& bytes) = 0;
     // Creates the file anew (an existing one must have been deleted: 58) so that only the
     // Administrators group and the user running the program may open it, whatever the folder
-    // would pass on.
+    // would pass on; ErrNoAccessRules, and no file, where the file system keeps no such rule.
     virtual void WritePrivateFile(const std::string& path, const std::vector<uint8_t>& bytes) = 0;
     // Who may open the file, as the system's security-descriptor text ("D:P(A;;FA;;;BA)...");
     // empty when the file system keeps no such thing.

@@ -2,6 +2,8 @@
 // Windows implementations at start; native tests install fakes.
 #pragma once
 
+#include <functional>
+
 #include "platform/ansi.h"
 #include "platform/clock.h"
 #include "platform/com.h"
@@ -39,7 +41,11 @@ Platform& Os();
 void InstallPlatform(Platform* platform);
 bool HasPlatform();
 
-// Ends the process at once through the installed platform (a test platform throws instead).
+// Ends the process at once through the installed platform (a test platform throws instead),
+// after the end action, if one is set.
 [[noreturn]] void EndProcessNow(uint32_t exitCode = 0);
+// What must be put back however the process ends: ending at once skips every destructor. One at a
+// time; an empty one drops it. It runs once and must not throw.
+void SetEndAction(std::function<void()> action);
 
 }  // namespace updexar::platform

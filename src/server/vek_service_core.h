@@ -59,7 +59,9 @@ struct RequestScan {
 RequestScan ScanRequest(std::string_view received);
 
 struct ServiceLimits {
-    int64_t readTimeoutMs = 10000;  // from accepting to a whole request, however it trickles in
+    // From accepting to a whole request, however it trickles in: as long as the client itself
+    // waits for its answer, and not longer, so silent connections cannot pile up.
+    int64_t readTimeoutMs = 30000;
     int64_t settleMs = 100;         // rule 4
     int64_t drainMs = 1000;         // after the answer
     int64_t checkTimeoutMs = 3000;  // from a whole request to its lookup's result

@@ -80,6 +80,16 @@ std::string EscapeFromRoot(const std::string& below) {
     return "";
 }
 
+bool NamesWholeRoot(const std::string& destination) {
+    int depth = 0;
+    for (const std::string& part : Split(SplitDestination(destination).below, "\\"))
+        for (const std::string& piece : Split(part, "/")) {
+            if (piece == "..") --depth;
+            else if (piece.find_first_not_of(" .") != std::string::npos) ++depth;
+        }
+    return depth <= 0;
+}
+
 OverwriteRule RuleOf(const std::string& rule) {
     if (rule == "No") return OverwriteRule::Never;
     if (rule == "Last Modified Date") return OverwriteRule::UnlessSourceOlder;

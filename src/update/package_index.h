@@ -77,6 +77,13 @@ std::string DestinationPath(const std::string& destination, const DestinationFol
 // destination writes wherever it points.
 std::string EscapeFromRoot(const std::string& below);
 
+// A FOLDER entry replaces what is at its destination, deleting it first: a destination that does
+// not end at least one folder below its root ("SYSDIR\", "SOFTDATADIR\", "\", "x\..", and
+// "..\Galvano", which may be the root again) would delete the whole system folder, data directory
+// or installation, or more. Windows drops trailing dots and blanks of a name, so "SYSDIR\ ." is
+// the system folder too.
+bool NamesWholeRoot(const std::string& destination);
+
 enum class OverwriteRule { Never, UnlessSourceOlder, Always };
 // "No" and "Last Modified Date", exactly and with case; any other text overwrites always.
 OverwriteRule RuleOf(const std::string& rule);

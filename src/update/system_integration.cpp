@@ -348,8 +348,20 @@ void StartListedServices() {
     if (Shared().ServiceList.empty()) return;
     auto manager = Os().services->OpenManager(true);
     if (!manager) return;
-    for (const std::string& name : ListedServices())
-        if (auto service = manager->OpenService(name, true)) service->Start();
+    for (const std::string& name : ListedServices()) {
+        auto service = manager->OpenService(name, true);
+        // A service asked to stop a moment ago may still be stopping, and a start fails until it
+        // has: it gets 30 seconds for that.
+        for (int waited = 0; service && !service->Start() && waited < 30000; waited += 100) {
+            if (service->State() != platform::ServiceStopPending) break;
+            Os().clock->Sleep(100);
+        }
+    }
+}
+
+void StartStoppedServices() {
+    StartListedServices();
+    Shared().ServiceList.clear();
 }
 
 bool StartExistingService() {

@@ -55,6 +55,8 @@ void FindRegServices(platform::ServiceManager& manager);
 // Stops those services; ServiceList then names exactly the ones asked to stop.
 void StopRegServices();
 void StartListedServices();
+// Starts them and forgets them: what the update does however it ends.
+void StartStoppedServices();
 // Creates the VEK service for the program; ServiceList becomes "|VEKSvrReg" when it was created.
 void CreateRegService(const std::string& programPath);
 // Starts the VEK service that exists but was not running; false when it could not be started.

@@ -236,6 +236,14 @@ void UpdateRun::Validate(std::vector<IndexEntry>& entries) {
         pace_.Maybe();
         e.source = base + e.source;
         source_ = e.source;
+        if (KindOf(e.type) == EntryKind::Folder && NamesWholeRoot(e.destination)) {
+            // Copying a folder deletes its destination first; the rest of the index goes on.
+            const std::string refused = "Folder (" + e.source + ") not copied: [" + e.destination + "] is a whole folder";
+            if (automatic_) LogErrorLAN("Error:Update:" + refused);
+            else ShowMessage(&w_, refused + ".", MsgStyleInfo);
+            e.type.clear();
+            continue;
+        }
         // The size is wanted next anyway: one look at a file on the share, not two.
         std::optional<uint64_t> known;
         while (true) {
@@ -365,8 +373,7 @@ void UpdateRun::FinishSystem() {
     try {
         if (s_.ServiceList.empty() && s_.IsWinNT && fs_.FileExists(service)) CreateRegService(service);
         if (!s_.ServiceList.empty()) {
-            StartListedServices();
-            s_.ServiceList.clear();
+            StartStoppedServices();
         } else if (fs_.FileExists(service) && !StartExistingService()) {
             // Only where the service cannot be started (no rights, no service manager) does the
             // program run on its own: a plain copy holding the port would keep the service from

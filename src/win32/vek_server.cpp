@@ -11,6 +11,13 @@ namespace updexar::win32 {
 namespace {
 
 constexpr int64_t kStopCheckMs = 250;
+// Under Wine each socket handed to WSAPoll costs work in the Wine server, and a thousand silent
+// connections polled in every round made every other client wait ten times as long. A connection
+// that has sent nothing for kQuietAfterMs since it came is looked at only once every kSweepMs:
+// what a quiet client sends then waits that much longer, while clients that send their request
+// as they connect, as ours do, never become quiet. Deadlines still end quiet connections on time.
+constexpr int64_t kQuietAfterMs = 50;
+constexpr int64_t kSweepMs = 100;
 
 bool SetNonBlocking(SOCKET s) {
     u_long on = 1;
@@ -30,9 +37,11 @@ vek::IoResult FromWinsock(int n) {
 
 struct VekServer::Connection {
     Connection(SOCKET sock, const vek::ServiceCore& core, uint64_t ticket, int64_t now)
-        : s(sock), vek(core, ticket, now) {}
+        : s(sock), vek(core, ticket, now), accepted(now) {}
     SOCKET s;
     vek::Connection vek;
+    int64_t accepted;
+    bool heard = false;  // a byte or the end of the stream came
 };
 
 VekServer::VekServer(const vek::ServiceCore& core, platform::Clock& clock, size_t maxConnections)
@@ -119,24 +128,42 @@ bool VekServer::Listen(uint16_t port, int& error) {
 }
 
 void VekServer::Run(const std::atomic<bool>& stop) {
-    std::vector<WSAPOLLFD> polled;
-    std::vector<uint64_t> order;
+    std::vector<WSAPOLLFD> polled, quiet;
+    std::vector<uint64_t> order, quietOrder;
+    int64_t nextSweep = 0;
+    auto serve = [this](const WSAPOLLFD& p, uint64_t ticket, int64_t now) {
+        auto it = connections_.find(ticket);
+        if (it == connections_.end()) return;
+        Connection& c = *it->second;
+        if ((p.revents & (POLLRDNORM | POLLHUP | POLLERR | POLLNVAL)) && !Read(c, now)) return CloseConnection(ticket);
+        Progress(c, now);
+    };
     while (!stop.load()) {
         int64_t now = clock_.MonotonicMs();
         int64_t wait = kStopCheckMs;
-        polled.clear();
+        polled.assign({{listener_, POLLRDNORM, 0}, {wakeReceive_, POLLRDNORM, 0}});
         order.clear();
-        polled.push_back({listener_, POLLRDNORM, 0});
-        polled.push_back({wakeReceive_, POLLRDNORM, 0});
+        quiet.clear();
+        quietOrder.clear();
         for (auto& [ticket, c] : connections_) {
             wait = std::min(wait, std::max<int64_t>(0, c->vek.Deadline() - now));
             WSAPOLLFD p{};
             p.fd = c->s;
             if (c->vek.WantsRead()) p.events |= POLLRDNORM;
             if (c->vek.WantsWrite()) p.events |= POLLWRNORM;
-            polled.push_back(p);
-            order.push_back(ticket);
+            const bool isQuiet = !c->heard && now - c->accepted >= kQuietAfterMs;
+            (isQuiet ? quiet : polled).push_back(p);
+            (isQuiet ? quietOrder : order).push_back(ticket);
         }
+        // The quiet ones are only looked at, never waited on: a wait registers every socket in
+        // it with the Wine server.
+        if (!quiet.empty() && now >= nextSweep) {
+            nextSweep = now + kSweepMs;
+            if (WSAPoll(quiet.data(), static_cast<ULONG>(quiet.size()), 0) > 0)
+                for (size_t i = 0; i < quiet.size(); ++i)
+                    if (quiet[i].revents) serve(quiet[i], quietOrder[i], now);
+        }
+        if (!quiet.empty()) wait = std::min(wait, std::max<int64_t>(0, nextSweep - now));
         const int ready = WSAPoll(polled.data(), static_cast<ULONG>(polled.size()), static_cast<INT>(wait));
         if (ready == SOCKET_ERROR) {
             // Nothing sensible to do but not to spin.
@@ -145,19 +172,7 @@ void VekServer::Run(const std::atomic<bool>& stop) {
         }
         now = clock_.MonotonicMs();
         if (polled[1].revents & POLLRDNORM) TakeResults(now);
-        for (size_t i = 2; i < polled.size(); ++i) {
-            const uint64_t ticket = order[i - 2];
-            auto it = connections_.find(ticket);
-            if (it == connections_.end()) continue;
-            Connection& c = *it->second;
-            if (polled[i].revents & (POLLRDNORM | POLLHUP | POLLERR | POLLNVAL)) {
-                if (!Read(c, now)) {
-                    CloseConnection(ticket);
-                    continue;
-                }
-            }
-            Progress(c, now);
-        }
+        for (size_t i = 2; i < polled.size(); ++i) serve(polled[i], order[i - 2], now);
         // Connections that were not ready may still have reached their deadline.
         std::vector<uint64_t> due;
         for (auto& [ticket, c] : connections_) {
@@ -210,8 +225,14 @@ void VekServer::Accept(int64_t now) {
 
 bool VekServer::Read(Connection& c, int64_t now) {
     const SOCKET s = c.s;
+    bool& heard = c.heard;
     return c.vek.Read(
-        [s](char* buffer, size_t size) { return FromWinsock(recv(s, buffer, static_cast<int>(size), 0)); }, now);
+        [s, &heard](char* buffer, size_t size) {
+            const vek::IoResult got = FromWinsock(recv(s, buffer, static_cast<int>(size), 0));
+            heard = heard || got.kind == vek::IoResult::Moved || got.kind == vek::IoResult::End;
+            return got;
+        },
+        now);
 }
 
 void VekServer::Progress(Connection& c, int64_t now) {

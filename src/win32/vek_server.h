@@ -1,6 +1,6 @@
 // The VEK service's socket loop on Windows: non-blocking Winsock sockets under WSAPoll, one
 // thread, every connection bounded by its session's deadlines, so a silent or slow client costs
-// a slot and nothing else. The loop itself never touches the registry or the file system: the
+// a slot and nothing else; quiet connections are polled less often than busy ones. The loop itself never touches the registry or the file system: the
 // check pool does the lookups and wakes the loop through a loopback socket pair.
 #pragma once
 

@@ -547,16 +547,25 @@ void Win32FileSystem::WritePrivateFile(const std::string& path, const std::vecto
     HANDLE h = CreateFileW(Wide(path).c_str(), GENERIC_WRITE | WRITE_DAC, 0, &attributes, CREATE_NEW,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
     DWORD error = GetLastError();
+    bool noRules = h == INVALID_HANDLE_VALUE && error == ERROR_NOT_SUPPORTED;
+    // A NAS or Samba share without Windows ACLs makes the file and drops the descriptor without a
+    // word; its volume says so.
+    DWORD volume = 0;
+    if (h != INVALID_HANDLE_VALUE && GetVolumeInformationByHandleW(h, nullptr, 0, nullptr, nullptr, &volume, nullptr, 0) &&
+        !(volume & FILE_PERSISTENT_ACLS))
+        noRules = true;
     // Wine keeps a descriptor given at creation only as Unix permissions; set once more, it keeps
     // it whole. Windows has it already and takes the same again.
     if (h != INVALID_HANDLE_VALUE &&
-        !SetKernelObjectSecurity(h, DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, descriptor)) {
+        (noRules || !SetKernelObjectSecurity(h, DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, descriptor))) {
         error = GetLastError();
+        noRules = noRules || error == ERROR_NOT_SUPPORTED || error == ERROR_INVALID_FUNCTION;
         CloseHandle(h);
         DeleteFileW(Wide(path).c_str());
         h = INVALID_HANDLE_VALUE;
     }
     LocalFree(descriptor);
+    if (noRules) throw RuntimeError(ErrNoAccessRules);
     if (h == INVALID_HANDLE_VALUE) ThrowError(error);
     Handle guard(h);
     WriteAll(h, reinterpret_cast<const char*>(bytes.data()), bytes.size());

@@ -5,6 +5,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "platform/services.h"
 #include "platform/strings.h"
@@ -14,6 +15,9 @@ namespace updexar::fakes {
 struct FakeService {
     std::string programPath;
     uint32_t state = platform::ServiceStopped;
+    // Stop leaves it stopping until the next look at its state, as Windows does; it will not start
+    // while it stops.
+    bool slowStop = false;
 };
 
 class FakeServiceControl : public platform::ServiceControl {
@@ -36,9 +40,11 @@ private:
     public:
         explicit Service(FakeService& s) : s_(s) {}
         std::optional<std::string> ProgramPath() override { return s_.programPath; }
-        std::optional<uint32_t> State() override { return s_.state; }
-        bool Stop() override { return Set(platform::ServiceStopped); }
-        bool Start() override { return Set(platform::ServiceRunning); }
+        std::optional<uint32_t> State() override {
+            return std::exchange(s_.state, s_.state == platform::ServiceStopPending ? platform::ServiceStopped : s_.state);
+        }
+        bool Stop() override { return Set(s_.slowStop ? platform::ServiceStopPending : platform::ServiceStopped); }
+        bool Start() override { return s_.state != platform::ServiceStopPending && Set(platform::ServiceRunning); }
         bool Delete() override { return false; }
 
     private:

@@ -78,6 +78,7 @@ std::string FakeSystem::ReadProfileString(const std::string& file, const std::st
 
 void FakeSystem::EndProcess(uint32_t exitCode) {
     endedWith = exitCode;
+    if (atEnd) atEnd();
     throw ProcessEnded{exitCode};
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <set>
 #include <optional>
@@ -32,6 +33,9 @@ public:
     std::string commandLine;
     // Set when EndProcess was called, in case something swallowed ProcessEnded.
     std::optional<uint32_t> endedWith;
+    // Called as the process ends, before ProcessEnded unwinds the stack: what Windows leaves
+    // behind, since ending a process there runs no destructor.
+    std::function<void()> atEnd;
 
     // Display size in pixels (also the screen metrics 0 and 1) and DPI (twips per pixel 1440/DPI).
     void SetDisplay(int width, int height, int dpi = 96);

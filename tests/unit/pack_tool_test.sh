@@ -48,6 +48,9 @@ row 1 "idx 'FILE,gone.txt,gone.txt,No' 'FOLDER,Version.txt,v,No' 'FILE,..\\up.tx
 row 1 "idx 'FILE,Version.txt,..\\Other\\v.txt,No' 'FILE,Version.txt,SOFTDATADIR\\\\\\\\SRV\\x\\v.txt,No' 'FILE,Version.txt,SYSDIR\\C:\\v.txt,No'" \
   "$I:5: error: .* climbs out .* outside the installation" "$I:6: error: .* names a share: .* outside the data directory" \
   "$I:7: error: .* names a drive: .* outside the system folder"
+row 1 "idx 'FOLDER,Reports,SOFTDATADIR\\,Always' 'FOLDER,Reports,x\\..,Always'" \
+  "$I:5: error: the FOLDER destination 'SOFTDATADIR/' is not below the data directory: the update refuses" \
+  "$I:6: error: the FOLDER destination 'x/..' is not below the installation"
 row 0 "idx 'FILE,Version.txt,VERSION.TXT,No' 'FILE,Version.txt,v.txt,last modified date'" \
   "$I:5: warning: the destination 'VERSION.TXT' is written by line 1 too" \
   "$I:6: warning: the rule 'last modified date' .* overwrites always" '^GalvanoUpd: 0 error\(s\), 2 warning\(s\)$'
@@ -87,6 +90,7 @@ mkdir -p inst/Galvano/Reports data
 for f in Galvano.ini Version.txt Reports/Sales.rpt; do printf 'old' >"inst/Galvano/$f"; done
 touch -d 2026-01-15 inst/Galvano/Galvano.ini inst/Galvano/Version.txt inst/Galvano/Reports/Sales.rpt inst/Galvano/Reports
 tree() { find GalvanoUpd inst data -printf '%p %s %T@ %m\n' | sort; find GalvanoUpd inst data -type f -exec md5sum {} + | sort; }
+printf 'FOLDER,Reports,SYSDIR\\,Always\r\n' >>GalvanoUpd/DLLs/NewUpFls/INDEX.UPD
 before="$(tree)"
 P='^GalvanoUpd/DLLs/NewUpFls/INDEX.UPD'
 run plan GalvanoUpd --install inst/Galvano --data data/
@@ -95,6 +99,7 @@ has "$P:1: FILE Version.txt -> inst/Galvano/Version.txt: replace \(rule \"Always
   "$P:2: FILE Galvano.ini -> inst/Galvano/Galvano.ini: keep \(rule \"No\": it is there\)$" \
   "$P:3: FOLDER Reports -> inst/Galvano/Reports: replace \(rule \"Last Modified Date\": the source of ../../.... against 15/01/2026 there, not older\)$" \
   "$P:4: FILE Templates/Invoice.txt -> data/Templates/Invoice.txt: copy \(nothing there yet\)$" \
+  "$P:5: FOLDER Reports -> refused: 'SYSDIR/' is a whole folder, which the update does not replace$" \
   '^GalvanoUpd/UpdInfoP.txt: the installation needs this update \(2 listed file'
 touch -d '+2 years' inst/Galvano/Reports inst/Galvano/Reports/Sales.rpt
 run plan GalvanoUpd --install inst/Galvano

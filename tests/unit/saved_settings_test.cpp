@@ -5,6 +5,7 @@
 #include "lan/saved_settings.h"
 #include "forms/grid.h"
 #include "mainwindow/frmmain.h"
+#include "platform/errors.h"
 #include "ui_fixture.h"
 
 using namespace updexar;
@@ -85,4 +86,43 @@ TEST(SavedSettings, TheMachineListGoesOutPackedAndPrivateAndComesBackLookedUpAga
     m.cboSaveUPL.SetListIndex(0);
     SaveMachineList(m);
     EXPECT_FALSE(s.files.FileExists(upl));
+}
+
+TEST(SavedSettings, TheMachineListIsReplacedWholeOrNotAtAll) {
+    Settings s;
+    s.AnswerMessages();
+    frmmain& m = s.Main();
+    m.PrepareGrid();
+    m.cboSaveUPL.SetListIndex(1);
+    uitest::AddMachineRow(m.vs, "PC1", 1, "", 0, "admin", "pw");
+    const std::string upl = kShare + "\\VEKUpdUtil.UPL";
+    SaveMachineList(m);
+    const std::vector<uint8_t> old = s.files.ReadAllBytes(upl);
+    s.files.SetAttributes(upl, platform::AttrReadOnly);  // replaced all the same
+    uitest::AddMachineRow(m.vs, "PC2", 1, "", 0, "admin", "pw");
+    // Each change of the save fails in its turn: the old list stays, and nothing beside it.
+    for (int failAt = 1, seen = 0;; ++failAt) {
+        seen = 0;
+        s.files.beforeChange = [&](const std::string&) {
+            if (++seen == failAt) throw RuntimeError(ErrDiskFull);
+        };
+        SaveMachineList(m);
+        if (seen < failAt) break;  // it went through
+        EXPECT_EQ(s.files.ReadAllBytes(upl), old) << failAt;
+        EXPECT_EQ(s.files.ListFiles(kShare), std::vector<std::string>{"VEKUpdUtil.UPL"}) << failAt;
+    }
+    s.files.beforeChange = nullptr;
+    EXPECT_NE(s.files.ReadAllBytes(upl), old);
+
+    // A share that keeps no access rules: saved with the folder's rights, and said once.
+    const std::string fresh = upl + ".WS01.new";
+    s.files.InjectFault({fresh, ErrNoAccessRules});
+    s.files.InjectFault({fresh, ErrNoAccessRules, 1});
+    SaveMachineList(m);
+    SaveMachineList(m);
+    EXPECT_NE(s.files.AccessDescription(upl).find(";;;WD)"), std::string::npos);
+    ASSERT_EQ(s.messages.size(), 1u);
+    EXPECT_NE(s.messages[0].find("keeps no access rules: the machine list [" + upl + "] was saved"), std::string::npos);
+    m.vs.SetRows(1);
+    EXPECT_EQ(LoadMachineList(m), 2);
 }

@@ -47,6 +47,10 @@ struct Machine : uitest::UiFixture {
         InstallLocalUpdate();
     }
     ~Machine() { Handoffs() = MainWindowHandoffs{}; }
+    // A VEK service that runs, and stops slowly when the update stops it.
+    uint32_t& VekService() {
+        return (fake.services.services["VEK2"] = fakes::FakeService{kSys + "\\VEKSvrReg.exe", platform::ServiceRunning, true}).state;
+    }
 
     void Package(const std::string& relative, const std::string& text) { Put(Shared().ProgramDir + "\\" + relative, text); }
     // Runs the local update as the update button or the unattended start would; the exit code
@@ -112,6 +116,8 @@ TEST(UpdateRun, AnUnattendedRunInstallsByTheIndexRulesAndLogsWhatItSkipped) {
               "FILE,Bad.dll,SYSDIR\\Bad.dll,Always\r\n"
               "FILE,Grid.ocx,System\\SYSDIR\\Grid.ocx,Always\r\n"
               "FOLDER,Reports,Reports,Always\r\n"
+              // A folder entry deletes its destination first: never a whole root.
+              "FOLDER,Reports,SYSDIR\\,Always\r\nfolder,Reports,\\,Always\r\nFOLDER,Reports,x/..\\ .,Always\r\n"
               "FILE,data.mdb,SOFTDATADIR\\data.mdb,Always\r\n"
               "FILE,gone.dll,gone.dll,Always\r\n"
               "DRIVER,keep.txt,x,Always\r\n"
@@ -185,6 +191,9 @@ TEST(UpdateRun, AnUnattendedRunInstallsByTheIndexRulesAndLogsWhatItSkipped) {
 
     EXPECT_EQ(m.files.ReadAllText(kLog),
               "[START]\r\nProcess:Update:To->" + kApp + "\r\n"
+              "Error:Update:Folder (" + src + "Reports) not copied: [SYSDIR\\] is a whole folder\r\n"
+              "Error:Update:Folder (" + src + "Reports) not copied: [\\] is a whole folder\r\n"
+              "Error:Update:Folder (" + src + "Reports) not copied: [x/..\\ .] is a whole folder\r\n"
               "Error:Update:File missing (" + src + "gone.dll)\r\n"
               "Error:Update:Invalid Type (" + src + "keep.txt)\r\n"
               "Error:Update:Dll Register (" + kSys + "\\Bad.dll) Failed\r\n"
@@ -228,7 +237,11 @@ TEST(UpdateRun, StopsEndTheLogWithTheirReasonAndExitCode) {
     for (const auto& stop : stops) {
         Machine m("AUTOUPD-" + stop.product + ":" + kPkg + ":3:Log1:0:0:N", stop.product);
         stop.setUp(m);
+        const uint32_t& service = m.VekService();
+        uint32_t atEnd = 0;
+        m.system.atEnd = [&] { atEnd = service; };
         EXPECT_EQ(m.Run(), stop.exitCode) << stop.lastLine;
+        EXPECT_EQ(atEnd, platform::ServiceRunning) << stop.lastLine;  // stopped for the update, and back
         const std::string log = m.files.ReadAllText(kLog);
         EXPECT_EQ(log.substr(log.rfind("\r\n", log.size() - 10) + 2), stop.lastLine + "\r\n[END]\r\n");
     }
@@ -263,8 +276,10 @@ TEST(UpdateRun, RunningProgramsAreClosedOnlyWhenTheUserOrTheCountdownSaysSo) {
     // Interactive, No: the programs keep running and the update does not start.
     Machine m("");
     m.fake.processes.AddProcess("Galvano.exe");
+    const uint32_t& service = m.VekService();
     m.answers = {"&No"};
     m.Run();
+    EXPECT_EQ(service, platform::ServiceRunning);
     ASSERT_EQ(m.messages.size(), 2u);
     EXPECT_EQ(m.messages[1], "Updexar|First close the running VEK Applications :\r\n    Galvano.exe");  // tabs shown as blanks
 }
@@ -274,14 +289,16 @@ TEST(UpdateRun, AComponentThatDoesNotRegisterIsAskedAboutAgainUntilIgnoredOrAbor
              {{"&Retry", "&Ignore"}, 2}, {{"&Abort"}, 1}}) {
         Machine m("");
         m.Package("DLLs\\NewUpFls\\Bad.dll", "dll");
-        m.Package("DLLs\\NewUpFls\\INDEX.UPD", "FILE,Bad.dll,SYSDIR\\Bad.dll,Always\r\n");
+        m.Package("DLLs\\NewUpFls\\INDEX.UPD", "FILE,Bad.dll,SYSDIR\\Bad.dll,Always\r\nFOLDER,Reports,SYSDIR\\,Always\r\n");
         m.fake.com.failing = {kSys + "\\Bad.dll"};
         m.answers = answers;
+        m.answers.push_front("");  // the refused folder's box
         m.Run();
         EXPECT_EQ(m.fake.com.calls.size(), registrations);
-        ASSERT_GE(m.messages.size(), 1u);
-        EXPECT_EQ(m.messages[0], "Contact Your Vendor|Dll Register (" + kSys + "\\Bad.dll) Failed.");
-        EXPECT_EQ(m.messages.back(), answers.size() == 2 ? "Updexar|Updated Successfully." : m.messages[0]);
+        ASSERT_GE(m.messages.size(), 2u);
+        EXPECT_EQ(m.messages[0], "Updexar|Folder (C:\\Upd\\GalvanoUpd\\DLLs\\NewUpFls\\Reports) not copied: [SYSDIR\\] is a whole folder.");
+        EXPECT_EQ(m.messages[1], "Contact Your Vendor|Dll Register (" + kSys + "\\Bad.dll) Failed.");
+        EXPECT_EQ(m.messages.back(), answers.size() == 2 ? "Updexar|Updated Successfully." : m.messages[1]);
     }
 }
 

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # upl_tool_test.sh COMMAND...: the machine-list tool, started as COMMAND (the native program, or
 # `wine updexar-upl.exe`). A list decoded with its passwords encodes back to the same file, byte
-# for byte; passwords are masked otherwise; bad input and bad usage end with a message and a
-# non-zero exit code.
+# for byte; passwords are masked otherwise (an empty one stays empty); bad input and bad usage end
+# with a message and a non-zero exit code, and leave the list being written as it was.
 set -u
 tool=("$@")
 export WINEDEBUG="${WINEDEBUG:--all}"
@@ -27,20 +27,20 @@ printf '1\tACCOUNTS-PC\t2\t192.168.1.20\tadmin\tWinter 2026!\n' >list.txt
 printf '0\t\t1\t192.168.1.31\tCORP\\clerk\ts3cret\n' >>list.txt
 printf '2\tCAF\xe9-01\t0\t\tguest\t\n' >>list.txt
 
-"${tool[@]}" encode <list.txt >list.upl || fail "encode of a good list"
+"${tool[@]}" encode -o list.upl <list.txt || fail "encode of a good list"
 [ "$(head -c 4 list.upl | od -An -tx1 | tr -d ' \n')" = "4845330d" ] || fail "the list file does not start with HE3 CR"
 "${tool[@]}" decode --show-passwords list.upl >shown.txt || fail "decode --show-passwords"
 cmp -s list.txt shown.txt || fail "decode --show-passwords did not give the lines back: $(od -c shown.txt | head)"
-"${tool[@]}" encode <shown.txt >again.upl || fail "encode of the decoded lines"
+"${tool[@]}" encode -o again.upl <shown.txt || fail "encode of the decoded lines"
 cmp -s list.upl again.upl || fail "decode then encode did not give the same file"
 
-sed 's/\t[^\t]*$/\t********/' list.txt >masked.txt
+sed 's/\t[^\t]\+$/\t********/' list.txt >masked.txt
 "${tool[@]}" decode list.upl >plain.txt || fail "decode"
 cmp -s masked.txt plain.txt || fail "decode without --show-passwords: $(cat plain.txt)"
 
 # Lines ended by CR LF, as an editor on Windows may save them, make the same file.
 sed 's/$/\r/' list.txt >crlf.txt
-"${tool[@]}" encode <crlf.txt >crlf.upl && cmp -s list.upl crlf.upl || fail "CR LF line ends"
+"${tool[@]}" encode -o crlf.upl <crlf.txt && cmp -s list.upl crlf.upl || fail "CR LF line ends"
 
 head -c 20 list.upl >cut.upl
 : >empty.txt
@@ -48,14 +48,17 @@ printf '1\tPC\t1\t10.0.0.1\tuser\n' >five.txt
 printf 'x\tPC\t1\t10.0.0.1\tuser\tpw\n' >check.txt
 expect 1 "not a packed machine list, or it is damaged" empty.txt decode cut.upl
 expect 1 "cannot open 'missing.upl'" empty.txt decode missing.upl
-expect 1 "line 1 has 5 field" five.txt encode
-expect 1 "line 1: a check" check.txt encode
-expect 1 "no machines in the input" empty.txt encode
+cp list.upl kept.upl
+expect 1 "line 1 has 5 field" five.txt encode -o list.upl
+expect 1 "line 1: a check" check.txt encode -o list.upl
+expect 1 "no machines in the input" empty.txt encode -o list.upl
+expect 1 "cannot write 'nowhere/x.upl': Path not found; it is as it was" list.txt encode -o nowhere/x.upl
+cmp -s list.upl kept.upl && [ "$(ls)" = "$(ls | grep -v '\.new$')" ] || fail "a failed encode touched the list: $(ls)"
 expect 2 "no command given" empty.txt
 expect 2 "unknown command 'pack'" empty.txt pack
 expect 2 "decode takes one list file" empty.txt decode
 expect 2 "unknown option '--show'" empty.txt decode --show list.upl
-expect 2 "encode takes no arguments" empty.txt encode list.upl
+expect 2 "encode takes -o FILE" empty.txt encode list.upl
 
 if [ "$failures" -gt 0 ]; then
   echo "upl_tool_test: $failures check(s) failed"

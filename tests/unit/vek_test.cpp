@@ -103,7 +103,7 @@ struct FakeServer {
                          asked.push_back(dir + "\\" + name);
                          return files.count(dir + "\\" + name) > 0;
                      },
-                     ServiceLimits{10000, 100, 1000}};
+                     ServiceLimits{}};  // the service's own
     // The lookup done on the spot, where the hosts hand it to the check pool.
     void LookUp(Session& session, int64_t now) {
         if (session.CurrentPhase() == Phase::Checking) session.OnChecked(core.Answer(session.Request()), now);
@@ -236,31 +236,32 @@ TEST(VekService, RefusesAnythingButATokenAndAProductCodeAtOnce) {
 TEST(VekService, TimeOutsBoundEveryConnection) {
     FakeServer server;
     const std::string request = BuildRequest("T1234", "GLV", kKey24);
-    // Half a request, then nothing: refused at the read time-out, and let go after the drain time.
+    // Half a request, then nothing: refused at the read time-out (the client's own 30 s), and let
+    // go after the drain time.
     Session stalled(server.core, 0);
     stalled.OnArrival(request.substr(0, 10), 0);
-    EXPECT_EQ(stalled.Deadline(), 10000);
-    stalled.OnTime(9999);
+    EXPECT_EQ(stalled.Deadline(), 30000);
+    stalled.OnTime(29999);
     EXPECT_EQ(stalled.CurrentPhase(), Phase::Reading);
-    stalled.OnTime(10000);
+    stalled.OnTime(30000);
     EXPECT_EQ(stalled.Reply(), kInvalidCommand);
-    stalled.OnTime(11000);
+    stalled.OnTime(31000);
     EXPECT_EQ(stalled.CurrentPhase(), Phase::Done);
 
     // A trickle does not extend the time-out: it runs from the connection.
     Session slow(server.core, 0);
-    for (int64_t t = 0; t < 10000; t += 500) {
+    for (int64_t t = 0; t < 30000; t += 1500) {
         slow.OnArrival(request.substr(0, 1), t);
         slow.OnTime(t);
     }
-    slow.OnTime(10000);
+    slow.OnTime(30000);
     EXPECT_EQ(slow.CurrentPhase(), Phase::Replying);
     Session early(server.core, 0);  // nothing was answered yet: nothing was sent
     early.OnArrival(request.substr(0, 10), 0);
     early.OnReplySent(1);
     EXPECT_EQ(early.CurrentPhase(), Phase::Reading);
     Session idle(server.core, 0);  // nothing at all: closed, no answer
-    idle.OnTime(10000);
+    idle.OnTime(30000);
     EXPECT_EQ(idle.CurrentPhase(), Phase::Done);
 
     // A lookup that does not come back in time answers as a failed one; its late result changes

@@ -61,7 +61,7 @@ bool Answered(SOCKET s) {
 
 int main(int argc, char** argv) {
     if (argc < 5) {
-        std::printf("usage: vek_check_client HOST PORT CODE TOKEN [SPLIT_MS [IDLE] | --meanwhile CODE TOKEN...]\n");
+        std::printf("usage: vek_check_client HOST PORT CODE TOKEN [SPLIT_MS [IDLE [WAIT_MS]] | --meanwhile CODE TOKEN...]\n");
         return 2;
     }
     const std::string host = argv[1];
@@ -114,6 +114,18 @@ int main(int argc, char** argv) {
         std::fflush(stdout);
     }
     const std::string answer = ReadAnswer(s);
+    if (argc > 7 && !meanwhile) {  // how many of the idle connections the service closes within WAIT_MS
+        const DWORD until = GetTickCount() + static_cast<DWORD>(std::atoi(argv[7]));
+        int closed = 0;
+        for (SOCKET quiet : idle) {
+            const DWORD now = GetTickCount(), left = now < until ? until - now : 1;
+            setsockopt(quiet, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&left), sizeof left);
+            char byte;
+            const int got = recv(quiet, &byte, 1, 0);
+            closed += got == 0 || (got < 0 && WSAGetLastError() != WSAETIMEDOUT);
+        }
+        std::printf("idle connections closed: %d\n", closed);
+    }
     freeaddrinfo(found);
     for (SOCKET quiet : idle) closesocket(quiet);
     WSACleanup();

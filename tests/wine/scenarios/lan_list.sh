@@ -117,7 +117,7 @@ case_users() {
   local n; n="$(reverse 127.0.0.1)"
   local rows=($'1\t'"$own_name"$'\t2\t'"$own_ip"$'\tkeep-own\tpw1' $'2\t'"$own_name"$'\t2\t'"$own_ip"$'\tkeep-unselected\tpw2'
               $'1\tlocalhost\t2\t'"$localhost_ip"$'\tkeep-local\tpw3' "$([ -n "$n" ] && echo 2 || echo 0)"$'\t'"$n"$'\t1\t127.0.0.1\tkeep-address\tpw4')
-  printf '%s\n' "${rows[@]}" | timeout 60 wine "$UPL" encode >"$upl" || fail "could not write the list"
+  printf '%s\n' "${rows[@]}" | timeout 60 wine "$UPL" encode -o "$(hx_win_path "$upl")" || fail "could not write the list"
   desk
   printf '%s\n' "$main" 'after Save User Login Details in Shared Directory' 'combo 0 Yes' | ui   # the loaded list is saved again
   options '15 Seconds' '15 Seconds' No
@@ -187,6 +187,7 @@ EOF
   shot lan-list
   before="$(identity "$upl")"
   update; list_is "$before" "${machines[@]}"
+  [ "$(stat -c %a "$upl")" = 770 ] && [ "$(ls "$settings" | grep -c '\.new$')" = 0 ] || fail "not replaced whole: $(ls -l "$settings")"
   [ "$(identity "$ini")" = "$options" ] || fail "the options file was written though nothing changed"
   printf '%s\n' "$main" 'after Save User Login Details in Shared Directory' 'choose 0 No' | ui
   update

@@ -44,7 +44,7 @@ seed() {
   printf 'cboStartUpd=1\r\ncboCloseApp=1\r\noptCloseApp=Y\r\n' >"$lan/VEKUpdUtil.INI"
   hx_reg_sz 'HKLM\Software\VEKInfo' SoftUpdPath '\\SERVER\share'
   local a; for a in "$@"; do printf '2\t\t1\t%s\tadmin\tsecret\n' "$a"; done >"$work/list.txt"
-  timeout 60 wine "$UPL" encode <"$work/list.txt" >"$lan/VEKUpdUtil.UPL" || fail "could not write the machine list"
+  timeout 60 wine "$UPL" encode -o "$(hx_win_path "$lan/VEKUpdUtil.UPL")" <"$work/list.txt" || fail "could not write the machine list"
   rm -f "$work/recorded.txt" "$UPDEXAR_LAN_MACHINES"/*/codes "$UPDEXAR_LAN_MACHINES"/*/prefix/drive_c/Apps/Galvano/fresh.txt
   kill -0 "$foreign" 2>/dev/null || { hx_start 'C:\Tools\PsExec.exe' '\\OTHERPC' -accepteula 'C:\Tools\Other.exe'; foreign=$HX_BG_PID; }
 }

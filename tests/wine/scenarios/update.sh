@@ -154,6 +154,12 @@ case_stops() {
   unattended 7 'rm -f "$pkg/MiscFls/RegSvr32.exe"' 'Error:CheckRegSvr:RegSvr32 File is Mising'
   unattended 7 "hx_reg_sz 'HKLM\\Software\\VEKInfo\\Galvano' InstallPath 'C:\\Apps\\Galvano\\Old'" \
     = '[START]' 'Process:Update:To->' 'Error:Update:Installation Path [] is not Correct' '[END]'
+  # A folder entry replaces its destination: never the whole system folder or installation.
+  local s='\\SERVER\share\Upd1\DLLs\NewUpFls'
+  unattended 11 "printf '%s\\r\\n' 'FOLDER,Reports,SYSDIR\\,Always' 'FOLDER,Reports,\\,Always' >\"\$src/INDEX.UPD\"" \
+    "Error:Update:Folder ($s\\Reports) not copied: [SYSDIR\\] is a whole folder" \
+    "Error:Update:Folder ($s\\Reports) not copied: [\\] is a whole folder" 'Process:Update:OK'
+  is "$app/keep.txt" old; [ -f "$sysdir/kernel32.dll" ] || fail "the system folder was emptied"
 }
 
 # A running product program: refused without a wait, or when the countdown runs out on "don't
@@ -186,6 +192,12 @@ EOF
 click Close Apps / &Update Now' | ui
   ends 120 && code_is 11
   kill -0 "$product" 2>/dev/null && fail "the product program still runs"
+  # The service that run installed is stopped by the next ones and runs again when they go no
+  # further: the countdown ends on "don't close", a step fails.
+  back() { for _ in $(seq 1 50); do timeout 30 wine sc query VEKSvrReg 2>&1 | grep -q RUNNING && return; sleep 0.2; done; fail "$1"; }
+  start_product; auto 1:3:N; code_is 4; back "the service is not back after the countdown"
+  kill "$product"; wait "$product" 2>/dev/null; rm -f "$pkg/MiscFls/RegSvr32.exe"; auto 1:0:N; code_is 7
+  back "the service is not back after a failed step"
 }
 
 case_interactive() {

@@ -22,3 +22,12 @@ case_direct() {
   ask stall "$port" TRS T1234 --meanwhile GLV T1234 GLV T9999 'meanwhile GLV T1234: EXIST, first waiting' \
     'meanwhile GLV T9999: NOTEXIST, first waiting' 'state: NOTEXIST'
 }
+
+# On a clock 100 times as fast: a request whose second half comes 20 s late is still answered, as
+# its client still waits for it; silent connections are let go after the client's 30 s.
+case_shed() {
+  hx_stop_prefix
+  UPDEXAR_TIME_SCALE=100 hx_start "$dir\\VEKSvrReg.exe"
+  for _ in $(seq 1 50); do ask up "$port" GLV T1234 && grep -q EXIST "$work/up.txt" && break; sleep 0.2; done
+  ask late "$port" GLV T1234 200 50 3000 'state: EXIST' 'idle connections closed: 50'
+}
