@@ -304,6 +304,14 @@ TEST(MainWindowGrid, BoxesNamesAndTheLoginsOfSelectedRowsAreEditedAndARowKeepsOn
         EXPECT_EQ(rows(), after) << cell.first << "," << cell.second;
     }
     EXPECT_EQ(vs.Row(), 1) << "the header's boxes do not move the current cell";
+
+    // Delete takes the current row and numbers the rest again; Clear takes them all.
+    g.answers = {"&Yes", "&Yes"};
+    g.f.cmdDelete.Press();
+    EXPECT_EQ(vs.Rows(), 3);
+    EXPECT_EQ(vs.TextMatrix(1, 0) + vs.TextMatrix(1, 5) + "|" + vs.TextMatrix(2, 0), "1pw2|2");
+    g.f.cmdClear.Press();
+    EXPECT_EQ(vs.Rows(), 1);
 }
 
 // The password box over a selected row: the arrows leave it at its edges (Shift selects inside

@@ -70,7 +70,8 @@ TEST(PackageSeal, TheUpdateInstallsAWholePackageAndNothingOfADamagedOne) {
         uint32_t code;
         std::string lines;
     } rows[] = {
-        {"whole", nullptr, ExitOk, "Process:Update:OK"},
+        {"whole, a blank line an editor left at its end",
+         [](Sealed& m) { m.Put(kPkg + "\\Updexar.sha256", SealText(m.seal) + "\r\n"); }, ExitOk, "Process:Update:OK"},
         {"one byte changed", [](Sealed& m) { m.Put(kSrc + "a.txt", "aXa"); }, ExitPackageDamaged, "Error:Update:" + kDiffers},
         {"a file gone", [](Sealed& m) { m.files.DeleteFile(kPkg + "\\UpdateG.exe"); }, ExitPackageDamaged,
          "Error:Update:File [" + kPkg + "\\UpdateG.exe] is missing from the package"},
