@@ -34,9 +34,7 @@ std::wstring WindowsPathOf(const std::wstring& linux) {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-    std::wstring record = standin::Env(L"UPDEXAR_RECORD");
-    if (record.empty()) record = standin::ModuleFolder(nullptr) + L"\\recorded.txt";
-    standin::AppendLine(record, standin::Utf8(GetCommandLineW()));
+    standin::AppendLine(standin::RecordFile(), standin::Utf8(GetCommandLineW()));
 
     // The target, then PsExec's own switches, then the program and what it is given.
     const std::vector<std::wstring> args = standin::Arguments();
