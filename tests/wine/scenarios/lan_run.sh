@@ -104,11 +104,9 @@ EOF
   # The updated machine's Status cell is the only pure green on the screen.
   [ "$(convert "$shots/lan-results-$kind.png" -fill black +opaque '#00FF00' -fill white -opaque '#00FF00' \
        -format '%[fx:round(mean*w*h)]' info:)" -gt 2000 ] || fail "no green cell for the updated machine"
-  local shared='\\SERVER\share\VEK_Updates\GalvanoUpd' n="${report##*/Log}" r=1 a
-  for a in 127.0.0.11 127.0.0.12 127.0.0.13 127.0.0.14 127.0.0.15; do
-    recorded "\"C:\\Updates\\GalvanoUpd\\MiscFls\\PsExec.exe\" \"\\\\$a\" -u \"admin\" -p \"secret\" -accepteula -c -f -i 0 \"$shared\\Up$n.exe\" AUTOUPD-Galvano:$shared:$r:Log$n:1:1:Y"
-    r=$((r + 1))
-  done
+  # How PsExec is asked is the unit tier's; here the first machine's, as the stand-in got it.
+  local shared='\\SERVER\share\VEK_Updates\GalvanoUpd' n="${report##*/Log}"
+  recorded "\"C:\\Updates\\GalvanoUpd\\MiscFls\\PsExec.exe\" \"\\\\127.0.0.11\" -u \"admin\" -p \"secret\" -accepteula -c -f -i 0 \"$shared\\Up$n.exe\" AUTOUPD-Galvano:$shared:1:Log$n:1:1:Y"
   record_is '"","127.0.0.11","Updated successfully to: / C:\Apps\Galvano"' \
     '"","127.0.0.12","Erros: / Update:Installation Path [] is not Correct"' '"","127.0.0.13","Not Connected (Time Out)"' \
     '"","127.0.0.14","Not Connected (Unknown reason)"' '"","127.0.0.15","Connected"'

@@ -12,8 +12,8 @@ hx_copy_in "$UPDATEG" 'C:\Updates\GalvanoUpd'
 cp "$UPDATEG" "$(hx_unix_path 'C:\Updates\GalvanoUpd')/Updatez.exe"
 cleanup() { hx_reg_delete 'HKLM\Software\VEKInfo' SoftUpdPath; }
 
-# Started by hand: the installation's paths, the LAN frame on its check box, Exit asking first
-# (No keeps the program, Yes ends it); forceguest 1 becomes 0.
+# Started by hand: the installation's paths from the registry, the LAN frame on its check box,
+# Exit's key asking first and Yes ending the program; forceguest 1 becomes 0.
 case_interactive() {
   hx_reg_dword "$lsa" forceguest 1
   start 'C:\Updates\GalvanoUpd\UpdateG.exe'
@@ -21,9 +21,6 @@ case_interactive() {
 on =Updexar -> Galvano -> GalvanoUpd
 see C:\Apps\Galvano
 see \\SERVER\share\Data\Galvano
-checked 1 Update on Local Machine
-checked 0 Update on LAN Machines
-unseen &Search
 EOF
   shot mainwindow
   reg_is "$lsa" forceguest 0x0
@@ -36,15 +33,7 @@ on =Updexar
 see Do you really want to Exit?
 EOF
   shot mainwindow-lan-exit
-  ui <<'EOF'
-on =Updexar
-click No
-gone
-on =Updexar -> Galvano -> GalvanoUpd
-click Exit
-on =Updexar
-click Yes
-EOF
+  printf 'on =Updexar\nclick Yes\n' | ui
   ends 30 && code_is 0
 }
 
@@ -89,8 +78,6 @@ case_automatic() {
   ui <<'EOF'
 on =Updexar -> Galvano -> Upd1
 see C:\Apps\Galvano
-unseen Update on*
-unseen &Search
 on = Please Wait ...
 see Auto Update in 60 Second(s)
 EOF

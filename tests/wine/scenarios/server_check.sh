@@ -58,8 +58,6 @@ set 0 \\\\SERVER\\share\\Data\\Galvano
 click Thin Client
 click &Submit
 gone
-$main
-see \\\\SERVER\\share\\Data\\Galvano
 EOF
   chattr -i "$work/locked/Galvano"
   # Every value saved as text; a thin client's server is the user's own.
