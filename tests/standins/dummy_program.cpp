@@ -12,7 +12,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     DWORD waitMs = INFINITE;
     std::wstring markFile = standin::Env(L"UPDEXAR_RECORD");
     for (const std::wstring& arg : standin::Arguments()) {
-        if (standin::AllDigits(arg)) waitMs = static_cast<DWORD>(std::stoul(arg)) * 1000;
+        if (!arg.empty() && arg.size() <= 9 && arg.find_first_not_of(L"0123456789") == std::wstring::npos) waitMs = static_cast<DWORD>(std::stoul(arg)) * 1000;
         else if (!arg.empty()) markFile = arg;
     }
     STARTUPINFOW si{};

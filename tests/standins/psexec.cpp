@@ -31,21 +31,10 @@ std::wstring WindowsPathOf(const std::wstring& linux) {
     return path;
 }
 
-bool WriteText(const std::wstring& path, const std::string& text) {
-    HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (f == INVALID_HANDLE_VALUE) return false;
-    DWORD written = 0;
-    const BOOL ok = WriteFile(f, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-    CloseHandle(f);
-    return ok && written == text.size();
-}
-
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-    std::wstring record = standin::Env(L"UPDEXAR_RECORD");
-    if (record.empty()) record = standin::ModuleFolder(nullptr) + L"\\recorded.txt";
-    standin::AppendLine(record, standin::Utf8(GetCommandLineW()));
+    standin::AppendLine(standin::RecordFile(), standin::Utf8(GetCommandLineW()));
 
     // The target, then PsExec's own switches, then the program and what it is given.
     const std::vector<std::wstring> args = standin::Arguments();
@@ -65,9 +54,10 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     // rules of its own, which would eat the backslashes of a UNC path.
     const std::wstring job = work + L"/psexec-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(GetTickCount());
     if (!CreateDirectoryW(WindowsPathOf(job).c_str(), nullptr)) return 3;
+    // One a line; the line AppendLine ends with is empty, and the machine's script reads no further.
     std::string request = standin::Utf8(target) + "\n";
     for (; at < args.size(); ++at) request += standin::Utf8(args[at]) + "\n";
-    if (!WriteText(WindowsPathOf(job + L"/request"), request)) return 3;
+    if (!standin::AppendLine(WindowsPathOf(job + L"/request"), request)) return 3;
     std::wstring line = L"/bin/sh \"" + script + L"\" \"" + job + L"\"";
 
     // Wine starts a Linux program without a process handle to wait on: the file the script writes

@@ -9,8 +9,7 @@
 #include "standin_util.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-    std::wstring target = standin::Env(L"UPDEXAR_RECORD");
-    if (target.empty()) target = standin::ModuleFolder(nullptr) + L"\\recorded.txt";
+    const std::wstring target = standin::RecordFile();
     for (const std::wstring& arg : standin::Arguments()) {
         if (arg.size() < 4 || _wcsicmp(arg.c_str() + arg.size() - 4, L".INI") != 0) continue;
         const size_t slash = arg.find_last_of(L"\\/");

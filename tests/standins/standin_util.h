@@ -61,27 +61,13 @@ inline std::vector<std::wstring> Arguments() {
     return out;
 }
 
-inline bool AllDigits(const std::wstring& s) {
-    if (s.empty() || s.size() > 9) return false;
-    for (wchar_t c : s) {
-        if (c < L'0' || c > L'9') return false;
-    }
-    return true;
-}
-
-inline std::wstring ModuleFolder(HMODULE module) {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD n = GetModuleFileNameW(module, path.data(), static_cast<DWORD>(path.size()));
-        if (n == 0) return {};
-        if (n < path.size()) {
-            path.resize(n);
-            break;
-        }
-        path.resize(path.size() * 2);
-    }
-    const size_t slash = path.find_last_of(L"\\/");
-    return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
+// Where a stand-in notes what it was asked: UPDEXAR_RECORD, else recorded.txt beside the program.
+inline std::wstring RecordFile() {
+    const std::wstring record = Env(L"UPDEXAR_RECORD");
+    if (!record.empty()) return record;
+    wchar_t path[MAX_PATH * 4];
+    const std::wstring self(path, GetModuleFileNameW(nullptr, path, MAX_PATH * 4));
+    return self.substr(0, self.find_last_of(L"\\/") + 1) + L"recorded.txt";
 }
 
 }  // namespace standin

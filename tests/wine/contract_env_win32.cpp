@@ -20,69 +20,48 @@ namespace {
 
 const wchar_t kKeyParent[] = L"Software\\UpdexarTest";
 
-class Scratch {
-public:
-    Scratch() : files_(text_) {
-        env_.files = &files_;
-        env_.registry = &registry_;
-        env_.text = &text_;
-        env_.system = &system_;
-    }
+struct Scratch {
+    win32::Win32AnsiText text;
+    win32::Win32FileSystem files{text};
+    win32::Win32Registry registry;
+    win32::Win32System system;
+    ContractEnv env{&files, &registry, &text, &system, "", ""};
+    const testing::TestInfo* owner = nullptr;
+    int serial = 0;
+
     ~Scratch() { Remove(); }
-
-    ContractEnv& ForCurrentTest() {
-        const testing::TestInfo* test = testing::UnitTest::GetInstance()->current_test_info();
-        if (env_.scratchFolder.empty() || test != owner_) {
-            Remove();
-            Make();
-            owner_ = test;
-        }
-        return env_;
-    }
-
-private:
     void Make() {
-        ++serial_;
-        const std::string unique = std::to_string(GetCurrentProcessId()) + "-" + std::to_string(GetTickCount()) +
-                                   "-" + std::to_string(serial_);
-        wchar_t temp[MAX_PATH + 1];
-        const DWORD n = GetTempPathW(MAX_PATH + 1, temp);
-        std::string folder = win32::Narrow(temp, n);
-        if (!folder.empty() && folder.back() == '\\') folder.pop_back();
-        folder += "\\updexar-test-" + unique;
-        CreateDirectoryW(win32::Wide(folder).c_str(), nullptr);
-        env_.scratchFolder = folder;
-
-        env_.scratchKey = win32::Narrow(kKeyParent) + "\\" + unique;
-        registry_.Create(platform::RegRoot::CurrentUser, env_.scratchKey);
+        const std::string unique = std::to_string(GetCurrentProcessId()) + "-" + std::to_string(GetTickCount()) + "-" +
+                                   std::to_string(++serial);
+        env.scratchFolder = system.TempDirectory() + "updexar-test-" + unique;
+        files.CreateFolder(env.scratchFolder);
+        env.scratchKey = win32::Narrow(kKeyParent) + "\\" + unique;
+        registry.Create(platform::RegRoot::CurrentUser, env.scratchKey);
     }
-
     void Remove() {
         try {
-            if (!env_.scratchFolder.empty()) files_.DeleteFolder(env_.scratchFolder, true);
+            if (!env.scratchFolder.empty()) files.DeleteFolder(env.scratchFolder, true);
         } catch (const std::exception&) {
             // Left behind in the temporary directory; nothing depends on it.
         }
-        if (!env_.scratchKey.empty()) RegDeleteTreeW(HKEY_CURRENT_USER, win32::Wide(env_.scratchKey).c_str());
+        if (!env.scratchKey.empty()) RegDeleteTreeW(HKEY_CURRENT_USER, win32::Wide(env.scratchKey).c_str());
         RegDeleteKeyW(HKEY_CURRENT_USER, kKeyParent);  // only goes when empty
-        env_.scratchFolder.clear();
-        env_.scratchKey.clear();
+        env.scratchFolder.clear();
+        env.scratchKey.clear();
     }
-
-    win32::Win32AnsiText text_;
-    win32::Win32FileSystem files_;
-    win32::Win32Registry registry_;
-    win32::Win32System system_;
-    ContractEnv env_;
-    const testing::TestInfo* owner_ = nullptr;
-    int serial_ = 0;
 };
 
 }  // namespace
 
 ContractEnv& Env() {
     static Scratch scratch;
-    return scratch.ForCurrentTest();
+    const testing::TestInfo* test = testing::UnitTest::GetInstance()->current_test_info();
+    if (scratch.env.scratchFolder.empty() || test != scratch.owner) {
+        scratch.Remove();
+        scratch.Make();
+        scratch.owner = test;
+    }
+    return scratch.env;
 }
 
 }  // namespace updexar::contract

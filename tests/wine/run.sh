@@ -77,6 +77,13 @@ ends() {
 running() {
   local p; for p in $(pgrep -fi "$1"); do tr '\0' '\n' <"/proc/$p/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" && echo "$p"; done
 }
+# desk PACKAGE [NAME]: \\SERVER\share\PACKAGE copied to C:\Updates\NAME and its program started
+# there by hand. leave [NAME]: Esc on its main window, Yes, and the program's end.
+desk() {
+  local d; d="$(hx_unix_path "C:\\Updates\\${2:-$1}")"
+  rm -rf "$d"; mkdir -p "${d%/*}"; cp -a "$share/$1" "$d"; start "C:\\Updates\\${2:-$1}\\UpdateG.exe"
+}
+leave() { printf '%s\n' "on =Updexar -> Galvano -> ${1:-GalvanoUpd}" 'key ESC' 'on =Updexar' 'click &Yes' | ui; ends 30; }
 # ui: steps for ui_probe.exe on standard input (see ui_probe.cpp); a failed step fails the case.
 # probe ARGS...: one action, its output on ours.
 ui() { timeout 300 wine "$UI_PROBE" steps 2>&1 | tr -d '\r' >"$work/steps.txt"; local rc=${PIPESTATUS[0]}

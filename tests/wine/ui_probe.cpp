@@ -2,10 +2,9 @@
 //
 //   ui_probe.exe steps < STEPS          runs the steps on standard input, one a line (below); stops
 //                                       at the first that fails, naming it, with exit code 1
-//   ui_probe.exe windows | texts CAPTION | this-computer
-//                                       prints the visible windows, a window's controls (class and
-//                                       text), or this computer's name and address as the utility
-//                                       finds them; tab between fields
+//   ui_probe.exe windows | this-computer
+//                                       prints the visible windows, or this computer's name and
+//                                       address as the utility finds them (tab between them)
 //   ui_probe.exe hold                   keeps the virtual desktop it runs in open
 //   ui_probe.exe run PROGRAM [ARGS...]  runs it, waits, and ends with its exit code
 //
@@ -19,8 +18,8 @@
 //   only               the window is the only one on the screen (20 s)
 //   click TEXT         presses the button or box; click-nth N TEXT presses the Nth alike (from 0)
 //   checked N TEXT     the check box or option button is in state N (10 s)
-//   key KEY            ESC ENTER TAB SPACE LEFT RIGHT UP DOWN F2, a letter or digit, ALT+ in
-//                      front for Alt; to the control with the focus
+//   key KEY            ESC ENTER RIGHT, a letter or digit, ALT+ in front for Alt; to the control
+//                      with the focus
 //   type TEXT          typed into the control with the focus
 //   set N TEXT         the Nth visible edit box (from 0) holds TEXT
 //   choose N ITEM      the Nth visible combo box's item, picked as the mouse picks it
@@ -28,9 +27,9 @@
 //   after LABEL        set, choose, edit and combo count from the label on (until the next
 //                      `on`): boxes without a text of their own are found by the label before them
 //   cell R C FIELD V   the grid's cell R,C, read through the grid's GRIDM_GETCELL, shows V in
-//                      FIELD (15 s): check (0, 1, 2), back or fore (#RRGGBB), rect (screen
-//                      "l,t,r,b", "-" off screen), text ("\r", "\n" written so), flags (holds the
-//                      word V of fixed, current, bold, hidden, editing; lacks it for "!word")
+//                      FIELD (15 s): check (0, 1, 2), rect (screen "l,t,r,b", "-" off screen),
+//                      text ("\r", "\n" written so), flags (holds the word V of current,
+//                      editing; lacks it for "!word")
 //   click-cell R C, double-cell R C, click-check R C, scroll LINES   the grid under the mouse
 //   focus CLASS [password]   the control with the focus is of that class (and a password box)
 //   over R C           the control with the focus lies over the grid's cell R,C (15 s)
@@ -225,8 +224,7 @@ int KeyCode(const std::string& name) {
     static const struct {
         const char* name;
         int vk;
-    } kNames[] = {{"ESC", VK_ESCAPE}, {"ENTER", VK_RETURN}, {"TAB", VK_TAB},     {"SPACE", VK_SPACE}, {"LEFT", VK_LEFT},
-                  {"RIGHT", VK_RIGHT}, {"UP", VK_UP},       {"DOWN", VK_DOWN}, {"F2", VK_F2}};
+    } kNames[] = {{"ESC", VK_ESCAPE}, {"ENTER", VK_RETURN}, {"RIGHT", VK_RIGHT}};
     for (const auto& k : kNames)
         if (Upper(name) == k.name) return k.vk;
     const char c = name.size() == 1 ? Upper(name)[0] : 0;
@@ -283,27 +281,18 @@ std::string ScreenRect(HWND from, RECT r) {
            std::to_string(r.bottom);
 }
 
-std::string Hex(COLORREF c) {
-    char text[8];
-    std::snprintf(text, sizeof text, "#%02X%02X%02X", GetRValue(c), GetGValue(c), GetBValue(c));
-    return text;
-}
-
 // One field of a cell as the steps name it.
 std::string CellField(HWND grid, const CellAnswer& cell, const std::string& field) {
     using namespace updexar::win32;
     const GridCellInfo& i = cell.info;
     if (field == "check") return std::to_string(i.check);
-    if (field == "back") return Hex(i.backColor);
-    if (field == "fore") return Hex(i.foreColor);
     if (field == "text") return OneLine(Narrow(cell.text));
     if (field == "rect") return i.flags & GRIDCELL_ONSCREEN ? ScreenRect(grid, {i.left, i.top, i.right, i.bottom}) : "-";
     std::string words = ",";
     const struct {
         uint32_t bit;
         const char* word;
-    } kWords[] = {{GRIDCELL_FIXED, "fixed"}, {GRIDCELL_CURRENT, "current"}, {GRIDCELL_BOLD, "bold"},
-                  {GRIDCELL_HIDDEN, "hidden"}, {GRIDCELL_EDITING, "editing"}};
+    } kWords[] = {{GRIDCELL_CURRENT, "current"}, {GRIDCELL_EDITING, "editing"}};
     for (const auto& w : kWords)
         if (i.flags & w.bit) words += std::string(w.word) + ",";
     return words;
@@ -568,11 +557,6 @@ int wmain(int argc, wchar_t** argv) {
     }
     if (verb == "steps") return RunSteps();
     if (verb == "windows") return std::printf("%s\n", Steps::Windows().c_str()), 0;
-    if (verb == "texts" && a.size() == 2) {
-        Steps s;
-        s.Run("on " + a[1]);
-        return std::printf("%s\n", s.Texts().c_str()), 0;
-    }
-    std::fputs("usage: ui_probe steps | windows | texts CAPTION | this-computer | hold | run PROGRAM [ARGS...]\n", stderr);
+    std::fputs("usage: ui_probe steps | windows | this-computer | hold | run PROGRAM [ARGS...]\n", stderr);
     return 2;
 }

@@ -5,16 +5,13 @@
 if [ -n "${HX_LOADED:-}" ]; then return 0; fi
 HX_LOADED=1
 export WINEDEBUG="${WINEDEBUG:--all}" HOME="${HOME:-/root}"   # Wine wants a home; CI may set none
-HX_PREFIXES=() HX_XVFB_PID="" HX_EXIT=0
+HX_PREFIXES=() HX_XVFBS=() HX_OWN_DISPLAY="" HX_EXIT=0
 
 hx_log() { printf '[harness] %s\n' "$*" >&2; }
 hx_fail() { hx_log "FAIL: $*"; exit 1; }
 hx_cleanup() {
   local p; for p in "${HX_PREFIXES[@]}"; do hx_stop_prefix "$p"; done
-  if [ -n "$HX_XVFB_PID" ]; then
-    kill "$HX_XVFB_PID" 2>/dev/null; wait "$HX_XVFB_PID" 2>/dev/null
-    rm -f "${UPDEXAR_WINE_STATE:-/nonexistent}/xvfb.$HX_XVFB_PID"
-  fi
+  for p in "${HX_XVFBS[@]}"; do kill "$p" 2>/dev/null; wait "$p" 2>/dev/null; rm -f "${UPDEXAR_WINE_STATE:-/nonexistent}/xvfb.$p"; done
 }
 trap hx_cleanup EXIT
 trap 'exit 130' INT
@@ -89,21 +86,25 @@ hx_reg_query() {
 
 # --- display -------------------------------------------------------------------------------------
 
+# hx_xvfb_new: an Xvfb of this script's own on a number it picks itself (so runs side by side never
+# collide), stopped at exit; its display in HX_NEW_DISPLAY.
+hx_xvfb_new() {
+  local numfile pid; numfile="$(mktemp)"
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$numfile" >/dev/null 2>&1 &
+  pid=$!; HX_XVFBS+=("$pid")
+  for _ in $(seq 1 100); do [ -s "$numfile" ] || ! kill -0 "$pid" 2>/dev/null && break; sleep 0.1; done
+  HX_NEW_DISPLAY=":$(tr -dc '0-9' <"$numfile")"; rm -f "$numfile"
+  [ "$HX_NEW_DISPLAY" != : ] || hx_fail "Xvfb did not start"
+  # With the pid of its owner: stop-prefix.sh ends an Xvfb whose owner is gone.
+  [ -n "${UPDEXAR_WINE_STATE:-}" ] && mkdir -p "$UPDEXAR_WINE_STATE" && echo "$pid $$" >"$UPDEXAR_WINE_STATE/xvfb.$pid"
+  hx_log "Xvfb on $HX_NEW_DISPLAY"
+}
 # hx_xvfb_start: a display for this script's windows: the one opened for the whole run
-# (UPDEXAR_TEST_DISPLAY, with-xvfb.sh), else an Xvfb of its own on a number it picks itself (so runs
-# side by side never collide); never the user's own desktop.
+# (UPDEXAR_TEST_DISPLAY, with-xvfb.sh), else one of its own; never the user's own desktop.
 hx_xvfb_start() {
   [ -n "${UPDEXAR_TEST_DISPLAY:-}" ] && { export DISPLAY="$UPDEXAR_TEST_DISPLAY"; return 0; }
-  [ -n "$HX_XVFB_PID" ] && return 0
-  local numfile; numfile="$(mktemp)"
-  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$numfile" >/dev/null 2>&1 &
-  HX_XVFB_PID=$!
-  for _ in $(seq 1 100); do [ -s "$numfile" ] || ! kill -0 "$HX_XVFB_PID" 2>/dev/null && break; sleep 0.1; done
-  export DISPLAY=":$(tr -dc '0-9' <"$numfile")"; rm -f "$numfile"
-  [ "$DISPLAY" != : ] || { HX_XVFB_PID=""; hx_fail "Xvfb did not start"; }
-  # With the pid of its owner: stop-prefix.sh ends an Xvfb whose owner is gone.
-  [ -n "${UPDEXAR_WINE_STATE:-}" ] && mkdir -p "$UPDEXAR_WINE_STATE" && echo "$HX_XVFB_PID $$" >"$UPDEXAR_WINE_STATE/xvfb.$HX_XVFB_PID"
-  hx_log "Xvfb on $DISPLAY"
+  [ -n "$HX_OWN_DISPLAY" ] || { hx_xvfb_new; HX_OWN_DISPLAY="$HX_NEW_DISPLAY"; }
+  export DISPLAY="$HX_OWN_DISPLAY"
 }
 hx_wait_window() {  # TITLE SECONDS
   local end=$((SECONDS + $2))

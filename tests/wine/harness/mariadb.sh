@@ -49,7 +49,7 @@ mdb_damage() {
   if [ "$3" = delete ]; then rm -f "$index"; else : >"$index"; fi
 }
 mdb_silent_start() {
-  python3 "$(dirname "${BASH_SOURCE[0]}")/../tcp_standin.py" silent "$MDB_DIR/silent.port" >/dev/null 2>&1 &
+  python3 "$(dirname "${BASH_SOURCE[0]}")/../tcp_standin.py" "$MDB_DIR/silent.port" >/dev/null 2>&1 &
   MDB_SILENT_PID=$!
   for _ in $(seq 1 300); do [ -s "$MDB_DIR/silent.port" ] && break; sleep 0.1; done
   MDB_SILENT_PORT="$(cat "$MDB_DIR/silent.port")" || hx_fail "the silent server did not start"

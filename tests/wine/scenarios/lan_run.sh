@@ -3,21 +3,17 @@
 # \\SERVER\share to the same folder, reached through the PsExec stand-in (tests/standins). The
 # machines, by address: .11 Galvano installed, updated by the utility the run starts there; .12 no
 # Galvano, its utility logs why it cannot update; .13 never starts the program; .14 writes a
-# marker without "Connected"; .15 connected, its update never ends. Screenshots of the progress
-# window while it waits and of the main window with the results.
+# marker without "Connected"; .15 connected, its update never ends (the results' texts are the
+# unit tier's). Screenshots of the progress window while it waits and of the main window with
+# the results.
 pkg="$(hx_unix_path 'C:\Updates\GalvanoUpd')" lan="$share/VEK_Updates" staged="$share/VEK_Updates/GalvanoUpd"
 export UPDEXAR_PSEXEC_HOST="$here/../standins/psexec_host.sh" UPDEXAR_PSEXEC_WORK="$work/jobs"
 export UPDEXAR_LAN_MACHINES="$work/machines" UPDEXAR_LAN_SHARE="$share" UPDEXAR_LAN_TIME_SCALE=100
 mkdir -p "$work/jobs"
 main='on =Updexar -> Galvano -> GalvanoUpd'
 # The machines have a screen of their own: their windows stay out of the pictures.
-numfile="$(mktemp)"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$numfile" >/dev/null 2>&1 &
-lan_xvfb=$!
-for _ in $(seq 1 100); do [ -s "$numfile" ] && break; sleep 0.1; done
-export UPDEXAR_LAN_DISPLAY=":$(tr -dc '0-9' <"$numfile")"
-[ -n "${UPDEXAR_WINE_STATE:-}" ] && mkdir -p "$UPDEXAR_WINE_STATE" && echo "$lan_xvfb $$" >"$UPDEXAR_WINE_STATE/xvfb.$lan_xvfb"
-cleanup() { kill "$lan_xvfb"; hx_reg_delete 'HKLM\Software\VEKInfo' SoftUpdPath; }
+hx_xvfb_new; export UPDEXAR_LAN_DISPLAY="$HX_NEW_DISPLAY"
+cleanup() { hx_reg_delete 'HKLM\Software\VEKInfo' SoftUpdPath; }
 # machine ADDRESS DOES [galvano|bare]: the machine's folder; with a prefix of its own for "run".
 machine() {
   local dir="$UPDEXAR_LAN_MACHINES/$1"
@@ -81,10 +77,10 @@ ended() {
   [ -f "$staged/MiscFls/PsExec.exe" ] && [ -f "$staged/DLLs/NewUpFls/INDEX.UPD" ] || fail "the staged package was not kept"
   [ -z "$(own_psexec)" ] || fail "the run's PsExec still runs"
   kill -0 "$foreign" 2>/dev/null || fail "someone else's PsExec was ended"
-  printf '%s\n' "$main" 'key ESC' 'on =Updexar' 'click &Yes' | ui; ends 30
+  leave
 }
 
-# All five; Close during the update wait answered No, then Yes while the fifth still works.
+# All five; Close during the update wait, while the fifth still works.
 case_close() {
   seed 127.0.0.11 127.0.0.12 127.0.0.13 127.0.0.14 127.0.0.15
   UPDEXAR_TIME_SCALE=3 run   # the 15 s for the machines to answer take five
@@ -101,12 +97,6 @@ on = Please Wait ...
 click &Close
 on =Updexar
 see *will not stop update already running on LAN Machines*Do you really want to close waiting ?
-click &No
-gone
-on = Please Wait ...
-see Waiting for Update Response*
-click &Close
-on =Updexar
 click &Yes
 gone = Please Wait ...
 EOF
@@ -114,22 +104,9 @@ EOF
   # The updated machine's Status cell is the only pure green on the screen.
   [ "$(convert "$shots/lan-results-$kind.png" -fill black +opaque '#00FF00' -fill white -opaque '#00FF00' \
        -format '%[fx:round(mean*w*h)]' info:)" -gt 2000 ] || fail "no green cell for the updated machine"
-  local shared='\\SERVER\share\VEK_Updates\GalvanoUpd' n="${report##*/Log}" r=1 a
-  for a in 127.0.0.11 127.0.0.12 127.0.0.13 127.0.0.14 127.0.0.15; do
-    recorded "\"C:\\Updates\\GalvanoUpd\\MiscFls\\PsExec.exe\" \"\\\\$a\" -u \"admin\" -p \"secret\" -accepteula -c -f -i 0 \"$shared\\Up$n.exe\" AUTOUPD-Galvano:$shared:$r:Log$n:1:1:Y"
-    r=$((r + 1))
-  done
-  # The Status column (after the hidden column of plain passwords) as the user reads it.
-  ui <<'EOF'
-on =Updexar -> Galvano -> GalvanoUpd
-cell 1 6 back #00FF00
-cell 1 6 text Updated successfully to:\r\nC:\Apps\Galvano
-cell 2 6 back #FFFFFF
-cell 2 6 text Erros:\r\nUpdate:Installation Path [] is not Correct
-cell 3 6 text Not Connected (Time Out)
-cell 4 6 text Not Connected (Unknown reason)
-cell 5 6 text Connected
-EOF
+  # How PsExec is asked is the unit tier's; here the first machine's, as the stand-in got it.
+  local shared='\\SERVER\share\VEK_Updates\GalvanoUpd' n="${report##*/Log}"
+  recorded "\"C:\\Updates\\GalvanoUpd\\MiscFls\\PsExec.exe\" \"\\\\127.0.0.11\" -u \"admin\" -p \"secret\" -accepteula -c -f -i 0 \"$shared\\Up$n.exe\" AUTOUPD-Galvano:$shared:1:Log$n:1:1:Y"
   record_is '"","127.0.0.11","Updated successfully to: / C:\Apps\Galvano"' \
     '"","127.0.0.12","Erros: / Update:Installation Path [] is not Correct"' '"","127.0.0.13","Not Connected (Time Out)"' \
     '"","127.0.0.14","Not Connected (Unknown reason)"' '"","127.0.0.15","Connected"'
