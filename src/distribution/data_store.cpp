@@ -66,6 +66,7 @@ constexpr uint32_t kMarkerPauseMs = 100;
 constexpr int64_t kLockStaleMs = 30000;
 constexpr int64_t kLockWaitMs = 60000;
 constexpr uint32_t kLockPauseMs = 50;
+constexpr int kReleaseAttempts = 100;
 
 class Store {
 public:
@@ -211,8 +212,13 @@ private:
     }
 
     // Only the lock this store holds: one broken as stale meanwhile belongs to another computer.
+    // Windows refuses to rename a folder that another computer is listing at that moment, so the
+    // release is tried again rather than leave the others waiting for the lock to go stale.
     void ReleaseLock() {
-        if (Holder(lock_) == holder_) Break(holder_);
+        for (int attempt = 0; attempt < kReleaseAttempts && Holder(lock_) == holder_; ++attempt) {
+            if (attempt > 0) platform::Os().clock->Sleep(kLockPauseMs);
+            Break(holder_);
+        }
     }
 
     StoreResult CopyPackage(const std::string& staging) {
