@@ -5,11 +5,12 @@
 if [ -n "${HX_LOADED:-}" ]; then return 0; fi
 HX_LOADED=1
 export WINEDEBUG="${WINEDEBUG:--all}" HOME="${HOME:-/root}"   # Wine wants a home; CI may set none
-HX_PREFIXES=() HX_XVFBS=() HX_OWN_DISPLAY="" HX_EXIT=0
+HX_PREFIXES=() HX_XVFBS=() HX_OWN_DISPLAY="" HX_EXIT=0 HX_KEPT="" HX_EXITING=""
 
 hx_log() { printf '[harness] %s\n' "$*" >&2; }
 hx_fail() { hx_log "FAIL: $*"; exit 1; }
 hx_cleanup() {
+  HX_EXITING=1
   local p; for p in "${HX_PREFIXES[@]}"; do hx_stop_prefix "$p"; done
   for p in "${HX_XVFBS[@]}"; do kill "$p" 2>/dev/null; wait "$p" 2>/dev/null; rm -f "${UPDEXAR_WINE_STATE:-/nonexistent}/xvfb.$p"; done
 }
@@ -37,14 +38,27 @@ hx_make_prefix() {
   [ "$2" = win32 ] || [ -d "$dir/drive_c/windows/syswow64" ] || hx_fail "$dir is not a 64-bit prefix"
   echo "$2" >"$dir/.updexar-kind"
 }
-# hx_use_prefix DIR: the prefix of the commands that follow, stopped at exit.
+# hx_use_prefix DIR: the prefix of the commands that follow, stopped at exit. Its wineserver is
+# kept up meanwhile: one left alone goes a few seconds after its last client, and a client that
+# connects just then is reset ("wine client error:0: recvmsg: Connection reset by peer").
 hx_use_prefix() {
   [ -d "$1/drive_c" ] || hx_fail "no prefix at $1 (is the prefix set-up test part of this run?)"
   export WINEPREFIX="$1"
-  HX_PREFIXES+=("$1")
+  HX_PREFIXES+=("$1") HX_KEPT="$1"
+  hx_stop_prefix
 }
-# hx_stop_prefix [DIR]: ends every process of the prefix.
-hx_stop_prefix() { WINEPREFIX="${1:-$WINEPREFIX}" timeout 30 wineserver -k >/dev/null 2>&1; return 0; }
+# hx_stop_prefix [DIR]: ends every process of the prefix; the kept prefix gets a server again
+# (`wineserver -p` only starts one where none runs), until the script exits.
+hx_stop_prefix() {
+  local dir="${1:-$WINEPREFIX}"
+  WINEPREFIX="$dir" timeout 30 wineserver -k >/dev/null 2>&1
+  [ "$dir" = "$HX_KEPT" ] && [ -z "$HX_EXITING" ] || return 0
+  WINEPREFIX="$dir" wineserver -p >/dev/null 2>&1
+  # Wine's own services start with the first program and keep its standard error for as long as
+  # the server runs: a first program without one, so a pipe from a later one ends with it.
+  WINEPREFIX="$dir" timeout 60 wine cmd /c exit </dev/null >/dev/null 2>&1
+  return 0
+}
 hx_prefix_kind() { cat "${1:-$WINEPREFIX}/.updexar-kind" 2>/dev/null || echo win32; }
 
 # --- paths and shares ----------------------------------------------------------------------------

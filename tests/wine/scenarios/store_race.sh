@@ -30,7 +30,6 @@ done
 
 case_race() {
   local round state n name first second out
-  WINEDEBUG=-all wineserver -p >/dev/null 2>&1   # one server for all rounds; it goes at exit
   for round in $(seq 1 20); do
     state=$(((round - 1) % 3))
     rm -rf "$data"; mkdir -p "$data"
