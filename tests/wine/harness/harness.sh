@@ -5,13 +5,14 @@
 if [ -n "${HX_LOADED:-}" ]; then return 0; fi
 HX_LOADED=1
 export WINEDEBUG="${WINEDEBUG:--all}" HOME="${HOME:-/root}"   # Wine wants a home; CI may set none
-HX_PREFIXES=() HX_XVFBS=() HX_OWN_DISPLAY="" HX_EXIT=0 HX_KEPT="" HX_EXITING=""
+HX_PREFIXES=() HX_XVFBS=() HX_OWN_DISPLAY="" HX_EXIT=0 HX_KEPT="" HX_EXITING="" HX_SILENT_PID="" HX_SILENT_PORT=""
 
 hx_log() { printf '[harness] %s\n' "$*" >&2; }
 hx_fail() { hx_log "FAIL: $*"; exit 1; }
 hx_cleanup() {
   HX_EXITING=1
   local p; for p in "${HX_PREFIXES[@]}"; do hx_stop_prefix "$p"; done
+  [ -z "$HX_SILENT_PID" ] || kill "$HX_SILENT_PID" 2>/dev/null
   for p in "${HX_XVFBS[@]}"; do kill "$p" 2>/dev/null; wait "$p" 2>/dev/null; rm -f "${UPDEXAR_WINE_STATE:-/nonexistent}/xvfb.$p"; done
 }
 trap hx_cleanup EXIT
@@ -125,6 +126,26 @@ hx_wait_window() {  # TITLE SECONDS
   until xwininfo -display "$DISPLAY" -root -tree 2>/dev/null | grep -qF "\"$1\""; do [ $SECONDS -lt $end ] || return 1; sleep 0.5; done
 }
 hx_free_port() { python3 -c 'import socket; s = socket.socket(); s.bind(("", 0)); print(s.getsockname()[1])' || hx_fail "no free port"; }
+# hx_silent_start FILE: a server on 127.0.0.1 that takes connections and never answers (a VEK
+# service or a database server gone quiet), stopped at exit; its port, which the kernel picked,
+# in HX_SILENT_PORT (and FILE).
+hx_silent_start() {
+  python3 - "$1" >/dev/null 2>&1 <<'PY' &
+import os, socket, sys, threading
+def hold(conn):
+    while conn.recv(4096):  # held until the client lets go: closing first would be an answer
+        pass
+listener = socket.create_server(("127.0.0.1", 0))
+with open(sys.argv[1] + ".part", "w") as f:
+    f.write(f"{listener.getsockname()[1]}\n")
+os.replace(sys.argv[1] + ".part", sys.argv[1])
+while True:
+    threading.Thread(target=hold, args=(listener.accept()[0],), daemon=True).start()
+PY
+  HX_SILENT_PID=$!
+  for _ in $(seq 1 300); do [ -s "$1" ] && break; sleep 0.1; done
+  HX_SILENT_PORT="$(cat "$1" 2>/dev/null)"; [ -n "$HX_SILENT_PORT" ] || hx_fail "the silent server did not start"
+}
 
 # --- Wine's virtual desktop: captions, frames and system menus drawn as Windows draws them, on a
 # screen of its own size, which is the screen size our programs measure ---------------------------

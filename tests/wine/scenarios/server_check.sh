@@ -20,12 +20,11 @@ seed() {
 test_files() { find "$data" -maxdepth 1 -regex '.*/T[0-9][0-9][0-9][0-9]\.txt' -printf '%f\n' 2>/dev/null; }
 # silent: a service that takes connections and never answers, on a port of its own (SvrPort).
 silent() {
-  [ -n "${sby:-}" ] || { python3 "$here/tcp_standin.py" "$work/port" >"$work/standin.txt" 2>&1 & sby=$!; }
-  for _ in $(seq 1 100); do [ -s "$work/port" ] && break; sleep 0.1; done
-  hx_reg_sz "$vek" SvrPort "$(cat "$work/port")"
+  [ -n "$HX_SILENT_PORT" ] || hx_silent_start "$work/port"
+  hx_reg_sz "$vek" SvrPort "$HX_SILENT_PORT"
 }
 cleanup() {
-  [ -z "${sby:-}" ] || kill "$sby" 2>/dev/null; [ -d "$work/server" ] && hx_stop_prefix "$work/server"
+  [ -d "$work/server" ] && hx_stop_prefix "$work/server"
   local n; for n in InstallPath AppPath Server; do hx_reg_delete "$key" $n; done; hx_reg_delete "$vek" SvrPort
   hx_reg_delete 'HKCU\Software\VEKInfo\Galvano' ThinClient; hx_reg_delete 'HKCU\Software\VEKInfo\Galvano' Server
 }
