@@ -7,7 +7,6 @@
 export UPDEXAR_TIME_SCALE=10   # the start countdown and the check's 30 s wait a tenth as long
 key='HKLM\Software\VEKInfo\Galvano' vek='HKLM\Software\VEKInfo' data="$share/Data/Galvano"
 service_name='Service [VEKSvrReg.Exe]'
-main='on =Updexar -> Galvano -> GalvanoUpd'
 chattr -i "$work/../server_check-$kind/locked" 2>/dev/null
 # Galvano with its data directory and a package; the server is 127.0.0.1, neither "localhost"
 # nor this computer's name, so the check asks the service there.
@@ -98,13 +97,12 @@ check() {
   [ "$(test_files | wc -l)" = 1 ] || fail "test files while waiting: $(test_files)"
 }
 
-# In real time, long enough to leave by hand: the wait's window, and Cancel taking the test file
-# away.
+# In real time, long enough to leave by hand: the wait's window, and Cancel (what it takes away
+# is the unit tier's).
 case_desk() {
   seed; silent
   UPDEXAR_TIME_SCALE=1 desk Upd1 GalvanoUpd; check
   shot server-check-wait
   printf '%s\n' 'on = Server Settings' 'click &Cancel' 'gone' "$main" 'only' | ui
-  [ -z "$(test_files)" ] || fail "Cancel left the test file"
   leave
 }
