@@ -49,7 +49,8 @@ case_stores() {
 # An installed file older than the update wants, by its date on disk in the user's long format.
 case_refusals() {
   pkg Upd1 'Upd1,06/12/2026,,' 'keep.dll,01/12/2026,,2' 'old.dll,02/11/2026,,2'
-  refused Upd1 'CheckFileVer:File [C:\Apps\Galvano\old.dll] last modified on [Sunday, November 1, 2026] is not updated to support this Update'
+  local file='File [C:\Apps\Galvano\old.dll] last modified on [Sunday, November 1, 2026]'
+  refused Upd1 "CheckFileVer:$file is not updated to support this Update"
 }
 
 # At the desk a newer stored update takes over: Explorer shows it and its program starts shown (a

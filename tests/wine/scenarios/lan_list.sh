@@ -98,7 +98,8 @@ case_users() {
   # written for the selected row of this computer and no other.
   timeout 60 wine reg add 'HKU\S-1-5-19' /f >/dev/null 2>&1; timeout 60 wine reg add 'HKU\S-1-5-20' /f >/dev/null 2>&1
   printf '%s\n' "$main" 'click &Get User Name' 'on =Updexar' \
-    "see Confirm Fill 'Logger User Name' for All the selected LAN Machines ?" 'click &Yes' 'gone = Please Wait ...' "$main" only | ui
+    "see Confirm Fill 'Logger User Name' for All the selected LAN Machines ?" 'click &Yes' \
+    'gone = Please Wait ...' "$main" only | ui
   shot lan-users
   rows[0]=$'1\t'"$own_name"$'\t2\t'"$own_ip"$'\t'"$(timeout 60 wine cmd /c 'echo %COMPUTERNAME%\%USERNAME%' 2>/dev/null | tr -d '\r')"$'\tpw1'
   local before; before="$(identity "$upl")"
@@ -123,7 +124,9 @@ EOF
   options '30 Seconds' '60 Seconds' Yes Yes
   update "Do you want to connect without 'Password'?"
   local a l machines=("$(printf '1\tlocalhost\t2\t%s\tOFFICE\\admin\t' "$localhost_ip")")
-  for a in 127.0.0.2 127.0.0.3; do [ "$a" = "$own_ip" ] || { l="$(by_address "$a")"; machines+=("${l%$'\t\t'}"$'\tOFFICE\\admin\t'); }; done
+  for a in 127.0.0.2 127.0.0.3; do
+    [ "$a" = "$own_ip" ] || { l="$(by_address "$a")"; machines+=("${l%$'\t\t'}"$'\tOFFICE\\admin\t'); }
+  done
   list_is "" "${machines[@]}"
   is "$ini" 'cboStartUpd=2\r\ncboCloseApp=3\r\noptCloseApp=Y\r\n'
   # Administrators and the writer, nobody else: Wine gives an entry for a SID of the process's

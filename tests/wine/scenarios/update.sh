@@ -162,7 +162,8 @@ click Close Apps / &Update Now' | ui
   # The service that run installed is stopped by the next one and runs again when it goes no
   # further.
   rm -f "$pkg/MiscFls/RegSvr32.exe"; auto 1:0:N; code_is 7
-  waits 10 'timeout 30 wine sc query VEKSvrReg 2>&1 | grep -q RUNNING' || fail "the service is not back after a failed step"
+  waits 10 'timeout 30 wine sc query VEKSvrReg 2>&1 | grep -q RUNNING' \
+    || fail "the service is not back after a failed step"
 }
 
 case_interactive() {
