@@ -1,18 +1,9 @@
-// Stand-in for PsExec, as the LAN update calls it:
-//
-//   PsExec.exe \\TARGET [-u USER -p PASSWORD] [-accepteula] [-c] [-f] [-i N] PROGRAM [ARGUMENT...]
-//
-// It appends its command line to the file named by UPDEXAR_RECORD (or recorded.txt beside itself)
-// and hands the run on the target machine to a Linux script, UPDEXAR_PSEXEC_HOST, which Wine
-// starts through /bin/sh as
-//
-//   sh SCRIPT JOB
-//
-// JOB is a new folder in UPDEXAR_PSEXEC_WORK (a Linux path); JOB/request holds the target, the
-// program and each argument, one a line in UTF-8. The script plays the machine: it runs the
-// program in the machine's own Wine prefix, or does what a machine of that name is meant to do,
-// and when the program has ended writes its exit code into JOB/done. Like PsExec, this program
-// runs until then and ends with that code; a script that never writes JOB/done keeps it running.
+// Stand-in for PsExec, as the LAN update calls it: PsExec.exe \\TARGET [-u USER -p PASSWORD]
+// [-accepteula] [-c] [-f] [-i N] PROGRAM [ARGUMENT...]. It records its command line (as recorder
+// does) and hands the run on the target to the Linux script UPDEXAR_PSEXEC_HOST (psexec_host.sh),
+// started as `sh SCRIPT JOB`: JOB is a new folder in UPDEXAR_PSEXEC_WORK (a Linux path) whose
+// `request` holds the target, the program and each argument, a line each. Like PsExec, this ends
+// with the remote program's exit code, which the script writes into JOB/done; never, without it.
 #include <windows.h>
 
 #include <cstdlib>
@@ -52,7 +43,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     if (script.empty() || work.empty()) return 3;
     // The request goes in a file: Wine reads a Linux program's arguments out of the command line by
     // rules of its own, which would eat the backslashes of a UNC path.
-    const std::wstring job = work + L"/psexec-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(GetTickCount());
+    const std::wstring job =
+        work + L"/psexec-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(GetTickCount());
     if (!CreateDirectoryW(WindowsPathOf(job).c_str(), nullptr)) return 3;
     // One a line; the line AppendLine ends with is empty, and the machine's script reads no further.
     std::string request = standin::Utf8(target) + "\n";

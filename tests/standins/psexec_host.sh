@@ -6,7 +6,6 @@
 #                   times faster; the exit code is appended to the folder's `codes`
 #   refuse          nothing runs: PsExec cannot reach it and ends with 53 (network path not found)
 #   silent          nothing runs, and PsExec waits on it for ever
-#   unknown         the utility's marker without "Connected", as a run that went wrong at its start
 #   hang            the marker, and an update log that never ends
 #   answer S1 S2    the marker at a random moment within S1 seconds, a successful update log at
 #                   one within S2 after it, on the run's clock (UPDEXAR_TIME_SCALE); each file's
@@ -51,10 +50,6 @@ case "$1" in
     finish "$code"
     ;;
   silent) ;;
-  unknown)
-    put "$row.txt" '[START]\r\n[END]\r\n'
-    finish 0
-    ;;
   hang)
     put "$row.txt" '[START]\r\nConnected\r\n[END]\r\n'
     put "$row.log" '[START]\r\nProcess:Update:To->C:\\Apps\\Galvano\r\n'

@@ -1,5 +1,4 @@
-// Small helpers shared by the stand-in programs. They use nothing but the Windows API so each
-// stand-in stays a tiny self-contained program.
+// Helpers of the stand-in programs, on the Windows API alone: each stays a small program of its own.
 #pragma once
 
 #include <windows.h>
@@ -41,7 +40,6 @@ inline bool AppendLine(const std::wstring& path, const std::string& line) {
     return false;
 }
 
-// An environment variable, empty when it is not set.
 inline std::wstring Env(const wchar_t* name) {
     const DWORD n = GetEnvironmentVariableW(name, nullptr, 0);
     if (n <= 1) return {};

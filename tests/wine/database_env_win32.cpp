@@ -1,5 +1,5 @@
-// The database contract against the ODBC implementation, with the server that database_wine.sh
-// started and described in the environment. Each failure case names one of the program's driver
+// The database contract against the ODBC implementation, with the server that the platform
+// scenario started and described in the environment. Each failure case names one of the program's driver
 // names, so all three are seen to reach the driver.
 #include <cstdio>
 #include <cstdlib>
@@ -15,7 +15,7 @@ namespace {
 std::string Need(const char* name) {
     const char* value = std::getenv(name);
     if (!value || !*value) {
-        std::fprintf(stderr, "%s is not set: run this program through tests/wine/database_wine.sh\n", name);
+        std::fprintf(stderr, "%s is not set: run this program in the platform scenario\n", name);
         std::exit(2);
     }
     return value;

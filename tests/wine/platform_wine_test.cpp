@@ -1,8 +1,8 @@
 // What only the real Windows calls show, beside the contract tests that run in this program too:
 // the registry's stored bytes, the disk's own attributes, local-time dates and ANSI bytes, a log
-// read while it is written, the drive serial the machine key is made from, and the
-// folders and command line of this installation and process. Processes, services, COM, fonts,
-// TCP and name lookups are proven by the real program's own scenarios under Wine.
+// read while it is written, the drive serial the machine key is made from, the WOW64 folder, the
+// computer's name and the reading of a command line. Processes, services, COM, fonts, TCP, name
+// lookups and the folders the update writes to are proven by the real program's own scenarios.
 #include <windows.h>
 // Before any platform header: it takes CopyFile/DeleteFile back from <windows.h>.
 #include "win32/win32_filesystem.h"
@@ -163,15 +163,10 @@ TEST_F(FileSystemWine, DriveCIsFixedWithTheVolumesSerial) {
     EXPECT_EQ(static_cast<int32_t>(serial), c->serial);
 }
 
-TEST(SystemWine, FoldersNamesAndTheCommandLineOfThisInstallationAndProcess) {
+TEST(SystemWine, TheWow64FolderTheComputersNameAndTheCommandLine) {
     win32::Win32System system;
     win32::Win32AnsiText text;
     win32::Win32FileSystem files(text);
-    for (const std::string& folder : {system.SystemDirectory(), system.WindowsDirectory(), system.TempDirectory(),
-                                      system.UserProfileDirectory()})
-        EXPECT_TRUE(!folder.empty() && files.FolderExists(folder)) << "[" << folder << "]";
-    EXPECT_TRUE(StartsWithNoCase(system.SystemDirectory(), system.WindowsDirectory()));
-    EXPECT_EQ('\\', system.TempDirectory().back()) << "callers strip it themselves";
     // On 64-bit Windows a 32-bit program's system folder is SysWOW64; elsewhere there is none.
     BOOL wow64 = FALSE;
     IsWow64Process(GetCurrentProcess(), &wow64);
@@ -185,8 +180,6 @@ TEST(SystemWine, FoldersNamesAndTheCommandLineOfThisInstallationAndProcess) {
     DWORD size = MAX_COMPUTERNAME_LENGTH + 1;
     ASSERT_TRUE(GetComputerNameW(name, &size));
     EXPECT_EQ(win32::Narrow(name, size), system.ComputerName());
-    EXPECT_TRUE(EndsWithNoCase(system.ProgramPath(), "platform_wine_tests.exe")) << system.ProgramPath();
-    EXPECT_FALSE(ContainsNoCase(system.CommandLine(), "platform_wine_tests.exe"));
 
     // The program name ends at the first blank outside quotes; the rest stays as typed.
     const std::pair<const char*, const char*> lines[] = {

@@ -1,12 +1,11 @@
 #!/usr/bin/env bash
 # run.sh SCENARIO [CASE...]: one scenario file of tests/wine/scenarios, in the prefix of its ctest
-# entry (UPDEXAR_WINE_PREFIX). A scenario file holds case_<name> functions, run in the order the
-# file defines them (or the ones named), written in the words below; most checks are rows of one
-# runner (`unattended`). Its first line `# wine: KINDS... [screen] [timeout=S]` tells ctest where
-# it runs and this script whether it needs Wine's virtual desktop (of the size `desktop` the file
-# sets, 1024x768 when it sets none). The programs come from
-# the environment ctest sets (UPDATEG, UI_PROBE, RECORDER, ...). Failed checks are counted and
-# the script fails at the end, so one run shows every broken check.
+# entry (UPDEXAR_WINE_PREFIX): its case_<name> functions in the order the file defines them (or
+# the ones named), written in the words below. Its first line `# wine: KINDS... [screen]
+# [timeout=S]` tells ctest where it runs and this script whether it needs Wine's virtual desktop
+# (of the size `desktop` the file sets, 1024x768 when it sets none). The programs come from the
+# environment ctest sets (UPDATEG, UI_PROBE, RECORDER, ...). Failed checks are counted and the
+# script fails at the end, so one run shows every broken check.
 set -u
 here="$(cd "$(dirname "$0")" && pwd)"
 . "$here/harness/harness.sh"
@@ -37,9 +36,7 @@ current="" failures=0
 fail() { hx_log "FAIL [$kind/$current]: $*"; failures=$((failures + 1)); return 1; }
 # is FILE TEXT: the file holds exactly TEXT (printf's escapes, so \r\n ends a line).
 is() { [ -f "$1" ] && cmp -s "$1" <(printf "$2") || fail "$1 holds '$(od -An -c "$1" 2>/dev/null | tr -s ' \n' ' ' | cut -c1-200)', not '$2'"; }
-# lacks PATH...: none of them exists.
 lacks() { local p; for p in "$@"; do [ ! -e "$p" ] || fail "$p is there"; done; }
-# same A B: two files or folders hold the same.
 same() { diff -r "$1" "$2" >"$work/diff.txt" 2>&1 || fail "$1 and $2 differ: $(head -c 400 "$work/diff.txt")"; }
 # reg_is KEY NAME DATA: what `reg query` shows as the value's data (0x1 for a number 1).
 reg_is() { [ "$(hx_reg_query "$1" "$2")" = "$3" ] || fail "$1\\$2 is '$(hx_reg_query "$1" "$2")', not '$3'"; }
@@ -48,7 +45,6 @@ recorded() {
   local l
   for l in "$@"; do grep -qxF -- "$l" <(tr -d '\r' <"$work/recorded.txt" 2>/dev/null) || fail "not started: $l"; done
 }
-# code_is N: the exit code of the program that ended last.
 code_is() { [ "$APP_CODE" = "$1" ] || fail "exit code $APP_CODE, not $1"; }
 # log_is FILE LINE...: the update log holds exactly these lines; "-" for no log at all.
 log_is() {
@@ -56,6 +52,11 @@ log_is() {
   if [ "$*" = - ]; then lacks "$f"; return; fi
   cmp -s "$f" <(printf '%s\r\n' "$@") && return 0
   fail "$f differs:"; diff <(printf '%s\n' "$@") <(tr -d '\r' <"$f" 2>/dev/null) >&2
+}
+# waits SECONDS 'CONDITION': true once the shell text CONDITION is, false when the time is out.
+waits() {
+  local end=$((SECONDS + $1))
+  until eval "$2"; do [ $SECONDS -lt $end ] || return 1; sleep 0.2; done
 }
 
 # --- programs ----------------------------------------------------------------------------------
@@ -65,11 +66,9 @@ APP="" APP_CODE=""
 # (its exit code in APP_CODE); a program that did not is stopped with the prefix.
 start() { HX_OUTPUT="$work/program-output.txt" hx_desktop_start_program "$@"; APP=$HX_BG_PID; }
 ends() {
-  local end=$((SECONDS + ${1:-120}))
-  while kill -0 "$APP" 2>/dev/null; do
-    [ $SECONDS -lt $end ] || { fail "the program did not end within ${1:-120}s"; hx_stop_prefix; return 1; }
-    sleep 0.2
-  done
+  if ! waits "${1:-120}" '! kill -0 "$APP" 2>/dev/null'; then
+    fail "the program did not end within ${1:-120}s"; hx_stop_prefix; return 1
+  fi
   wait "$APP"; APP_CODE=$?
 }
 # running PATTERN: the Linux pids of this prefix's Windows processes whose command line matches
@@ -84,12 +83,18 @@ desk() {
   rm -rf "$d"; mkdir -p "${d%/*}"; cp -a "$share/$1" "$d"; start "C:\\Updates\\${2:-$1}\\UpdateG.exe"
 }
 leave() { printf '%s\n' "on =Updexar -> Galvano -> ${1:-GalvanoUpd}" 'key ESC' 'on =Updexar' 'click &Yes' | ui; ends 30; }
+# search OPTION TEXT...: on the main window ($main), the search window with that option and its
+# boxes filled (the range's five from the second box on), Ok, and the window gone once it is done.
+main='on =Updexar -> Galvano -> GalvanoUpd'
+search() {
+  local option="$1" i=0 t; shift
+  [ "$option" = "IP Range" ] && i=1
+  { echo "$main"; echo 'click &Search'; echo 'on =Search Computer over Network'; echo "click $option"
+    for t in "$@"; do echo "set $((i++)) $t"; done; echo 'click &Ok'; echo 'gone'; } | ui
+}
 # ui: steps for ui_probe.exe on standard input (see ui_probe.cpp); a failed step fails the case.
-# probe ARGS...: one action, its output on ours.
 ui() { timeout 300 wine "$UI_PROBE" steps 2>&1 | tr -d '\r' >"$work/steps.txt"; local rc=${PIPESTATUS[0]}
        [ "$rc" = 0 ] || fail "$(tail -3 "$work/steps.txt" | tr '\n' ' ')"; }
-probe() { timeout 90 wine "$UI_PROBE" "$@" 2>>"$work/probe-errors.txt" | tr -d '\r'; return "${PIPESTATUS[0]}"; }
-# shot NAME: the desktop as the user sees it, in $shots/NAME-KIND.png.
 shot() { hx_desktop_shot "$shots/$1-$kind.png" || fail "no screenshot $1"; }
 
 # --- a Galvano installation and its packages ---------------------------------------------------
@@ -137,13 +142,12 @@ unattended() {
     *) log_is "$share/Upd1/Log1/3.log" '[START]' 'Process:Update:To->C:\Apps\Galvano' "$@" '[END]' ;;
   esac
 }
-
-# ask NAME PORT CODE TOKEN [ARGS...] LINE...: vek_check_client.exe's check against the VEK service on
+# ask NAME PORT CODE TOKEN [ARGS...] LINE...: vek_check.py's check against the VEK service on
 # 127.0.0.1:PORT; each LINE (any argument with ": " in it) is in its answer, kept in $work/NAME.txt.
 ask() {
-  local out="$work/$1.txt" port="$2" args=() l; shift 2
+  local out="$work/$1.txt" args=() l; shift
   while [ $# -gt 0 ] && [[ "$1" != *": "* ]]; do args+=("$1"); shift; done
-  timeout 60 wine "$VEK_CLIENT" 127.0.0.1 "$port" "${args[@]}" 2>/dev/null | tr -d '\r' >"$out"
+  timeout 120 python3 "$here/vek_check.py" "${args[@]}" >"$out" 2>"$work/$(basename "$out" .txt)-errors.txt"
   for l in "$@"; do grep -qxF -- "$l" "$out" || fail "no '$l' in the answer: $(tr '\n' ' ' <"$out")"; done
 }
 
@@ -151,7 +155,6 @@ ask() {
 
 desktop=1024x768
 . "$scenario"
-# Windows drawn as the user sees them, on a screen of the size the scenario asks for.
 if [[ "$(head -1 "$scenario") " == *" screen "* ]]; then
   hx_xvfb_start
   hx_desktop_start "$name" "$desktop" "$UI_PROBE"
@@ -164,10 +167,8 @@ for current in "${cases[@]}"; do
   before=$failures
   hx_log "case $current ($kind)"
   "case_$current"
-  if [ -n "$APP" ] && kill -0 "$APP" 2>/dev/null; then
-    probe windows >"$work/$current-windows-left.txt" 2>/dev/null || true
-    hx_stop_prefix
-  fi
+  # A program the case left running goes with the prefix's other processes.
+  [ -z "$APP" ] || ! kill -0 "$APP" 2>/dev/null || hx_stop_prefix
   APP=""
   [ "$failures" = "$before" ] && passed+=("$current")
 done

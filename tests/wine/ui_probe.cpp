@@ -1,15 +1,10 @@
 // ui_probe.exe: drives the windows of another process from a test script, as a user would.
-//
 //   ui_probe.exe steps < STEPS          runs the steps on standard input, one a line (below); stops
 //                                       at the first that fails, naming it, with exit code 1
-//   ui_probe.exe windows | this-computer
-//                                       prints the visible windows, or this computer's name and
-//                                       address as the utility finds them (tab between them)
+//   ui_probe.exe this-computer         this computer's name and address as the utility finds them
 //   ui_probe.exe hold                   keeps the virtual desktop it runs in open
 //   ui_probe.exe run PROGRAM [ARGS...]  runs it, waits, and ends with its exit code
-//
-// Steps act on the window the last `on` named, and wait for what they need (a window, a control,
-// a state) up to a time, failing when it does not come:
+// Steps act on the window the last `on` named, and wait for what they need up to a time:
 //   on CAPTION         the window comes (60 s); "=CAPTION" asks for exactly that caption, else a
 //                      caption equal to it wins over one that only contains it
 //   gone [CAPTION]     the window goes (120 s)
@@ -18,23 +13,20 @@
 //   only               the window is the only one on the screen (20 s)
 //   click TEXT         presses the button or box; click-nth N TEXT presses the Nth alike (from 0)
 //   checked N TEXT     the check box or option button is in state N (10 s)
-//   key KEY            ESC ENTER RIGHT, a letter or digit, ALT+ in front for Alt; to the control
-//                      with the focus
+//   key KEY            ESC ENTER RIGHT, a letter or digit, ALT+ in front for Alt, to the focus
 //   type TEXT          typed into the control with the focus
 //   set N TEXT         the Nth visible edit box (from 0) holds TEXT
 //   choose N ITEM      the Nth visible combo box's item, picked as the mouse picks it
 //   edit N TEXT, combo N TEXT   the Nth visible edit or combo box shows TEXT (10 s)
-//   after LABEL        set, choose, edit and combo count from the label on (until the next
-//                      `on`): boxes without a text of their own are found by the label before them
-//   cell R C FIELD V   the grid's cell R,C, read through the grid's GRIDM_GETCELL, shows V in
-//                      FIELD (15 s): check (0, 1, 2), rect (screen "l,t,r,b", "-" off screen),
-//                      text ("\r", "\n" written so), flags (holds the word V of current,
-//                      editing; lacks it for "!word")
+//   after LABEL        set, choose, edit and combo count from the label on (until the next `on`)
+//   cell R C FIELD V   the grid's cell R,C (GRIDM_GETCELL) shows V in FIELD (15 s): check (0, 1,
+//                      2), rect (screen "l,t,r,b", "-" off screen), text ("\r", "\n" written so),
+//                      flags (holds the word V of current, editing; lacks it for "!word")
 //   click-cell R C, double-cell R C, click-check R C, scroll LINES   the grid under the mouse
 //   focus CLASS [password]   the control with the focus is of that class (and a password box)
 //   over R C           the control with the focus lies over the grid's cell R,C (15 s)
 // Texts of buttons and controls match with or without their "&" and without regard to case.
-// Blank lines and lines that start with "#" are skipped. With UPDEXAR_DESKTOP set, all of this
+// Lines that are blank or start with "#" are skipped. With UPDEXAR_DESKTOP set, all of this
 // happens in that desktop (Wine's virtual desktop of that name).
 #include <windows.h>
 
@@ -221,12 +213,9 @@ HWND NthOfClass(HWND top, const char* cls, int n, const std::string& after) {
 }
 
 int KeyCode(const std::string& name) {
-    static const struct {
-        const char* name;
-        int vk;
-    } kNames[] = {{"ESC", VK_ESCAPE}, {"ENTER", VK_RETURN}, {"RIGHT", VK_RIGHT}};
-    for (const auto& k : kNames)
-        if (Upper(name) == k.name) return k.vk;
+    if (Upper(name) == "ESC") return VK_ESCAPE;
+    if (Upper(name) == "ENTER") return VK_RETURN;
+    if (Upper(name) == "RIGHT") return VK_RIGHT;
     const char c = name.size() == 1 ? Upper(name)[0] : 0;
     return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ? c : 0;
 }
@@ -288,14 +277,8 @@ std::string CellField(HWND grid, const CellAnswer& cell, const std::string& fiel
     if (field == "check") return std::to_string(i.check);
     if (field == "text") return OneLine(Narrow(cell.text));
     if (field == "rect") return i.flags & GRIDCELL_ONSCREEN ? ScreenRect(grid, {i.left, i.top, i.right, i.bottom}) : "-";
-    std::string words = ",";
-    const struct {
-        uint32_t bit;
-        const char* word;
-    } kWords[] = {{GRIDCELL_CURRENT, "current"}, {GRIDCELL_EDITING, "editing"}};
-    for (const auto& w : kWords)
-        if (i.flags & w.bit) words += std::string(w.word) + ",";
-    return words;
+    return std::string(",") + (i.flags & GRIDCELL_CURRENT ? "current," : "") +
+           (i.flags & GRIDCELL_EDITING ? "editing," : "");
 }
 
 void PostClick(HWND window, int x, int y, bool dbl) {
@@ -556,7 +539,6 @@ int wmain(int argc, wchar_t** argv) {
         if (!d || !SetThreadDesktop(d)) return std::fprintf(stderr, "ui_probe: cannot enter the desktop\n"), 1;
     }
     if (verb == "steps") return RunSteps();
-    if (verb == "windows") return std::printf("%s\n", Steps::Windows().c_str()), 0;
-    std::fputs("usage: ui_probe steps | windows | this-computer | hold | run PROGRAM [ARGS...]\n", stderr);
+    std::fputs("usage: ui_probe steps | this-computer | hold | run PROGRAM [ARGS...]\n", stderr);
     return 2;
 }

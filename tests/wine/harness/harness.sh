@@ -5,12 +5,14 @@
 if [ -n "${HX_LOADED:-}" ]; then return 0; fi
 HX_LOADED=1
 export WINEDEBUG="${WINEDEBUG:--all}" HOME="${HOME:-/root}"   # Wine wants a home; CI may set none
-HX_PREFIXES=() HX_XVFBS=() HX_OWN_DISPLAY="" HX_EXIT=0
+HX_PREFIXES=() HX_XVFBS=() HX_OWN_DISPLAY="" HX_EXIT=0 HX_KEPT="" HX_EXITING="" HX_SILENT_PID="" HX_SILENT_PORT=""
 
 hx_log() { printf '[harness] %s\n' "$*" >&2; }
 hx_fail() { hx_log "FAIL: $*"; exit 1; }
 hx_cleanup() {
+  HX_EXITING=1
   local p; for p in "${HX_PREFIXES[@]}"; do hx_stop_prefix "$p"; done
+  [ -z "$HX_SILENT_PID" ] || kill "$HX_SILENT_PID" 2>/dev/null
   for p in "${HX_XVFBS[@]}"; do kill "$p" 2>/dev/null; wait "$p" 2>/dev/null; rm -f "${UPDEXAR_WINE_STATE:-/nonexistent}/xvfb.$p"; done
 }
 trap hx_cleanup EXIT
@@ -37,14 +39,27 @@ hx_make_prefix() {
   [ "$2" = win32 ] || [ -d "$dir/drive_c/windows/syswow64" ] || hx_fail "$dir is not a 64-bit prefix"
   echo "$2" >"$dir/.updexar-kind"
 }
-# hx_use_prefix DIR: the prefix of the commands that follow, stopped at exit.
+# hx_use_prefix DIR: the prefix of the commands that follow, stopped at exit. Its wineserver is
+# kept up meanwhile: one left alone goes a few seconds after its last client, and a client that
+# connects just then is reset ("wine client error:0: recvmsg: Connection reset by peer").
 hx_use_prefix() {
   [ -d "$1/drive_c" ] || hx_fail "no prefix at $1 (is the prefix set-up test part of this run?)"
   export WINEPREFIX="$1"
-  HX_PREFIXES+=("$1")
+  HX_PREFIXES+=("$1") HX_KEPT="$1"
+  hx_stop_prefix
 }
-# hx_stop_prefix [DIR]: ends every process of the prefix.
-hx_stop_prefix() { WINEPREFIX="${1:-$WINEPREFIX}" timeout 30 wineserver -k >/dev/null 2>&1; return 0; }
+# hx_stop_prefix [DIR]: ends every process of the prefix; the kept prefix gets a server again
+# (`wineserver -p` only starts one where none runs), until the script exits.
+hx_stop_prefix() {
+  local dir="${1:-$WINEPREFIX}"
+  WINEPREFIX="$dir" timeout 30 wineserver -k >/dev/null 2>&1
+  [ "$dir" = "$HX_KEPT" ] && [ -z "$HX_EXITING" ] || return 0
+  WINEPREFIX="$dir" wineserver -p >/dev/null 2>&1
+  # Wine's own services start with the first program and keep its standard error for as long as
+  # the server runs: a first program without one, so a pipe from a later one ends with it.
+  WINEPREFIX="$dir" timeout 60 wine cmd /c exit </dev/null >/dev/null 2>&1
+  return 0
+}
 hx_prefix_kind() { cat "${1:-$WINEPREFIX}/.updexar-kind" 2>/dev/null || echo win32; }
 
 # --- paths and shares ----------------------------------------------------------------------------
@@ -111,6 +126,26 @@ hx_wait_window() {  # TITLE SECONDS
   until xwininfo -display "$DISPLAY" -root -tree 2>/dev/null | grep -qF "\"$1\""; do [ $SECONDS -lt $end ] || return 1; sleep 0.5; done
 }
 hx_free_port() { python3 -c 'import socket; s = socket.socket(); s.bind(("", 0)); print(s.getsockname()[1])' || hx_fail "no free port"; }
+# hx_silent_start FILE: a server on 127.0.0.1 that takes connections and never answers (a VEK
+# service or a database server gone quiet), stopped at exit; its port, which the kernel picked,
+# in HX_SILENT_PORT (and FILE).
+hx_silent_start() {
+  python3 - "$1" >/dev/null 2>&1 <<'PY' &
+import os, socket, sys, threading
+def hold(conn):
+    while conn.recv(4096):  # held until the client lets go: closing first would be an answer
+        pass
+listener = socket.create_server(("127.0.0.1", 0))
+with open(sys.argv[1] + ".part", "w") as f:
+    f.write(f"{listener.getsockname()[1]}\n")
+os.replace(sys.argv[1] + ".part", sys.argv[1])
+while True:
+    threading.Thread(target=hold, args=(listener.accept()[0],), daemon=True).start()
+PY
+  HX_SILENT_PID=$!
+  for _ in $(seq 1 300); do [ -s "$1" ] && break; sleep 0.1; done
+  HX_SILENT_PORT="$(cat "$1" 2>/dev/null)"; [ -n "$HX_SILENT_PORT" ] || hx_fail "the silent server did not start"
+}
 
 # --- Wine's virtual desktop: captions, frames and system menus drawn as Windows draws them, on a
 # screen of its own size, which is the screen size our programs measure ---------------------------

@@ -4,12 +4,11 @@
 # not) never meet. Source after harness.sh; whatever it started is stopped at exit.
 #   mdb_start DIR                      MDB_PORT: answers on 127.0.0.1:$MDB_PORT
 #   mdb_sql "STATEMENTS"; mdb_account USER PASSWORD DATABASE; mdb_damage DATABASE TABLE delete|truncate
-#   mdb_silent_start                   MDB_SILENT_PORT takes connections and never answers
-MDB_DIR="" MDB_PID="" MDB_PORT="" MDB_SOCKET="" MDB_SILENT_PID="" MDB_SILENT_PORT=""
+MDB_DIR="" MDB_PID="" MDB_PORT="" MDB_SOCKET=""
 # The server runs as whoever runs the test; install-db gives that user an account of the same name
 # that logs in over the socket without a password.
 MDB_USER="$(id -un)"
-trap 'mdb_stop; [ -z "$MDB_SILENT_PID" ] || kill "$MDB_SILENT_PID" 2>/dev/null; hx_cleanup' EXIT
+trap 'mdb_stop; hx_cleanup' EXIT
 
 mdb_start() {
   command -v mariadbd >/dev/null || hx_fail "MariaDB is not installed (run .ci/install-deps)"
@@ -47,10 +46,4 @@ mdb_damage() {
   local index="$MDB_DIR/data/$1/$2.MYI"
   [ -f "$index" ] && mdb_sql "FLUSH TABLES \`$1\`.\`$2\`" || hx_fail "cannot damage $1.$2"
   if [ "$3" = delete ]; then rm -f "$index"; else : >"$index"; fi
-}
-mdb_silent_start() {
-  python3 "$(dirname "${BASH_SOURCE[0]}")/../tcp_standin.py" "$MDB_DIR/silent.port" >/dev/null 2>&1 &
-  MDB_SILENT_PID=$!
-  for _ in $(seq 1 300); do [ -s "$MDB_DIR/silent.port" ] && break; sleep 0.1; done
-  MDB_SILENT_PORT="$(cat "$MDB_DIR/silent.port")" || hx_fail "the silent server did not start"
 }

@@ -46,16 +46,11 @@ case_stores() {
   refused Upd1 'CopyUpdateToDataPath:A Higher Version of Software Update dated [07/12/2026 10:30:00] is available in Software Data Directory, which has been Updated on any Other Computer over Network'
 }
 
+# An installed file older than the update wants, by its date on disk in the user's long format.
 case_refusals() {
-  local long='Sunday, November 1, 2026' line records
-  while IFS='|' read -r -u 3 line records; do
-    IFS=';' read -r -a records <<<"$records"
-    pkg Upd1 "${records[@]}"
-    refused Upd1 "$line"
-  done 3<<EOF
-CheckFileVer:File [C:\Apps\Galvano\old.dll] last modified on [$long] is not updated to support this Update|Upd1,06/12/2026,,;keep.dll,01/12/2026,,2;old.dll,02/11/2026,,2
-CheckFileVer:File [C:\windows\system32\gone.dll] is missing and does not support this Update|Upd1,06/12/2026,,;new.dll,,,2;gone.dll,01/01/2026,,1
-EOF
+  pkg Upd1 'Upd1,06/12/2026,,' 'keep.dll,01/12/2026,,2' 'old.dll,02/11/2026,,2'
+  local file='File [C:\Apps\Galvano\old.dll] last modified on [Sunday, November 1, 2026]'
+  refused Upd1 "CheckFileVer:$file is not updated to support this Update"
 }
 
 # At the desk a newer stored update takes over: Explorer shows it and its program starts shown (a

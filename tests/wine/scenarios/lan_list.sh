@@ -1,17 +1,16 @@
 # wine: win32 screen
 # The LAN part of the main window against this host's own name resolution: the computer search
 # by name, by address and over a range with this computer left out; the logged-on user lookup on
-# this computer by name and by address, against Wine's HKEY_USERS as it is and as a Windows XP
-# machine's; the options and the machine list a LAN update saves (the list packed and private),
-# read back by the next start and removed when not to be saved. The grid is read through what
-# the program saves, decoded with updexar-upl.exe. Screenshots of the search window, the looked-up
-# users and a loaded list.
+# this computer by name and by address, against a Windows XP machine's HKEY_USERS; the options
+# and the machine list a LAN update saves (the list packed and private), read back by the next
+# start. The grid is read through what the program saves, decoded with updexar-upl.exe.
+# Screenshots of the search window, the looked-up users and a loaded list.
 vek='HKLM\Software\VEKInfo'
 settings="$share/VEK_Updates" upl="$share/VEK_Updates/VEKUpdUtil.UPL" ini="$share/VEK_Updates/VEKUpdUtil.INI"
 galvano
 hx_reg_sz "$vek" SoftUpdPath '\\SERVER\share'
 rm -rf "$(hx_unix_path 'C:\Updates\GalvanoUpd')"; hx_copy_in "$UPDATEG" 'C:\Updates\GalvanoUpd'
-IFS=$'\t' read -r own_name own_ip < <(probe this-computer)
+IFS=$'\t' read -r own_name own_ip < <(timeout 90 wine "$UI_PROBE" this-computer | tr -d '\r')
 [ -n "${own_name:-}" ] && [ -n "${own_ip:-}" ] || hx_fail "this computer has no name or address under Wine"
 reverse() { getent hosts "$1" | awk '{ print $2; exit }'; }
 localhost_ip="$(getent ahostsv4 localhost | awk '{ print $1; exit }')"
@@ -23,15 +22,6 @@ cleanup() {
 # The program from its package folder, updating LAN machines only; each step list after it acts
 # on the main window.
 desk() { start 'C:\Updates\GalvanoUpd\UpdateG.exe'; printf '%s\n' "$main" 'click Update on Local Machine' 'click Update on LAN Machines' 'see &Search' | ui; }
-main='on =Updexar -> Galvano -> GalvanoUpd'
-# search OPTION TEXT...: the search window with that option and its boxes filled (the range's
-# five from the second box on), Ok, and the window gone once the search is done.
-search() {
-  local option="$1" i=0 t; shift
-  [ "$option" = "IP Range" ] && i=1
-  { echo "$main"; echo 'click &Search'; echo 'on =Search Computer over Network'; echo "click $option"
-    for t in "$@"; do echo "set $((i++)) $t"; done; echo 'click &Ok'; echo 'gone'; } | ui
-}
 # update [QUESTION...]: Update >>, Yes to the LAN update and to each question after it; the
 # progress window does nothing yet, and the main window is left alone.
 update() {
@@ -46,7 +36,6 @@ options() {  # options START-WAIT CLOSE-WAIT YES|No [SAVE]
     'after Show warning message and wait for' "choose 0 $2" "click $3" | ui
   [ $# -lt 4 ] || printf '%s\n' "$main" 'after Save User Login Details in Shared Directory' "choose 0 $4" | ui
 }
-leave() { printf '%s\n' "$main" 'click E&xit' 'on =Updexar' 'see Do you really want to Exit?' 'click &Yes' | ui; ends 30; }
 
 decoded() { timeout 60 wine "$UPL" decode --show-passwords "$(hx_win_path "$upl")" 2>>"$work/upl-errors.txt" | tr -d '\r'; }
 identity() { stat -c '%i %y' "$1" 2>/dev/null; }
@@ -75,26 +64,10 @@ edit 4 0
 edit 5 255
 EOF
   shot lan-search
-  ui <<'EOF'
-on =Search Computer over Network
-set 4 10
-set 5 9
-click &Ok
-on =Updexar
-see Invalid Range.
-click OK
-on =Search Computer over Network
-click IP Address
-set 0 127.0.0.9
-click &Cancel
-gone
-EOF
+  printf '%s\n' 'on =Search Computer over Network' 'click &Cancel' 'gone' | ui
   search "Computer Name" localhost
   search "IP Address" 127.0.0.1
-  # This computer, by name or by address, is never a LAN machine to update.
-  search "Computer Name" "$own_name"
-  search "IP Address" "$own_ip"
-  search "IP Range" 127 0 0 1 5
+  # The range holds this computer, which is never a LAN machine to update.
   local last="${own_ip##*.}" low high
   low=$((last > 0 ? last - 1 : 0)); high=$((last < 255 ? last + 1 : 255))
   search "IP Range" ${net//./ } "$low" "$high"
@@ -104,14 +77,14 @@ EOF
   # found again taking over its row where it stands.
   local a expected=()
   mapfile -t expected < <({ printf '1\tlocalhost\t2\t%s\t\t\n' "$localhost_ip"
-    for a in 127.0.0.1 127.0.0.{1..5} $(seq -f "$net.%g" "$low" "$high"); do [ "$a" = "$own_ip" ] || by_address "$a"; done; } |
+    for a in 127.0.0.1 $(seq -f "$net.%g" "$low" "$high"); do [ "$a" = "$own_ip" ] || by_address "$a"; done; } |
     awk -F'\t' '{ if (!($4 in row)) order[n++] = $4; row[$4] = $0 } END { for (i = 0; i < n; i++) print row[order[i]] }')
   list_is "" "${expected[@]}"
   leave
 }
 
 # A list as a save leaves it: this computer by its name (selected, and once more unselected),
-# localhost, and 127.0.0.1 by address; a lookup finding nobody leaves their user names alone.
+# localhost, and 127.0.0.1 by address. (A lookup finding nobody is the unit tier's.)
 case_users() {
   rm -rf "$settings"; mkdir -p "$settings"
   local n; n="$(reverse 127.0.0.1)"
@@ -121,21 +94,15 @@ case_users() {
   desk
   printf '%s\n' "$main" 'after Save User Login Details in Shared Directory' 'combo 0 Yes' | ui   # the loaded list is saved again
   options '15 Seconds' '15 Seconds' No
-  lookup() {
-    printf '%s\n' "$main" 'click &Get User Name' 'on =Updexar' \
-      "see Confirm Fill 'Logger User Name' for All the selected LAN Machines ?" 'click &Yes' 'gone = Please Wait ...' "$main" only | ui
-  }
-  # Wine's HKEY_USERS as it comes: .Default and the one user, no third account, no user name.
-  lookup
-  local before; before="$(identity "$upl")"
-  update; list_is "$before" "${rows[@]}"
   # As on Windows XP, the two service accounts come first and the third is the one logged on,
   # written for the selected row of this computer and no other.
   timeout 60 wine reg add 'HKU\S-1-5-19' /f >/dev/null 2>&1; timeout 60 wine reg add 'HKU\S-1-5-20' /f >/dev/null 2>&1
-  lookup
+  printf '%s\n' "$main" 'click &Get User Name' 'on =Updexar' \
+    "see Confirm Fill 'Logger User Name' for All the selected LAN Machines ?" 'click &Yes' \
+    'gone = Please Wait ...' "$main" only | ui
   shot lan-users
   rows[0]=$'1\t'"$own_name"$'\t2\t'"$own_ip"$'\t'"$(timeout 60 wine cmd /c 'echo %COMPUTERNAME%\%USERNAME%' 2>/dev/null | tr -d '\r')"$'\tpw1'
-  before="$(identity "$upl")"
+  local before; before="$(identity "$upl")"
   update; list_is "$before" "${rows[@]}"
   leave
 }
@@ -149,22 +116,17 @@ case_saved() {
 $main
 after Common/Admin:User Name
 set 0 OFFICE\\admin
-after Common/Admin:Password
-set 0 Pa55 w0rd!
 click-nth 0 &Fill
 on =Updexar
 see Confirm Fill 'Common/Admin Username' for All the selected LAN Machines ?
 click &Yes
-$main
-click-nth 1 &Fill
-on =Updexar
-see Confirm Fill 'Common/Admin Password' for All the selected LAN Machines ?
-click &Yes
 EOF
   options '30 Seconds' '60 Seconds' Yes Yes
-  update
-  local a l machines=("$(printf '1\tlocalhost\t2\t%s\tOFFICE\\admin\tPa55 w0rd!' "$localhost_ip")")
-  for a in 127.0.0.2 127.0.0.3; do [ "$a" = "$own_ip" ] || { l="$(by_address "$a")"; machines+=("${l%$'\t\t'}"$'\tOFFICE\\admin\tPa55 w0rd!'); }; done
+  update "Do you want to connect without 'Password'?"
+  local a l machines=("$(printf '1\tlocalhost\t2\t%s\tOFFICE\\admin\t' "$localhost_ip")")
+  for a in 127.0.0.2 127.0.0.3; do
+    [ "$a" = "$own_ip" ] || { l="$(by_address "$a")"; machines+=("${l%$'\t\t'}"$'\tOFFICE\\admin\t'); }
+  done
   list_is "" "${machines[@]}"
   is "$ini" 'cboStartUpd=2\r\ncboCloseApp=3\r\noptCloseApp=Y\r\n'
   # Administrators and the writer, nobody else: Wine gives an entry for a SID of the process's
@@ -172,9 +134,8 @@ EOF
   [ "$(stat -c %a "$upl")" = 770 ] || fail "the list file's permissions are $(stat -c %a "$upl")"
   [ -d "$settings/GalvanoUpd" ] || fail "no folder for the package in $settings"
   leave
-  # The next start reads the options, and the list once the LAN box is ticked; the same choices
-  # save the same list and leave the options file as it was; No removes the list.
-  local before options; options="$(identity "$ini")"
+  # The next start reads the options, and the list once the LAN box is ticked (what a save does
+  # with what was read is the unit tier's).
   desk
   ui <<EOF
 $main
@@ -185,13 +146,5 @@ combo 0 60 Seconds
 checked 1 Yes
 EOF
   shot lan-list
-  before="$(identity "$upl")"
-  update; list_is "$before" "${machines[@]}"
-  [ "$(stat -c %a "$upl")" = 770 ] && [ "$(ls "$settings" | grep -c '\.new$')" = 0 ] || fail "not replaced whole: $(ls -l "$settings")"
-  [ "$(identity "$ini")" = "$options" ] || fail "the options file was written though nothing changed"
-  printf '%s\n' "$main" 'after Save User Login Details in Shared Directory' 'choose 0 No' | ui
-  update
-  for _ in $(seq 1 150); do [ -e "$upl" ] || break; sleep 0.2; done
-  lacks "$upl"; [ -f "$ini" ] || fail "No removed the options file"
   leave
 }

@@ -49,25 +49,6 @@ case_refused() {
   ends 30
 }
 
-# Unattended command lines, one of each ending (each field's refusals are the unit tier's): its
-# code, and the log line where the report folder is there to take one (none: nothing may be
-# written). Without a start wait the update starts at once (and finds no package here).
-case_command_lines() {
-  local line code log
-  while IFS='|' read -r -u 3 line code log; do
-    rm -f "$share/Upd1/Log1/"*
-    start 'C:\Updates\GalvanoUpd\UpdateG.exe' "AUTOUPD-$line"
-    ends 60 && code_is "$code"
-    if [ -z "$log" ]; then [ -z "$(find "$share" -type f)" ] || fail "$line: files written"
-    else IFS=';' read -r -a log <<<"$log"; log_is "$share/Upd1/Log1/3.log" '[START]' "${log[@]}" '[END]'; fi
-  done 3<<'EOF'
-Galvano:\\SERVER\share\Upd1|2|
-Galvano:\\SERVER\share\Upd1:3:Log9:1:0:N|10|
-Galvano:\\SERVER\share\Upd1:3:Log1:-1:-1:N|2|Error:Load:Invalid Start Wait [-1] in Command Line
-Galvano:\\SERVER\share\Upd1:3:Log1:0:0:N|7|Process:Update:To->C:\Apps\Galvano;Error:Update:Source Folder [\\SERVER\share\Upd1\DLLs] not Found
-EOF
-}
-
 # Started by a LAN run: the marker first, the main window without the choices under the start
 # countdown; Esc there logs the cancellation and ends; forceguest is left alone.
 case_automatic() {
@@ -97,26 +78,10 @@ EOF
 # and left with Right and Enter, and the box closed when scrolling takes its row away.
 case_grid() {
   start 'C:\Updates\GalvanoUpd\UpdateG.exe'
+  printf '%s\n' "$main" 'click Update on LAN Machines' | ui
+  search "Computer Name" localhost
+  search "IP Range" 127 0 0 2 9
   ui <<'EOF'
-on =Updexar -> Galvano -> GalvanoUpd
-click Update on LAN Machines
-click &Search
-on =Search Computer over Network
-click Computer Name
-set 0 localhost
-click &Ok
-gone
-on =Updexar -> Galvano -> GalvanoUpd
-click &Search
-on =Search Computer over Network
-click IP Range
-set 1 127
-set 2 0
-set 3 0
-set 4 2
-set 5 9
-click &Ok
-gone
 on =Updexar -> Galvano -> GalvanoUpd
 cell 9 2 text 127.0.0.9
 cell 1 1 text localhost

@@ -1,8 +1,8 @@
 # wine: win32 wow64 timeout=1200
-# The Windows implementations for real (GoogleTest), with the contract tests the fakes pass too,
-# and the window toolkit's backend on real windows; then the database contract through odbc32 and
-# the 32-bit MariaDB driver to a server of the test's own: an intact MyISAM table, one whose index
-# is gone and one whose index is cut short, a stopped server and one that never answers.
+# The Windows implementations for real (GoogleTest), with the contract tests the fakes pass too;
+# then the database contract through odbc32 and the 32-bit MariaDB driver to a server of the
+# test's own: an intact MyISAM table, one whose index is gone and one whose index is cut short, a
+# stopped server and one that never answers.
 . "$here/harness/mariadb.sh"
 # gtests PROGRAM: its report in $work.
 gtests() {
@@ -30,8 +30,8 @@ case_database() {
   done
   mdb_damage galvano vertab_gone delete
   mdb_damage galvano vertab_cut truncate
-  mdb_silent_start
-  export UPDEXAR_TEST_DB_PORT="$MDB_PORT" UPDEXAR_TEST_DB_SILENT_PORT="$MDB_SILENT_PORT"
+  hx_silent_start "$work/silent.port"
+  export UPDEXAR_TEST_DB_PORT="$MDB_PORT" UPDEXAR_TEST_DB_SILENT_PORT="$HX_SILENT_PORT"
   # Where nothing listens any more, as after the server there was stopped.
   export UPDEXAR_TEST_DB_STOPPED_PORT="$(hx_free_port)"
   export UPDEXAR_TEST_DB_USER=zolt UPDEXAR_TEST_DB_PASSWORD='Qor-7-zolt' UPDEXAR_TEST_DB_NAME=galvano

@@ -16,7 +16,7 @@ cleanup() { hx_stop_prefix; hx_reg_delete 'HKLM\Software\VEKInfo' SvrPort; rm -r
 # Tarsel's checks take 5 s, as on a share that answers late (SlowFolderForTests in the service's main).
 case_direct() {
   UPDEXAR_VEK_SLOW_DIR='C:\VekData\Tarsel' UPDEXAR_VEK_SLOW_MS=5000 hx_start "$dir\\VEKSvrReg.exe"
-  for _ in $(seq 1 50); do ask up "$port" GLV T1234 && grep -q EXIST "$work/up.txt" && break; sleep 0.2; done
+  waits 60 'ask up "$port" GLV T1234 && grep -q EXIST "$work/up.txt"'
   ask split "$port" GLV T1234 300 'state: EXIST'
   ask crowded "$port" GLV T1234 -1 300 'idle connections: 300' 'state: EXIST'
   ask stall "$port" TRS T1234 --meanwhile GLV T1234 GLV T9999 'meanwhile GLV T1234: EXIST, first waiting' \
@@ -28,6 +28,6 @@ case_direct() {
 case_shed() {
   hx_stop_prefix
   UPDEXAR_TIME_SCALE=100 hx_start "$dir\\VEKSvrReg.exe"
-  for _ in $(seq 1 50); do ask up "$port" GLV T1234 && grep -q EXIST "$work/up.txt" && break; sleep 0.2; done
+  waits 60 'ask up "$port" GLV T1234 && grep -q EXIST "$work/up.txt"'
   ask late "$port" GLV T1234 200 50 3000 'state: EXIST' 'idle connections closed: 50'
 }
