@@ -1,7 +1,7 @@
 # wine: win32 timeout=900
 # Four computers (WS1..WS4) store into one data directory on \\SERVER\share at once: WS1 and WS2
 # an older update, WS3 and WS4 a newer one, the older pair let go first in odd rounds and last in
-# even ones, twelve rounds, each from one of: nothing stored, an update older than both stored,
+# even ones, twenty rounds, each from one of: nothing stored, an update older than both stored,
 # the older of the two stored. The newer stores always succeed; an older one succeeds or is
 # refused because the newer one is there, and says which. Afterwards the marker names the newer
 # update, its folder is its package without the report folder, and nothing else is left in
@@ -20,7 +20,7 @@ done
 
 case_race() {
   local round state n name first second out
-  for round in $(seq 1 12); do
+  for round in $(seq 1 20); do
     state=$(((round - 1) % 3))
     rm -rf "$data"; mkdir -p "$data"
     if [ $state = 1 ]; then
