@@ -5,9 +5,7 @@
 namespace updexar::fakes {
 
 void HeadlessBackend::ShowForm(forms::Form& form, bool modal, forms::Form* owner) {
-    std::string line = "show " + form.Name() + (modal ? " modal" : "");
-    if (owner) line += " owner=" + owner->Name();
-    transcript.push_back(line);
+    transcript.push_back("show " + form.Name() + (modal ? " modal" : "") + (owner ? " owner=" + owner->Name() : ""));
     forms::Form* target = &form;
     auto queue = [&](std::function<void(forms::Form&)> action) {
         ready_.push_back([target, action] {
@@ -18,8 +16,7 @@ void HeadlessBackend::ShowForm(forms::Form& form, bool modal, forms::Form* owner
         if (it->formName == form.Name()) {
             auto action = std::move(it->action);
             whenShown_.erase(it);
-            queue(std::move(action));
-            return;
+            return queue(std::move(action));
         }
     }
     for (const Pending& p : always_)
@@ -48,6 +45,28 @@ void HeadlessBackend::Focus(forms::Control& control) {
     raise(&control, &forms::Control::GotFocus);
 }
 
+void HeadlessBackend::Pump(int64_t waitMs, platform::Clock& clock) {
+    if (!ready_.empty()) {
+        auto action = std::move(ready_.front());
+        ready_.pop_front();
+        action();
+    } else if (waitMs > 0) {
+        clock.Sleep(static_cast<uint32_t>(std::min<int64_t>(waitMs, 0xFFFFFFFF)));
+    } else if (waitMs < 0) {
+        throw std::runtime_error("the program waits, but no timer runs and the script has nothing left to do");
+    }
+}
+
+int HeadlessBackend::SystemMessageBox(forms::Form*, const std::string& prompt, int style,
+                                      const std::optional<std::string>& title) {
+    const int result = systemMessageBoxAnswers.empty() ? 1 : systemMessageBoxAnswers.front();
+    if (!systemMessageBoxAnswers.empty()) systemMessageBoxAnswers.pop_front();
+    transcript.push_back("sysmsgbox " + std::to_string(style) + " '" + title.value_or("") + "': " + prompt + " -> " +
+                         std::to_string(result));
+    return result;
+}
+
+// Lines break at blanks; a word longer than the width gets a line of its own.
 forms::Size HeadlessBackend::MeasureText(const forms::Font& font, const std::string& text, bool wordWrap,
                                           double wrapWidth) {
     const double cw = font.Points() * 10.0;
@@ -57,27 +76,17 @@ forms::Size HeadlessBackend::MeasureText(const forms::Font& font, const std::str
     double widest = 0;
     int lines = 0;
     for (const std::string& line : Split(flat, "\n")) {
-        if (!wordWrap || forms::CharCount(line) * cw <= wrapWidth) {
-            widest = std::max(widest, forms::CharCount(line) * cw);
-            ++lines;
-            continue;
-        }
-        // Breaks at blanks; a word longer than the width gets a line of its own.
+        const bool fits = !wordWrap || forms::CharCount(line) * cw <= wrapWidth;
         std::string cur;
-        size_t pos = 0;
-        while (pos <= line.size()) {
-            size_t next = line.find(' ', pos);
-            if (next == std::string::npos) next = line.size();
-            const std::string word = line.substr(pos, next - pos);
+        for (const std::string& word : fits ? std::vector<std::string>{line} : Split(line, " ")) {
             const std::string candidate = cur.empty() ? word : cur + " " + word;
-            if (!cur.empty() && forms::CharCount(candidate) * cw > wrapWidth) {
-                widest = std::max(widest, forms::CharCount(cur) * cw);
-                ++lines;
-                cur = word;
-            } else {
+            if (cur.empty() || forms::CharCount(candidate) * cw <= wrapWidth) {
                 cur = candidate;
+                continue;
             }
-            pos = next + 1;
+            widest = std::max(widest, forms::CharCount(cur) * cw);
+            ++lines;
+            cur = word;
         }
         widest = std::max(widest, forms::CharCount(cur) * cw);
         ++lines;

@@ -18,19 +18,11 @@
 
 namespace updexar::fakes {
 
-// Thrown when the program waits for something that can never come: a modal window is open, no
-// timer runs and the script has nothing more to do.
-class HeadlessStall : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
-
 class HeadlessBackend : public forms::Backend {
 public:
     // Everything shown, one line each: "show frmMsgBox modal owner=frmmain", "hide X",
     // "unload X", "sysmsgbox 64 'title': text -> 1".
     std::vector<std::string> transcript;
-
     // The next time a window of that name is shown, the action runs (once) from the event loop,
     // as a user would act after the window appears.
     void WhenShown(const std::string& formName, std::function<void(forms::Form&)> action) {
@@ -42,16 +34,13 @@ public:
     }
     // The system message box answers with these results in turn (1 when the list runs out).
     std::deque<int> systemMessageBoxAnswers;
-
     // The size a face takes; by default whole pixels at 96 DPI, as a TrueType face does. Text is
     // measured at ten twips a character per point and 24 twips a line per point.
     std::function<double(const std::string& face, bool bold, double requested)> fontSizeRule;
-
     // Controls focused, in order. Each change of focus raises LostFocus on the control that had
     // it and GotFocus on the new one, later from the event loop, as the real windows do.
     std::vector<std::string> focusLog;
 
-    // User actions a script uses.
     static void Key(forms::Form& form, int keyCode, int shift = 0) { form.DispatchKeyDown(keyCode, shift); }
 
     void FormLoaded(forms::Form&) override {}
@@ -69,8 +58,7 @@ public:
     void HideForm(forms::Form& form) override { transcript.push_back("hide " + form.Name()); }
     void EndModal(forms::Form&) override {}
     void Focus(forms::Control& control) override;
-    // The model keeps the stacking; there is nothing to draw.
-    void ZOrder(forms::Control&, bool) override {}
+    void ZOrder(forms::Control&, bool) override {}  // the model keeps the stacking; nothing to draw
     // Without windows the model's own selection is the box's.
     bool ReadSelection(const forms::Control&, int&, int&, int&) override { return false; }
     void RemoveCloseMenuItems(forms::Form&) override {}
@@ -89,37 +77,17 @@ public:
     forms::Size InnerSize(const forms::Form& form) override {
         return {std::max(0.0, form.Width() - 90), std::max(0.0, form.Height() - 90 - 285)};
     }
-    void Pump(int64_t waitMs, platform::Clock& clock) override {
-        if (!ready_.empty()) {
-            auto action = std::move(ready_.front());
-            ready_.pop_front();
-            action();
-        } else if (waitMs > 0) {
-            clock.Sleep(static_cast<uint32_t>(std::min<int64_t>(waitMs, 0xFFFFFFFF)));
-        } else if (waitMs < 0) {
-            throw HeadlessStall("the program waits, but no timer runs and the script has nothing left to do");
-        }
-    }
+    void Pump(int64_t waitMs, platform::Clock& clock) override;
     void Wake() override {}
     int SystemMessageBox(forms::Form*, const std::string& prompt, int style,
-                         const std::optional<std::string>& title) override {
-        int result = 1;
-        if (!systemMessageBoxAnswers.empty()) {
-            result = systemMessageBoxAnswers.front();
-            systemMessageBoxAnswers.pop_front();
-        }
-        transcript.push_back("sysmsgbox " + std::to_string(style) + " '" + title.value_or("") + "': " + prompt + " -> " +
-                             std::to_string(result));
-        return result;
-    }
+                         const std::optional<std::string>& title) override;
 
 private:
     struct Pending {
         std::string formName;
         std::function<void(forms::Form&)> action;
     };
-    std::vector<Pending> whenShown_;
-    std::vector<Pending> always_;
+    std::vector<Pending> whenShown_, always_;
     std::deque<std::function<void()>> ready_;
     forms::Control* focused_ = nullptr;
 };

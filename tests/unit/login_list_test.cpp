@@ -1,9 +1,8 @@
+// The saved machine list's text and its packing; the round trip of a whole list is the machine-list
+// tool's test (upl_tool_test.sh) and the saved settings'.
 #include <gtest/gtest.h>
 
-#include <cstdint>
-#include <string>
 #include <tuple>
-#include <vector>
 
 #include "core/login_list.h"
 #include "core/machine_list.h"
@@ -13,18 +12,10 @@ using Bytes = std::vector<uint8_t>;
 
 namespace {
 
-Bytes ToBytes(const std::string& text) { return Bytes(text.begin(), text.end()); }
-
 const std::vector<SavedMachine> kTwoMachines = {
     {"1", "ACCOUNTS-PC", "2", "192.168.1.20", "admin", "Winter2026!"},
     {"0", "", "1", "192.168.1.31", "CORP\\clerk", "s3cret"},
 };
-
-Bytes PackedTwoMachines() {
-    Bytes bytes = ToBytes(MachineListText(kTwoMachines));
-    EXPECT_TRUE(PackLoginList(bytes));
-    return bytes;
-}
 
 // A coded block made by hand: the header, a pair per code (the code's length taken from the
 // text of '0's and '1's), the codes' bits from the lowest bit of each byte up, and the data.
@@ -48,27 +39,15 @@ int32_t StatedLength(const Bytes& block) {
 
 }  // namespace
 
-TEST(LoginList, TwoMachinesPackToACodedBlockAndComeBack) {
-    const std::string text = MachineListText(kTwoMachines);
-    Bytes block = PackedTwoMachines();
-    ASSERT_GE(block.size(), 11u);
-    EXPECT_EQ(Bytes(block.begin(), block.begin() + 4), (Bytes{72, 69, 51, 13}));
-    EXPECT_EQ(StatedLength(block), static_cast<int32_t>(text.size()));
-    EXPECT_EQ(std::string(block.begin(), block.end()).find("s3cret"), std::string::npos);
-
-    ASSERT_TRUE(UnpackLoginList(block));
-    EXPECT_EQ(std::string(block.begin(), block.end()), text);
-    EXPECT_EQ(ParseMachineList(text), kTwoMachines);
-}
-
 TEST(LoginList, DamagedOrTruncatedBlocksFailAndLeaveTheBytesAlone) {
-    const Bytes good = PackedTwoMachines();
+    const std::string text = MachineListText(kTwoMachines);
+    Bytes good(text.begin(), text.end());
+    ASSERT_TRUE(PackLoginList(good));
     auto fails = [](Bytes block) {
         const Bytes before = block;
         const bool ok = UnpackLoginList(block);
         return !ok && block == before;
     };
-
     for (size_t n = 0; n < good.size(); ++n) EXPECT_TRUE(fails(Bytes(good.begin(), good.begin() + n))) << n;
     // The form, the checksum, a stated length of none, below zero or past the data, and code counts
     // of none, too many or below zero: each as (offset, value, bytes).
@@ -80,7 +59,6 @@ TEST(LoginList, DamagedOrTruncatedBlocksFailAndLeaveTheBytesAlone) {
         for (int i = 0; i < width; ++i) b[at + i] = static_cast<uint8_t>(value >> (8 * i));
         EXPECT_TRUE(fails(b)) << at << ":" << value;
     }
-
     // Hand-made: values 0x2A and 0x55 with the codes 00 and 01, so a 1 bit at the root leads
     // nowhere; with a 0 bit first the block holds the single byte 0x2A.
     EXPECT_TRUE(fails(HandMade(0x2A, 1, {{0x2A, "00"}, {0x55, "01"}}, {0x01})));
@@ -100,7 +78,6 @@ TEST(LoginList, DamagedOrTruncatedBlocksFailAndLeaveTheBytesAlone) {
     threePaths.push_back({3, "01" + std::string(253, '0')});
     EXPECT_FALSE(fails(HandMade(0x01, 1, twoPaths, Bytes(32, 0x00))));
     EXPECT_TRUE(fails(HandMade(0x01, 1, threePaths, Bytes(32, 0x00))));
-
     // Readers are lenient where nothing is lost: bytes after the data are ignored, and four
     // leading bytes that are not a header at all do not stop the decoding.
     Bytes lenient = good;
@@ -128,10 +105,7 @@ TEST(LoginList, ListsComeBackUnlessCodingCannotShrinkThemWhenTheirUncodedFormIsR
         EXPECT_EQ(UnpackLoginList(b), packs);
         if (packs) { EXPECT_EQ(b, list); }
     }
-}
-
-TEST(LoginList, EqualWeightsMergeInTableOrder) {
-    // Scrambles to 10, 20, 30, once each.
+    // Equal weights merge in table order. These scramble to 10, 20, 30, once each.
     Bytes bytes = {0xCA, 0xDE, 0x75};
     ASSERT_TRUE(PackLoginList(bytes));
     // Three codes; 10 and 20 are merged first (10 as the 0-child), and 30 then with their node: 30 has the
@@ -147,7 +121,6 @@ TEST(MachineList, TextHasSixFieldsPerMachineAndSkipsWhatDoesNotFit) {
               "1\tACCOUNTS-PC\t2\t192.168.1.20\tadmin\tWinter2026!\n"
               "0\t\t1\t192.168.1.31\tCORP\\clerk\ts3cret");
     EXPECT_EQ(MachineListText({}), "");
-
     const std::string text =
         "\n1\tA\t1\t10.0.0.1\tu\tp\n"
         "1\tfive\t1\t10.0.0.2\tu\n"

@@ -36,25 +36,20 @@ Seen ShowAndSee(uitest::UiFixture& ui, const std::string& prompt, int style, std
 
 }  // namespace
 
-// Which key, click or close box gives which answer is played on real windows, style by style
-// (forms_wine_test.cpp); here how styles decode where their bits overlap.
-TEST(MessageBox, OverlappingStyleBitsAndUnknownCaptions) {
+// Which key, click or close box gives which answer, and the placement itself, are measured on real
+// windows (forms_wine_test.cpp); here what the text and the style choose: caption, icon, button set
+// (also where the style's bits overlap), tabs, and the width rules of the screen.
+TEST(MessageBox, TextStyleAndScreenChooseWhatIsShown) {
     EXPECT_EQ(DecodeMsgStyle(18).icon, 16);
     EXPECT_EQ(DecodeMsgStyle(48 | 16).icon, 48);  // 32 and 16 together read as exclamation
     EXPECT_EQ(DecodeMsgStyle(7).buttonSet, 5);  // 5 matches before 4, 3, 2 and 1
     EXPECT_EQ(ResultOfCaption("&Ignore"), 5);
-    EXPECT_EQ(ResultOfCaption("Ok"), 0);
-}
-
-// The placement itself is measured on real windows (forms_wine_test.cpp); here what the text and
-// the style choose: caption, icon, button set, tabs, and the width rules of the screen.
-TEST(MessageBox, TextStyleAndScreenChooseWhatIsShown) {
+    EXPECT_EQ(ResultOfCaption("Ok"), 0);  // not a caption of ours
     uitest::UiFixture ui;  // 1024 x 768 at 96 DPI: the screen is 15360 twips wide
     const Seen shortText = ShowAndSee(ui, "Done.", 64);
     EXPECT_GE(shortText.width, 15360 / 5);  // even a short text gets a fifth of the screen
     EXPECT_EQ(shortText.icons + std::to_string(shortText.answer), "I1");
     EXPECT_EQ(shortText.caption, "Updexar");  // no title: the application's
-
     std::string words;
     for (int i = 0; i < 30; ++i) words += "abcdefgh ";
     const Seen longText = ShowAndSee(ui, words, 0, "Title");
@@ -63,9 +58,9 @@ TEST(MessageBox, TextStyleAndScreenChooseWhatIsShown) {
     EXPECT_DOUBLE_EQ(longText.labelLeft, longText.width - longText.labelLeft - longText.labelWidth);  // no icon
     EXPECT_GE(longText.button0Top, longText.labelHeight);
     EXPECT_EQ(longText.caption + "|" + longText.icons, "Title|");
-
     const Seen tabbed = ShowAndSee(ui, "a\tb\r\nsecond line", 36);
-    EXPECT_EQ(tabbed.label + "|" + tabbed.buttons + tabbed.icons + std::to_string(tabbed.answer), "a    b\r\nsecond line|&Yes;&No;Q6");
+    EXPECT_EQ(tabbed.label + "|" + tabbed.buttons + tabbed.icons + std::to_string(tabbed.answer),
+              "a    b\r\nsecond line|&Yes;&No;Q6");
 }
 
 TEST(MessageBox, FallsBackToTheSystemBoxWhenOursGivesNoAnswer) {
@@ -75,7 +70,6 @@ TEST(MessageBox, FallsBackToTheSystemBoxWhenOursGivesNoAnswer) {
     ui.backend.systemMessageBoxAnswers = {7};
     EXPECT_EQ(ShowMessage(nullptr, "Sure?", 36, "T"), MsgNo);
     EXPECT_EQ(ui.backend.transcript.back(), "sysmsgbox 36 'T': Sure? -> 7");
-
     // Could not be built at all.
     struct Broken : HeadlessBackend {
         void RemoveCloseMenuItems(Form&) override { throw std::runtime_error("no system menu"); }
@@ -102,33 +96,29 @@ TEST(Scaling, FactorsFromTheScreenTheDpiAndTheConfiguration) {
     ui.system.SetDisplay(1024, 768, 120);
     EXPECT_FLOAT_EQ(factors()[0], 1.024f);
     EXPECT_FLOAT_EQ(Shared().sy, 1.024f);
-
     // "LogPixels" replaces a smaller measured DPI, but only within 96..192.
     ui.system.SetDisplay(1024, 768, 96);
     WriteRegValue(platform::RegRoot::CurrentUser, "Control Panel\\Desktop", "LogPixels", RegKindDword, "120");
     EXPECT_FLOAT_EQ(factors()[0], 1.024f);
     WriteRegValue(platform::RegRoot::CurrentUser, "Control Panel\\Desktop", "LogPixels", RegKindDword, "200");
     EXPECT_FLOAT_EQ(factors()[0], 1.28f);
-
+    // The configuration's own screen: Opt=2 the design size, Opt=1 the size and DPI it gives.
     EXPECT_EQ(factors("[ScrReso]\r\nOpt=2\r\n"), (std::vector<float>{1.0f, 1.0f, 1.0f}));
     EXPECT_EQ(factors("[ScrReso]\r\nOpt=1\r\nX=1280\r\n"), (std::vector<float>{1.6f, 1.28f, 1.44f}));
     EXPECT_FLOAT_EQ(factors("[ScrReso]\r\nOpt=1\r\nDPI=120\r\n")[0], 1.024f);
-    EXPECT_FLOAT_EQ(factors("[ScrReso]\r\nOpt=1\r\nX=800\r\nY=1\r\n")[1], 1.0f / 600);  // one pixel is still a configured height
+    // One pixel is still a configured height.
+    EXPECT_FLOAT_EQ(factors("[ScrReso]\r\nOpt=1\r\nX=800\r\nY=1\r\n")[1], 1.0f / 600);
 }
 
 namespace {
-class frmScaled : public Form {
-public:
-    frmScaled()
-        : Form("frmScaled"), right(Add<Label>("lblRight")), centre(Add<Label>("lblCentre")),
-          fixed(Add<Label>("lblFixed")), check(Add<CheckBox>("chk")), list(Add<ComboBox>("cbo")),
-          line(Add<Line>("lin")), parked(Add<CommandButton>("cmdParked")), tmr(Add<Timer>("tmr")) {}
-    Label &right, &centre, &fixed;
-    CheckBox& check;
-    ComboBox& list;
-    Line& line;
-    CommandButton& parked;
-    Timer& tmr;  // nothing to place
+struct frmScaled : Form {
+    frmScaled() : Form("frmScaled") {}
+    Label &right = Add<Label>("lblRight"), &centre = Add<Label>("lblCentre"), &fixed = Add<Label>("lblFixed");
+    CheckBox& check = Add<CheckBox>("chk");
+    ComboBox& list = Add<ComboBox>("cbo");
+    Line& line = Add<Line>("lin");
+    CommandButton& parked = Add<CommandButton>("cmdParked");
+    Timer& tmr = Add<Timer>("tmr");  // nothing to place
 };
 }  // namespace
 
@@ -148,11 +138,9 @@ TEST(Scaling, ScaleFormMovesSizesAndSnapsFonts) {
     f.line.SetEnds(10, 20, 30, 40);
     f.parked.Move(-5000, 100, 1000, 300);
     f.check.Move(0, 0, 1000, 300);
-
     Shared().sx = Shared().sy = Shared().sf = 1.0f;
     ScaleForm(f);
     EXPECT_DOUBLE_EQ(f.Width(), 6000);  // factors of 1 change nothing
-
     Shared().sx = Shared().sy = Shared().sf = 1.28f;
     ScaleForm(f);
     const double sx = 1.28f;
@@ -167,25 +155,20 @@ TEST(Scaling, ScaleFormMovesSizesAndSnapsFonts) {
     // Check boxes aim 2 % lower: 10.388 points ends at 13 px = 9.75.
     EXPECT_DOUBLE_EQ(f.check.FontSize(), 9.75);
     EXPECT_NEAR(f.Width(), 6000 * sx, 1e-3);
-}
 
-TEST(Scaling, FontsThatOnlySnapUpwardsFallBackToWholeSizesAndArial) {
-    uitest::UiFixture ui;
-    frmScaled& f = Window<frmScaled>();
-    // A bitmap face with 8, 10 and 12 points takes the next size up.
+    // A bitmap face with 8, 10 and 12 points takes the next size up: whole sizes are tried downwards.
+    Unload(f);
+    frmScaled& g = Window<frmScaled>();
     ui.backend.fontSizeRule = [](const std::string&, bool, double requested) {
         for (double s : {8.0, 10.0, 12.0})
             if (s >= requested - 1e-9) return s;
         return 12.0;
     };
-    Shared().sx = Shared().sy = Shared().sf = 1.28f;
-    ScaleForm(f);
-    EXPECT_DOUBLE_EQ(f.fixed.FontSize(), 10.0);  // 10.6, 10.5, ... 10.0 is the first that fits
-    EXPECT_EQ(f.fixed.GetFont().name, "MS Sans Serif");
-
+    ScaleForm(g);
+    EXPECT_DOUBLE_EQ(g.fixed.FontSize(), 10.0);  // 10.6, 10.5, ... 10.0 is the first that fits
+    EXPECT_EQ(g.fixed.GetFont().name, "MS Sans Serif");
     // A face that never goes below 12: whole size, then Arial, then Arial's whole size.
     ui.backend.fontSizeRule = [](const std::string&, bool, double requested) { return std::max(requested, 12.0); };
-    frmScaled& g = Window<frmScaled>();
     Unload(g);
     frmScaled& h = Window<frmScaled>();
     ScaleForm(h);

@@ -1,13 +1,8 @@
 // A pretend computer with a headless window system, for tests of windows.
 #pragma once
 
-#include <deque>
-#include <functional>
-#include <optional>
-
 #include "fakes/fake_platform.h"
 #include "fakes/headless_backend.h"
-#include "forms/application.h"
 #include "forms/grid.h"
 #include "core/product_table.h"
 #include "core/shared_state.h"
@@ -26,7 +21,6 @@ struct UiFixture {
     fakes::FakeSystem& system = fake.system;
     fakes::HeadlessBackend backend;
     forms::Application app{backend, fake.clock};
-
     UiFixture() {
         system.SetMetric(4, 18);  // caption bar
         ResetShared();
@@ -34,13 +28,11 @@ struct UiFixture {
         Shared().FileSys = &files;
         ResetUpdateLog();
     }
-
     // A file with its folders made on the way.
     void Put(const std::string& path, const std::string& text) {
         files.MakeFolders(PathParent(path));
         files.WriteAllText(path, text);
     }
-
     // The shared record as the start leaves it for this product key.
     static void SetProduct(const std::string& key) {
         const ProductRow* row = ProductByKey(key);
@@ -48,7 +40,6 @@ struct UiFixture {
         Shared().ProductName = std::string(row->name);
         Shared().ProductDirName = std::string(row->dirName);
     }
-
     // A package on a share, run by hand or unattended with its log at kShareLog; messages answered.
     static inline const std::string kSharePkg = "\\\\SERVER\\share\\Upd1", kShareLog = kSharePkg + "\\Log1\\3.log";
     void OnShare(const std::string& product, bool automatic) {
@@ -68,7 +59,6 @@ struct UiFixture {
         }
         return std::nullopt;
     }
-
     // Every message box from now on is recorded as "title|text" and answered by pressing the
     // button whose caption is next in `answers` (Enter when none is queued).
     std::vector<std::string> messages;
@@ -77,11 +67,8 @@ struct UiFixture {
         backend.Always("frmMsgBox", [this](forms::Form& f) {
             auto& m = static_cast<frmMsgBox&>(f);
             messages.push_back(m.Caption() + "|" + m.lblMsg.Caption());
-            std::string caption;
-            if (!answers.empty()) {
-                caption = answers.front();
-                answers.pop_front();
-            }
+            const std::string caption = answers.empty() ? "" : answers.front();
+            if (!answers.empty()) answers.pop_front();
             for (int i = 0; i < m.ButtonCount(); ++i)
                 if (m.Button(i).Caption() == caption) return m.Button(i).Press();
             fakes::HeadlessBackend::Key(m, forms::KeyReturn);
@@ -102,6 +89,17 @@ inline void AddMachineRow(forms::VSFlexGrid& vs, const std::string& name, int na
     vs.SetTextMatrix(r, 3, user);
     vs.SetTextMatrix(r, 4, std::string(forms::CharCount(password), '*'));
     vs.SetTextMatrix(r, 5, password);
+}
+
+// The LAN grid's rows, each as "number|name(box)|address(box)|user|mask|password".
+inline std::vector<std::string> GridRows(forms::VSFlexGrid& vs) {
+    std::vector<std::string> rows;
+    for (int r = 1; r < vs.Rows(); ++r) {
+        rows.push_back(vs.TextMatrix(r, 0));
+        for (int c = 1; c <= 5; ++c)
+            rows.back() += "|" + vs.TextMatrix(r, c) + (c <= 2 ? "(" + std::to_string(vs.CellChecked(r, c)) + ")" : "");
+    }
+    return rows;
 }
 
 }  // namespace updexar::uitest
