@@ -70,8 +70,6 @@ void FakeFileSystem::AddDrive(const std::string& letter) {
     std::sort(drives_.begin(), drives_.end(), [](const auto& a, const auto& b) { return a.letter < b.letter; });
 }
 
-void FakeFileSystem::AddShare(const std::string& uncRoot) { stdfs::create_directories(Local(uncRoot)); }
-
 void FakeFileSystem::MakeFolders(const std::string& path) {
     const std::string p = StripTrailingBackslash(path);
     if (FolderExists(p)) return;
@@ -79,10 +77,6 @@ void FakeFileSystem::MakeFolders(const std::string& path) {
     if (parent.empty() || parent.size() >= p.size()) throw RuntimeError(ErrPathNotFound);
     MakeFolders(parent);
     CreateFolder(p);
-}
-
-void FakeFileSystem::SetSize(const std::string& path, uint64_t size) {
-    if (FileSize(path) < size) stdfs::resize_file(posix::LocalPath(Local(path)), size);
 }
 
 std::string FakeFileSystem::ParentFolder(const std::string& folder) {
@@ -203,11 +197,6 @@ void FakeFileSystem::CopyFile(const std::string& source, const std::string& targ
     real_.CopyFile(Local(source), Local(to), overwrite);
 }
 
-void FakeFileSystem::DeleteFile(const std::string& path, bool force) {
-    Changing(path);
-    real_.DeleteFile(Local(path), force);
-}
-
 // Children first, one by one: a crash halfway leaves what was not reached, as on a disk.
 void FakeFileSystem::RemoveTree(const std::string& path) {
     for (const platform::FolderEntry& e : ListEntries(path)) {
@@ -242,28 +231,6 @@ void FakeFileSystem::CreateFolder(const std::string& path) {
     Changing(path);
     real_.CreateFolder(Local(path));
     Stamp(path);
-}
-
-void FakeFileSystem::SetAttributes(const std::string& path, uint32_t attributes) {
-    Changing(path);
-    real_.SetAttributes(Local(path), attributes);
-}
-
-void FakeFileSystem::Rename(const std::string& from, const std::string& to, bool replace) {
-    Changing(to);
-    real_.Rename(Local(from), Local(to), replace);
-}
-
-void FakeFileSystem::WriteAllText(const std::string& path, const std::string& text) {
-    Write(path, [&] { real_.WriteAllText(Local(path), text); });
-}
-
-void FakeFileSystem::WriteAllBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
-    Write(path, [&] { real_.WriteAllBytes(Local(path), bytes); });
-}
-
-void FakeFileSystem::WritePrivateFile(const std::string& path, const std::vector<uint8_t>& bytes) {
-    Write(path, [&] { real_.WritePrivateFile(Local(path), bytes); });
 }
 
 std::unique_ptr<platform::TextWriter> FakeFileSystem::OpenTextWriter(const std::string& path, bool append) {

@@ -4,6 +4,7 @@
 // change, pretend sizes, the drives listed, and the clock's time on what the program writes.
 #pragma once
 
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <optional>
@@ -43,11 +44,13 @@ public:
 
     // --- set-up by tests
     void AddDrive(const std::string& letter);  // fixed, ready, with a serial number
-    void AddShare(const std::string& uncRoot);
+    void AddShare(const std::string& uncRoot) { std::filesystem::create_directories(Local(uncRoot)); }
     void MakeFolders(const std::string& path);  // like "mkdir -p"
     void InjectFault(const Fault& fault) { faults_.push_back(fault); }
     // The file is said to be this large: a sparse file, whose bytes beyond its content are zeros.
-    void SetSize(const std::string& path, uint64_t size);
+    void SetSize(const std::string& path, uint64_t size) {
+        if (FileSize(path) < size) std::filesystem::resize_file(posix::LocalPath(Local(path)), size);
+    }
     // Called before every change (a file made, written, copied, renamed or deleted, a folder made,
     // each entry of a folder deleted), with the upper-case path it changes: a test can stop the
     // program there as a crash would.
@@ -71,11 +74,17 @@ public:
     void CopyFolder(const std::string& source, const std::string& target, bool overwrite = true) override {
         real_.CopyFolder(Local(source), Local(target), overwrite);
     }
-    void DeleteFile(const std::string& path, bool force = false) override;
+    void DeleteFile(const std::string& path, bool force = false) override {
+        Changing(path);
+        real_.DeleteFile(Local(path), force);
+    }
     void DeleteFolder(const std::string& path, bool force = false) override;
     void CreateFolder(const std::string& path) override;
     uint32_t GetAttributes(const std::string& path) override { return real_.GetAttributes(Local(path)); }
-    void SetAttributes(const std::string& path, uint32_t attributes) override;
+    void SetAttributes(const std::string& path, uint32_t attributes) override {
+        Changing(path);
+        real_.SetAttributes(Local(path), attributes);
+    }
     uint64_t FileSize(const std::string& path) override { return real_.FileSize(Local(path)); }
     uint64_t FolderSize(const std::string& path) override { return real_.FolderSize(Local(path)); }
     DateTime LastModified(const std::string& path) override { return real_.LastModified(Local(path)); }
@@ -87,16 +96,25 @@ public:
         return real_.ListFolders(Local(folder));
     }
     std::vector<platform::FolderEntry> ListEntries(const std::string& folder) override;
-    void Rename(const std::string& from, const std::string& to, bool replace = false) override;
+    void Rename(const std::string& from, const std::string& to, bool replace = false) override {
+        Changing(to);
+        real_.Rename(Local(from), Local(to), replace);
+    }
     std::string ReadAllText(const std::string& path) override;
     std::unique_ptr<platform::FolderWatch> WatchFolder(const std::string& folder, std::function<void()> woken) override;
-    void WriteAllText(const std::string& path, const std::string& text) override;
+    void WriteAllText(const std::string& path, const std::string& text) override {
+        Write(path, [&] { real_.WriteAllText(Local(path), text); });
+    }
     std::vector<uint8_t> ReadAllBytes(const std::string& path) override { return real_.ReadAllBytes(Local(path)); }
     void ReadPieces(const std::string& path, const std::function<void(const uint8_t*, size_t)>& take) override {
         real_.ReadPieces(Local(path), take);
     }
-    void WriteAllBytes(const std::string& path, const std::vector<uint8_t>& bytes) override;
-    void WritePrivateFile(const std::string& path, const std::vector<uint8_t>& bytes) override;
+    void WriteAllBytes(const std::string& path, const std::vector<uint8_t>& bytes) override {
+        Write(path, [&] { real_.WriteAllBytes(Local(path), bytes); });
+    }
+    void WritePrivateFile(const std::string& path, const std::vector<uint8_t>& bytes) override {
+        Write(path, [&] { real_.WritePrivateFile(Local(path), bytes); });
+    }
     std::string AccessDescription(const std::string& path) override { return real_.AccessDescription(Local(path)); }
     std::unique_ptr<platform::TextWriter> OpenTextWriter(const std::string& path, bool append = false) override;
     std::unique_ptr<platform::TextReader> OpenTextReader(const std::string& path) override {

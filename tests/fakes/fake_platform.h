@@ -1,30 +1,298 @@
 // One fake of everything the operating system provides, wired into a platform::Platform, on a
-// pretend computer with a C: drive and the usual Windows folders; the small fakes live here too.
+// pretend computer with a C: drive and the usual Windows folders. The file system is in
+// fake_filesystem.h; what is not written out here is in fakes.cpp.
 #pragma once
 
+#include <algorithm>
 #include <chrono>
+#include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <set>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "fakes/fake_filesystem.h"
-#include "fakes/fake_processes.h"
-#include "fakes/fake_registry.h"
-#include "fakes/fake_services.h"
-#include "fakes/fake_system.h"
 #include "platform/com.h"
 #include "platform/database.h"
 #include "platform/fonts.h"
 #include "platform/network.h"
 #include "platform/platform.h"
+#include "platform/process.h"
+#include "platform/registry.h"
+#include "platform/services.h"
 #include "platform/shell.h"
 #include "platform/strings.h"
+#include "platform/system.h"
+#include "platform/tcp.h"
 
 namespace updexar::fakes {
+
+// An in-memory registry: keys and value names compare without regard to case and keep the case
+// they were made with, values are typed, subkeys are listed in creation order (the real registry
+// sorts them; callers must not depend on either). The machines a test names reach its own
+// HKEY_USERS; others are out of reach.
+class FakeRegistry : public platform::Registry {
+public:
+    // Upper-case names of the machines whose HKEY_USERS can be reached (it is this one's).
+    std::vector<std::string> reachable;
+
+    FakeRegistry();
+    std::unique_ptr<platform::RegistryKey> Open(platform::RegRoot root, const std::string& path,
+                                                bool writable = false) override;
+    std::unique_ptr<platform::RegistryKey> Create(platform::RegRoot root, const std::string& path) override;
+    // A key with subkeys is refused, as by the real call.
+    bool DeleteKey(platform::RegRoot root, const std::string& path) override;
+    std::unique_ptr<platform::RegistryKey> ConnectUsers(const std::string& machine) override {
+        for (const std::string& name : reachable)
+            if (EqualsNoCase(name, machine)) return Open(platform::RegRoot::Users, "");
+        return nullptr;
+    }
+
+    struct Key {
+        std::string name;
+        uint64_t made = 0;
+        std::vector<std::pair<std::string, platform::RegValue>> values;
+        bool deleted = false;
+    };
+    // The subkeys of a key (by its map name), in creation order.
+    std::vector<std::shared_ptr<Key>> Subkeys(const std::string& id) const;
+
+private:
+    // By root number and upper-case path: "2\SOFTWARE\VEKINFO"; a root is its number alone.
+    std::map<std::string, std::shared_ptr<Key>> keys_;
+    uint64_t made_ = 0;
+};
+
+// Thrown where the real program would end. Deliberately not a std::exception, so handlers that
+// catch those cannot swallow the end of the process.
+struct ProcessEnded {
+    uint32_t exitCode = 0;
+};
+
+// Facts about a pretend computer, all settable, and the profile (INI) reader working on the fake
+// file system with the rules of the real one.
+class FakeSystem : public platform::System {
+public:
+    explicit FakeSystem(platform::FileSystem& files);
+
+    // Set to a folder to play 64-bit Windows.
+    std::string wow64SystemDirectory;
+    // Names held by locks, also by "other processes" a test adds.
+    std::set<std::string> heldLocks;
+    std::string programPath = "C:\\Updexar\\UpdateG.exe";
+    std::string commandLine;
+    // Set when EndProcess was called, in case something swallowed ProcessEnded.
+    std::optional<uint32_t> endedWith;
+    // Called as the process ends, before ProcessEnded unwinds the stack: what Windows leaves
+    // behind, since ending a process there runs no destructor.
+    std::function<void()> atEnd;
+
+    // Display size in pixels (also the screen metrics 0 and 1) and DPI (twips per pixel 1440/DPI).
+    void SetDisplay(int width, int height, int dpi = 96) {
+        display_ = {width, height};
+        dpi_ = dpi > 0 ? dpi : 96;
+        metrics_[0] = width;
+        metrics_[1] = height;
+    }
+    // A system metric; metrics never set are 0, as the real call answers for unknown indexes.
+    void SetMetric(int index, int value) { metrics_[index] = value; }
+
+    std::string SystemDirectory() override { return "C:\\WINDOWS\\system32"; }
+    std::string WindowsDirectory() override { return "C:\\WINDOWS"; }
+    std::string TempDirectory() override { return "C:\\TEMP\\"; }  // the system reports it with the backslash
+    std::string AllUsersProfileDirectory() override { return "C:\\Documents and Settings\\All Users"; }
+    std::string DefaultUserProfileDirectory() override { return "C:\\Documents and Settings\\Default User"; }
+    std::string UserProfileDirectory() override { return "C:\\Documents and Settings\\Administrator"; }
+    std::string CommonStartupFolder() override {
+        return "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\StartUp";
+    }
+    std::string UserStartupFolder() override {
+        return "C:\\Users\\Administrator\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\StartUp";
+    }
+    std::string Wow64SystemDirectory() override { return wow64SystemDirectory; }
+    std::unique_ptr<platform::ExclusiveLock> TryExclusiveLock(const std::string& name) override;
+    std::string ComputerName() override { return "WS01"; }
+    // The long date as an English system with the default format writes it.
+    std::string LongDate(const DateTime& when) override;
+    bool IsWinNTPlatform() override { return true; }
+
+    platform::ScreenSize DisplayModeSize() override { return display_; }
+    int LogicalDpiX() override { return dpi_; }
+    int TwipsPerPixelX() override { return 1440 / dpi_; }
+    int TwipsPerPixelY() override { return 1440 / dpi_; }
+    platform::ScreenSize ScreenSizeTwips() override {
+        return {SystemMetric(0) * TwipsPerPixelX(), SystemMetric(1) * TwipsPerPixelY()};
+    }
+    int SystemMetric(int index) override { return metrics_.count(index) ? metrics_[index] : 0; }
+
+    std::string ReadProfileString(const std::string& file, const std::string& section, const std::string& key,
+                                  const std::string& fallback, uint32_t bufferChars = 255) override;
+
+    std::string ProgramPath() override { return programPath; }
+    std::string CommandLine() override { return commandLine; }
+    [[noreturn]] void EndProcess(uint32_t exitCode) override {
+        endedWith = exitCode;
+        if (atEnd) atEnd();
+        throw ProcessEnded{exitCode};
+    }
+
+private:
+    platform::FileSystem& files_;
+    platform::ScreenSize display_{1024, 768};
+    int dpi_ = 96;
+    std::map<int, int> metrics_;
+};
+
+// Pretend processes: starts are recorded instead of run; running programs are a list a test
+// fills, and ending one takes it off the list.
+struct StartRecord {
+    std::string commandLine;
+    uint32_t processId = 0;
+};
+
+class FakeProcesses : public platform::Processes {
+public:
+    std::vector<StartRecord> starts;
+    // Called for every start after it is recorded: what a stand-in would do goes here.
+    std::function<void(const StartRecord&)> onStart;
+
+    // A running program; its id (real ids are multiples of four), or `id` given out again.
+    uint32_t AddProcess(const std::string& exeName, uint32_t id = 0) {
+        running_.push_back({id ? id : (nextId_ += 4), exeName});
+        lives_.push_back(++others_);
+        return running_.back().id;
+    }
+    // A started program that goes on running (from onStart), under its file name.
+    void KeepRunning(const StartRecord& start, const std::string& exeName) {
+        running_.push_back({start.processId, exeName});
+        lives_.push_back(static_cast<uint64_t>(&start - starts.data()));
+    }
+    bool IsRunning(uint32_t id) const {
+        return std::any_of(running_.begin(), running_.end(), [id](const auto& p) { return p.id == id; });
+    }
+
+    // An empty command line starts nothing, as the system refuses it.
+    uint32_t StartHidden(const std::string& commandLine, const std::string& = "") override {
+        const uint32_t id = commandLine.empty() ? 0 : (nextId_ += 4);
+        starts.push_back({commandLine, id});
+        if (id && onStart) onStart(starts.back());
+        return id;
+    }
+    std::unique_ptr<platform::StartedProcess> StartHeld(const std::string& commandLine) override {
+        if (!StartHidden(commandLine)) return nullptr;
+        return std::make_unique<Held>(*this, starts.back().processId, starts.size() - 1);
+    }
+    // "[System Process]" (0) and "System" (4), as in every real snapshot, then the running ones.
+    std::vector<platform::ProcessEntry> Snapshot() override {
+        std::vector<platform::ProcessEntry> all{{0, "[System Process]"}, {4, "System"}};
+        all.insert(all.end(), running_.begin(), running_.end());
+        return all;
+    }
+    bool Terminate(uint32_t processId, uint32_t = 0) override {
+        const auto it =
+            std::find_if(running_.begin(), running_.end(), [processId](const auto& p) { return p.id == processId; });
+        if (it == running_.end()) return false;
+        lives_.erase(lives_.begin() + (it - running_.begin()));
+        running_.erase(it);
+        return true;
+    }
+
+private:
+    // Ends only the very process it started, whatever number another one has been given since.
+    struct Held : platform::StartedProcess {
+        Held(FakeProcesses& all, uint32_t id, uint64_t life) : all(all), id(id), life(life) {}
+        uint32_t Id() const override { return id; }
+        bool Terminate(uint32_t) override {
+            const auto it = std::find(all.lives_.begin(), all.lives_.end(), life);
+            if (it == all.lives_.end()) return false;
+            all.running_.erase(all.running_.begin() + (it - all.lives_.begin()));
+            all.lives_.erase(it);
+            return true;
+        }
+        FakeProcesses& all;
+        uint32_t id;
+        uint64_t life;
+    };
+    uint32_t nextId_ = 1000;
+    std::vector<platform::ProcessEntry> running_;
+    // Which start (its index) or added program each running one is; added ones count from 2^32.
+    std::vector<uint64_t> lives_;
+    uint64_t others_ = uint64_t{1} << 32;
+};
+
+// A pretend service control manager: services the program creates (or a test adds), whose state
+// Start and Stop change at once. fullAccessFails plays a user without administrator rights.
+struct FakeService {
+    std::string programPath;
+    uint32_t state = platform::ServiceStopped;
+    // Stop leaves it stopping until the next look at its state, as Windows does; it will not start
+    // while it stops.
+    bool slowStop = false;
+};
+
+class FakeServiceControl : public platform::ServiceControl {
+public:
+    bool fullAccessFails = false;
+    // By name in upper case.
+    std::map<std::string, FakeService> services;
+    FakeService* Find(const std::string& name) {
+        const auto it = services.find(ToUpper(name));
+        return it == services.end() ? nullptr : &it->second;
+    }
+
+    std::unique_ptr<platform::ServiceManager> OpenManager(bool fullAccess) override {
+        if (fullAccess && fullAccessFails) return nullptr;
+        return std::make_unique<Manager>(*this);
+    }
+
+private:
+    class Service : public platform::Service {
+    public:
+        explicit Service(FakeService& s) : s_(s) {}
+        std::optional<std::string> ProgramPath() override { return s_.programPath; }
+        std::optional<uint32_t> State() override {
+            return std::exchange(s_.state, s_.state == platform::ServiceStopPending ? platform::ServiceStopped : s_.state);
+        }
+        bool Stop() override { return Set(s_.slowStop ? platform::ServiceStopPending : platform::ServiceStopped); }
+        bool Start() override { return s_.state != platform::ServiceStopPending && Set(platform::ServiceRunning); }
+        bool Delete() override { return false; }
+
+    private:
+        bool Set(uint32_t state) {
+            if (s_.state == state) return false;
+            s_.state = state;
+            return true;
+        }
+        FakeService& s_;
+    };
+
+    class Manager : public platform::ServiceManager {
+    public:
+        explicit Manager(FakeServiceControl& control) : c_(control) {}
+        std::optional<std::vector<platform::ServiceEntry>> EnumerateAll() override {
+            std::vector<platform::ServiceEntry> all;
+            for (const auto& [name, s] : c_.services) all.push_back({name, "", 0x10, s.state, 0});
+            return all;
+        }
+        std::unique_ptr<platform::Service> OpenService(const std::string& name, bool) override {
+            FakeService* s = c_.Find(name);
+            return s ? std::make_unique<Service>(*s) : nullptr;
+        }
+        std::unique_ptr<platform::Service> CreateService(const platform::NewService& service) override {
+            if (c_.Find(service.name)) return nullptr;
+            return std::make_unique<Service>(c_.services[ToUpper(service.name)] = FakeService{service.programPath});
+        }
+
+    private:
+        FakeServiceControl& c_;
+    };
+};
 
 // COM self-registration that succeeds for every library present on the fake file system (but
 // those a test says fail) and fails to load the others.
@@ -159,6 +427,46 @@ private:
     private:
         FakeDatabase& db_;
     };
+};
+
+// A pretend network for the TCP client: servers a test scripts (accept or not, answer in one or
+// several pieces, never answer). Events are raised on a short-lived thread of their own, as a
+// real connection raises them off the caller's thread, but before the call that caused them
+// returns, so a test knows exactly what is waiting in the event loop.
+struct FakeTcpServer {
+    enum class Accept {
+        Yes,    // the connection is made at once
+        Never,  // the attempt hangs until the client closes
+    };
+    Accept accept = Accept::Yes;
+    // Called after every send with all bytes received on the connection so far; the pieces it
+    // returns arrive one by one, each as its own arrival. None returned: no answer (yet).
+    std::function<std::vector<std::string>(const std::string& received)> answer;
+};
+
+class FakeTcpClient : public platform::TcpClient {
+public:
+    // A host name or address (compared without regard to case) with a server on one port.
+    void AddServer(const std::string& host, uint16_t port, FakeTcpServer server) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        hosts_[ToUpper(host)][port] = std::move(server);
+    }
+    // A host that resolves; its ports without a server refuse. Hosts never added give 11001.
+    void AddHost(const std::string& host) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        hosts_[ToUpper(host)];
+    }
+    std::unique_ptr<platform::TcpConnection> Connect(const std::string& host, uint16_t port,
+                                                     platform::TcpEvents& events) override;
+    size_t ConnectionCount() const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return connections_;
+    }
+
+private:
+    mutable std::mutex mutex_;
+    std::map<std::string, std::map<uint16_t, FakeTcpServer>> hosts_;  // upper-case host
+    size_t connections_ = 0;
 };
 
 class FakePlatform {

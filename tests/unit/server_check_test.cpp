@@ -5,7 +5,7 @@
 
 #include "core/config.h"
 #include "core/exit_codes.h"
-#include "fakes/fake_tcp.h"
+#include "fakes/fake_platform.h"
 #include "mainwindow/frmmain.h"
 #include "server/frmcheckonsvr.h"
 #include "server/vek_protocol.h"

@@ -12,7 +12,7 @@
 #include <set>
 #include <thread>
 
-#include "fakes/fake_registry.h"
+#include "fakes/fake_platform.h"
 #include "posix/vek_native_client.h"
 #include "posix/vek_native_host.h"
 #include "posix/vek_native_options.h"
