@@ -1,5 +1,6 @@
 // What every file system behind the program must do alike: the numbered errors callers test for,
-// the protection of read-only files, merging copies, dates and listings.
+// the protection of read-only files, merging copies, dates and listings; text in the ANSI code page
+// with every kind of line end; profile (INI) files read as the configuration reader meets them.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -254,6 +255,78 @@ TEST(FileSystemContract, APrivateFileIsOpenToAdministratorsAndItsWriterOnly) {
     fs.WriteAllText(At("plain.txt"), "x");
     EXPECT_NE(fs.AccessDescription(At("plain.txt")), access);
     EXPECT_EQ(ErrFileExists, ErrorOf([&] { fs.WritePrivateFile(At("logins.bin"), {4}); }));
+}
+
+const std::string kLine = "Caf\xC3\xA9 \xE2\x82\xAC" "5";  // "Café €5"
+
+TEST(AnsiContract, TextRoundTripsThroughTheCodePageWithCrLf) {
+    platform::FileSystem& fs = *Env().files;
+    platform::AnsiText& ansi = *Env().text;
+    // é and € are single bytes in the western code pages and come back as they went.
+    EXPECT_EQ(7u, ansi.ToAnsi(kLine).size());
+    EXPECT_EQ(kLine, ansi.FromAnsi(ansi.ToAnsi(kLine)));
+
+    const std::string file = At("text.txt");
+    auto writer = fs.OpenTextWriter(file);
+    writer->WriteLine(kLine);
+    writer->Write("tail");
+    writer->Close();
+    EXPECT_EQ(ErrBadFileNameOrNumber, ErrorOf([&] { writer->Write("after close"); }));
+    EXPECT_EQ(Bytes(ansi.ToAnsi(kLine) + "\r\ntail"), fs.ReadAllBytes(file));
+
+    // Appending keeps what is there; opening without append empties the file.
+    auto more = fs.OpenTextWriter(file, true);
+    more->WriteLine("");
+    more->WriteLine("last");
+    more->Close();
+    EXPECT_EQ(kLine + "\r\ntail\r\nlast\r\n", fs.ReadAllText(file));
+    fs.OpenTextWriter(file)->Close();
+    EXPECT_EQ(0u, fs.FileSize(file));
+
+    // Whole-file text goes the same way.
+    fs.WriteAllText(At("whole.txt"), kLine + "\r\n");
+    EXPECT_EQ(Bytes(ansi.ToAnsi(kLine) + "\r\n"), fs.ReadAllBytes(At("whole.txt")));
+}
+
+TEST(AnsiContract, ReaderSplitsEveryLineEndAndStopsWith62) {
+    platform::FileSystem& fs = *Env().files;
+    fs.WriteAllBytes(At("mixed.txt"), Bytes(Env().text->ToAnsi(kLine) + "\r\nb\nc\rd\r\n\r\ne"));
+    auto reader = fs.OpenTextReader(At("mixed.txt"));
+    std::vector<std::string> lines;
+    while (!reader->AtEnd()) lines.push_back(reader->ReadLine());
+    EXPECT_EQ((std::vector<std::string>{kLine, "b", "c", "d", "", "e"}), lines);
+    EXPECT_EQ(ErrInputPastEnd, ErrorOf([&] { reader->ReadLine(); }));
+
+    // A last line end does not make an empty last line; ReadAll takes the rest as it stands.
+    fs.WriteAllText(At("ended.txt"), "x\r\ny\r\nz\r\n");
+    reader = fs.OpenTextReader(At("ended.txt"));
+    EXPECT_EQ("x", reader->ReadLine());
+    EXPECT_EQ("y\r\nz\r\n", reader->ReadAll());
+    EXPECT_TRUE(reader->AtEnd());
+}
+
+TEST(ProfileContract, ValuesAreFoundTrimmedAndCutToTheBuffer) {
+    const std::string ini = Env().scratchFolder + "\\VEKCONFIG.INI";
+    Env().files->WriteAllText(ini,
+                              "; settings\r\n"
+                              "[ScrReso]\r\n"
+                              "  Width =  1024  \r\n"
+                              "Quoted=\"  spaced  \"\r\n"
+                              "Empty=\r\n"
+                              "[MySql]\r\n"
+                              "UID_Galvano=0123456789abcdef\r\n");
+    platform::System& sys = *Env().system;
+    EXPECT_EQ("1024", sys.ReadProfileString(ini, "scrreso", "WIDTH", "0"));
+    EXPECT_EQ("  spaced  ", sys.ReadProfileString(ini, "ScrReso", "Quoted", ""));
+    EXPECT_EQ("", sys.ReadProfileString(ini, "ScrReso", "Empty", "dflt")) << "present but empty is not missing";
+    EXPECT_EQ("dflt", sys.ReadProfileString(ini, "ScrReso", "Opt", "dflt"));
+    EXPECT_EQ("dflt", sys.ReadProfileString(ini, "Nowhere", "Width", "dflt"));
+    EXPECT_EQ("x", sys.ReadProfileString(Env().scratchFolder + "\\none.ini", "A", "B", "x"));
+
+    EXPECT_EQ("0123456789abcdef", sys.ReadProfileString(ini, "MySql", "UID_Galvano", "", 255));
+    EXPECT_EQ("0123456", sys.ReadProfileString(ini, "MySql", "UID_Galvano", "", 8));
+    EXPECT_EQ("", sys.ReadProfileString(ini, "MySql", "UID_Galvano", "", 1));
+    EXPECT_EQ("abc", sys.ReadProfileString(ini, "MySql", "Missing", "abcdef", 4));
 }
 
 }  // namespace

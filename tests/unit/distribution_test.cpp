@@ -15,27 +15,27 @@
 #include "update/frmupdate.h"
 
 using namespace updexar;
-using updexar::fakes::ProcessEnded;
 
 namespace {
 
 constexpr auto HKLM = platform::RegRoot::LocalMachine;
-const std::string kPkg = "\\\\SERVER\\share\\Upd1";
+const std::string kPkg = uitest::UiFixture::kSharePkg;
 const std::string kData = "\\\\DATA\\d\\Galvano";
 const std::string kRoot = kData + "\\SoftUpdates";
 const std::string kApp = "C:\\Apps\\Galvano";
 const std::string kSys = "C:\\WINDOWS\\system32";
 
+const std::string kHeader = "Upd1,06/12/2026,,\r\n";
+const std::string kNeeds = "new.dll,,,2\r\n";  // a file the installation lacks: the update is needed
+const StoreJob kJob{kPkg, kData, "Upd1", "P", kPkg + "\\UpdateX.exe", "UpdateG.exe", "Upd0", "WS01"};
+
+// A package whose update information says the update is needed.
 struct Site : uitest::UiFixture {
     explicit Site(bool automatic = true) {
-        AnswerMessages();
-        SetProduct("Galvano");
+        OnShare("Galvano", automatic);
         Shared().ProgramDir = kPkg;
-        system.commandLine = automatic ? "AUTOUPD-Galvano:" + kPkg + ":3:Log1:0:0:N" : "";
         system.programPath = kPkg + "\\UpdateX.exe";
-        files.AddShare("\\\\SERVER\\share");
         files.AddShare("\\\\DATA\\d");
-        files.MakeFolders(kPkg + "\\Log1");
         files.MakeFolders(kApp);
         files.MakeFolders(kData);
         Put(kPkg + "\\UpdateX.exe", "program");
@@ -46,6 +46,7 @@ struct Site : uitest::UiFixture {
         Put(kApp + "\\old.dll", "installed");
         WriteRegValue(HKLM, "Software\\VEKInfo\\Galvano", "InstallPath", RegKindText, kApp);
         WriteRegValue(HKLM, "Software\\VEKInfo\\Galvano", "AppPath", RegKindText, kData);
+        Info(kHeader + kNeeds);
         forms::Window<frmmain>();
     }
     void Info(const std::string& text) { Put(kPkg + "\\UpdInfoP.txt", text); }
@@ -56,20 +57,10 @@ struct Site : uitest::UiFixture {
     }
     // The exit code when the run ended the process, else 100 + the result.
     uint32_t Run() {
-        try {
-            return 100 + CopyUpdateToDataPath(forms::Window<frmUpdate>());
-        } catch (const ProcessEnded& e) {
-            return e.exitCode;
-        }
-    }
-    std::string Log() {
-        const std::string path = kPkg + "\\Log1\\3.log";
-        return files.FileExists(path) ? files.ReadAllText(path) : "";
+        uint32_t result = 0;
+        return Ended([&] { result = 100 + CopyUpdateToDataPath(forms::Window<frmUpdate>()); }).value_or(result);
     }
 };
-
-const std::string kHeader = "Upd1,06/12/2026,,\r\n";
-const std::string kNeeds = "new.dll,,,2\r\n";  // a file the installation lacks: the update is needed
 
 }  // namespace
 
@@ -94,6 +85,7 @@ TEST(UpdateInfo, RefusalsEndAnUnattendedRunWithTheirLineAndTouchNothing) {
         Site site;
         site.files.SetLastModified(kApp + "\\old.dll", modified);
         if (c.info) site.Info(c.info);
+        else site.files.DeleteFile(kPkg + "\\UpdInfoP.txt");
         EXPECT_EQ(site.Run(), ExitDataDirectory) << c.line;
         EXPECT_EQ(site.Log(), "[START]\r\n" + c.line + "\r\n[END]\r\n");
         EXPECT_FALSE(site.files.FolderExists(kRoot)) << c.line;
@@ -130,7 +122,6 @@ TEST(UpdateInfo, FileDatesDecideWhetherTheUpdateIsNeeded) {
 TEST(DataStore, TheDataDirectoryMovesFromOneWholeUpdateToTheNext) {
     {  // Nothing stored yet: the package without report folders, the program under its product's name.
         Site site;
-        site.Info(kHeader + kNeeds);
         EXPECT_EQ(site.Run(), 101u);
         EXPECT_EQ(site.files.ReadAllText(kRoot + "\\UpdInfoP.txt"), kHeader + kNeeds);
         EXPECT_EQ(site.files.ReadAllText(kRoot + "\\Upd1\\DLLs\\NewUpFls\\deep\\b.txt"), "bb");
@@ -142,14 +133,12 @@ TEST(DataStore, TheDataDirectoryMovesFromOneWholeUpdateToTheNext) {
     }
     {  // The same update stored: nothing is copied again.
         Site site;
-        site.Info(kHeader + kNeeds);
         site.Stored("UPD1", "06/12/2026");
         EXPECT_EQ(site.Run(), 101u);
         EXPECT_FALSE(site.files.FileExists(kRoot + "\\UPD1\\UpdateG.exe"));
     }
     {  // Named by the marker but its folder gone: stored again, the marker left as it is.
         Site site;
-        site.Info(kHeader + kNeeds);
         site.Stored("Upd1", "06/12/2026 00:00:00");
         site.files.DeleteFolder(kRoot + "\\Upd1", true);
         EXPECT_EQ(site.Run(), 101u);
@@ -158,7 +147,6 @@ TEST(DataStore, TheDataDirectoryMovesFromOneWholeUpdateToTheNext) {
     }
     {  // An older update stored, and a stale copy of this one: both give way to this update.
         Site site;
-        site.Info(kHeader + kNeeds);
         site.Stored("Upd0", "01/12/2026");
         site.Put(kRoot + "\\Upd1\\DLLs\\half.txt", "a copy that never finished");
         EXPECT_EQ(site.Run(), 101u);
@@ -169,7 +157,6 @@ TEST(DataStore, TheDataDirectoryMovesFromOneWholeUpdateToTheNext) {
     }
     {  // A whole copy of this update's name, but its DLL rebuilt to the same size: replaced.
         Site site;
-        site.Info(kHeader + kNeeds);
         site.files.MakeFolders(kRoot);
         site.files.CopyFolder(kPkg, kRoot + "\\Upd1");
         site.files.CopyFile(kPkg + "\\UpdateX.exe", kRoot + "\\Upd1\\UpdateG.exe");
@@ -180,7 +167,6 @@ TEST(DataStore, TheDataDirectoryMovesFromOneWholeUpdateToTheNext) {
     }
     {  // A newer update stored: refused, nothing changed.
         Site site;
-        site.Info(kHeader + kNeeds);
         site.Stored("Upd2", "07/12/2026");
         EXPECT_EQ(site.Run(), ExitDataDirectory);
         EXPECT_EQ(site.Log(),
@@ -191,7 +177,6 @@ TEST(DataStore, TheDataDirectoryMovesFromOneWholeUpdateToTheNext) {
     }
     {  // The root cannot be made.
         Site site;
-        site.Info(kHeader + kNeeds);
         site.Put(kRoot, "a file where the folder should be");
         EXPECT_EQ(site.Run(), ExitDataDirectory);
         EXPECT_EQ(site.Log(), "[START]\r\nError:CopyUpdateToDataPath:Failed to Create Folder [" + kRoot + "]\r\n[END]\r\n");
@@ -202,22 +187,19 @@ TEST(DataStore, TheDataDirectoryMovesFromOneWholeUpdateToTheNext) {
 // stored meanwhile refuses this one, and a lock its holder left when it died is broken, at once
 // when this computer left it, after 30 s of staying the same when another did.
 TEST(DataStore, StoresTakeTurnsAndAStaleLockIsBroken) {
-    const StoreJob job{kPkg, kData, "Upd1", "P", kPkg + "\\UpdateX.exe", "UpdateG.exe", "Upd0", "WS01"};
     {
         Site site;
-        site.Info(kHeader + kNeeds);
         site.Stored("Upd2", "07/12/2026");  // since this store read the marker naming Upd0
-        const StoreResult result = StoreUpdate(site.files, job, {});
+        const StoreResult result = StoreUpdate(site.files, kJob, {});
         EXPECT_TRUE(result.newer && !result.ok);
         EXPECT_EQ(result.failure, HigherStoredUpdate("07/12/2026"));
         EXPECT_EQ(site.files.ListEntries(kRoot).size(), 2u);  // the marker and Upd2, nothing of Upd1
     }
     for (const auto& [holder, waited] : {std::pair{"~WS01.7.1", 0}, std::pair{"~WS09.7.1", 30000}}) {
         Site site;
-        site.Info(kHeader + kNeeds);
         site.Put(kRoot + "\\~Lock\\" + holder, "");
         const int64_t before = site.clock.MonotonicMs();
-        EXPECT_TRUE(StoreUpdate(site.files, job, {}).ok) << holder;
+        EXPECT_TRUE(StoreUpdate(site.files, kJob, {}).ok) << holder;
         EXPECT_GE(site.clock.MonotonicMs() - before, waited);
         EXPECT_LT(site.clock.MonotonicMs() - before, waited + 1000);
         EXPECT_EQ(ReadStoredHeader(site.files.ReadAllText(kRoot + "\\UpdInfoP.txt"))->name, "Upd1");
@@ -229,7 +211,6 @@ TEST(DataStore, StoresTakeTurnsAndAStaleLockIsBroken) {
 // again after a pause, not given up.
 TEST(DataStore, AMarkerOpenElsewhereForAMomentIsReplacedOnALaterTry) {
     Site site;
-    site.Info(kHeader + kNeeds);
     int refused = 0;
     site.files.beforeChange = [&](const std::string& path) {
         if (path == ToUpper(kRoot + "\\UpdInfoP.txt") && refused++ < 2) throw RuntimeError(ErrPermissionDenied);
@@ -242,7 +223,6 @@ TEST(DataStore, AMarkerOpenElsewhereForAMomentIsReplacedOnALaterTry) {
 
 TEST(DataStore, AtTheDeskAHigherStoredUpdateIsShownAndStarted) {
     Site site(false);
-    site.Info(kHeader + kNeeds);
     site.Stored("Upd2", "07/12/2026");
     site.fake.shell.executeSucceeds = false;
     EXPECT_EQ(site.Run(), 100u);
@@ -271,10 +251,9 @@ TEST(DataStore, AStoreCutOffAtAnyChangeLeavesAWholeUpdateAndTheNextOneFinishes) 
         for (int stop = 1;; ++stop) {
             Site site;
             auto& fs = site.files;
-            site.Info(kHeader + kNeeds);
-            site.Stored("Upd0", "01/12/2026");
+                site.Stored("Upd0", "01/12/2026");
             site.Put(kRoot + "\\Upd0\\DLLs\\x.dll", "old");
-            StoreJob job{kPkg, kData, "Upd1", "P", kPkg + "\\UpdateX.exe", "UpdateG.exe", "Upd0", "WS01"};
+            StoreJob job = kJob;
             const auto whole = [&](const std::string& name) {
                 return name == "Upd0" ? fs.ReadAllText(kRoot + "\\Upd0\\DLLs\\x.dll") == "old"
                                       : SameFiles(ListTree(fs, kPkg + "\\DLLs"), ListTree(fs, kRoot + "\\Upd1\\DLLs")) &&
@@ -311,7 +290,6 @@ TEST(DataStore, AStoreCutOffAtAnyChangeLeavesAWholeUpdateAndTheNextOneFinishes) 
 
 TEST(DataStore, ACopyThatDiffersFromItsSourceIsNotStored) {
     Site site;
-    site.Info(kHeader + kNeeds);
     // The source grows while it is copied: same count, another size.
     site.files.beforeChange = [&](const std::string& path) {
         if (EndsWithNoCase(path, "\\deep\\B.TXT")) site.files.beforeChange = nullptr, site.Put(kPkg + "\\DLLs\\NewUpFls\\deep\\b.txt", "bbbb");

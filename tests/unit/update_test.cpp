@@ -15,28 +15,23 @@
 #include "update/system_integration.h"
 
 using namespace updexar;
-using updexar::fakes::ProcessEnded;
 
 namespace {
 
 constexpr auto HKLM = platform::RegRoot::LocalMachine;
-const std::string kPkg = "\\\\SERVER\\share\\Upd1";
+const std::string kPkg = uitest::UiFixture::kSharePkg;
 const std::string kSys = "C:\\WINDOWS\\system32";
 const std::string kApp = "C:\\Apps\\Galvano";
-const std::string kLog = kPkg + "\\Log1\\3.log";
 
 struct Machine : uitest::UiFixture {
     explicit Machine(const std::string& commandLine = "AUTOUPD-Galvano:" + kPkg + ":3:Log1:0:0:N",
                      const std::string& key = "Galvano") {
-        AnswerMessages();
-        SetProduct(key);
+        OnShare(key, false);
+        system.commandLine = commandLine;
         SharedState& s = Shared();
         s.ProgramDir = commandLine.empty() ? "C:\\Upd\\GalvanoUpd" : kPkg;
         s.IsWinNT = true;
         s.RegSvr32Path = s.ProgramDir + "\\MiscFls\\RegSvr32.exe";
-        system.commandLine = commandLine;
-        files.AddShare("\\\\SERVER\\share");
-        files.MakeFolders(kPkg + "\\Log1");
         files.MakeFolders(kApp);
         files.MakeFolders("C:\\TEMP");
         Put(s.RegSvr32Path, "tool");
@@ -53,16 +48,10 @@ struct Machine : uitest::UiFixture {
     }
 
     void Package(const std::string& relative, const std::string& text) { Put(Shared().ProgramDir + "\\" + relative, text); }
-    // Runs the local update as the update button or the unattended start would; the exit code
-    // when the process ended.
+    // The local update as the update button or the unattended start runs it.
     std::optional<uint32_t> Run() {
         forms::Window<frmmain>();
-        try {
-            UpdateSoftwareOnLocal();
-        } catch (const ProcessEnded& e) {
-            return e.exitCode;
-        }
-        return std::nullopt;
+        return Ended(UpdateSoftwareOnLocal);
     }
     std::vector<std::string> Commands() const {
         std::vector<std::string> out;
@@ -79,8 +68,7 @@ bool Has(const std::vector<std::string>& lines, const std::string& line) {
 
 TEST(UpdateRun, AnUnattendedRunInstallsByTheIndexRulesAndLogsWhatItSkipped) {
     Machine m;
-    const DateTime today = m.clock.Now();
-    DateTime yesterday = today;
+    DateTime yesterday = m.clock.Now();
     yesterday.day -= 1;
     const std::string src = kPkg + "\\DLLs\\NewUpFls\\";
     m.Put(src + "keep.txt", "new");
@@ -189,7 +177,7 @@ TEST(UpdateRun, AnUnattendedRunInstallsByTheIndexRulesAndLogsWhatItSkipped) {
     EXPECT_EQ(service->programPath, "C:\\WINDOWS\\SysWOW64\\VEKSvrReg.exe");
     EXPECT_EQ(service->state, platform::ServiceRunning);
 
-    EXPECT_EQ(m.files.ReadAllText(kLog),
+    EXPECT_EQ(m.Log(),
               "[START]\r\nProcess:Update:To->" + kApp + "\r\n"
               "Error:Update:Folder (" + src + "Reports) not copied: [SYSDIR\\] is a whole folder\r\n"
               "Error:Update:Folder (" + src + "Reports) not copied: [\\] is a whole folder\r\n"
@@ -242,7 +230,7 @@ TEST(UpdateRun, StopsEndTheLogWithTheirReasonAndExitCode) {
         m.system.atEnd = [&] { atEnd = service; };
         EXPECT_EQ(m.Run(), stop.exitCode) << stop.lastLine;
         EXPECT_EQ(atEnd, platform::ServiceRunning) << stop.lastLine;  // stopped for the update, and back
-        const std::string log = m.files.ReadAllText(kLog);
+        const std::string log = m.Log();
         EXPECT_EQ(log.substr(log.rfind("\r\n", log.size() - 10) + 2), stop.lastLine + "\r\n[END]\r\n");
     }
 
