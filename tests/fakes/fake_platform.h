@@ -46,8 +46,7 @@ public:
     std::unique_ptr<platform::RegistryKey> Open(platform::RegRoot root, const std::string& path,
                                                 bool writable = false) override;
     std::unique_ptr<platform::RegistryKey> Create(platform::RegRoot root, const std::string& path) override;
-    // A key with subkeys is refused, as by the real call.
-    bool DeleteKey(platform::RegRoot root, const std::string& path) override;
+    bool DeleteKey(platform::RegRoot, const std::string&) override { return false; }  // the program deletes no keys
     std::unique_ptr<platform::RegistryKey> ConnectUsers(const std::string& machine) override {
         for (const std::string& name : reachable)
             if (EqualsNoCase(name, machine)) return Open(platform::RegRoot::Users, "");
@@ -58,7 +57,6 @@ public:
         std::string name;
         uint64_t made = 0;
         std::vector<std::pair<std::string, platform::RegValue>> values;
-        bool deleted = false;
     };
     // The subkeys of a key (by its map name), in creation order.
     std::vector<std::shared_ptr<Key>> Subkeys(const std::string& id) const;

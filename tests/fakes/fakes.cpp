@@ -10,8 +10,6 @@ using Key = FakeRegistry::Key;
 
 namespace {
 
-constexpr long kKeyDeleted = 1018;
-
 // The key's map name and the names of its parts as given.
 std::string Id(RegRoot root, const std::string& path, std::vector<std::string>* parts = nullptr) {
     std::string id = std::to_string(static_cast<int>(root));
@@ -30,7 +28,7 @@ public:
 
     std::optional<platform::RegValue> QueryValue(const std::string& name) override {
         const auto it = Find(name);
-        if (key_->deleted || it == key_->values.end()) return std::nullopt;
+        if (it == key_->values.end()) return std::nullopt;
         return it->second;
     }
     bool SetString(const std::string& name, const std::string& text) override {
@@ -39,14 +37,8 @@ public:
     bool SetDword(const std::string& name, uint32_t value) override {
         return Set(name, platform::RegValue{platform::RegDword, "", value, {}});
     }
-    bool DeleteValue(const std::string& name) override {
-        const auto it = Find(name);
-        if (!writable_ || key_->deleted || it == key_->values.end()) return false;
-        key_->values.erase(it);
-        return true;
-    }
+    bool DeleteValue(const std::string&) override { return false; }  // the program deletes no values
     long EnumSubKey(uint32_t index, std::string& name, uint32_t bufferChars) override {
-        if (key_->deleted) return kKeyDeleted;
         const auto subkeys = registry_.Subkeys(id_);
         if (index >= subkeys.size()) return platform::RegNoMoreItems;
         if (subkeys[index]->name.size() + 1 > bufferChars) return platform::RegMoreData;
@@ -59,7 +51,7 @@ private:
         return std::find_if(key_->values.begin(), key_->values.end(), [&](const auto& v) { return EqualsNoCase(v.first, name); });
     }
     bool Set(const std::string& name, const platform::RegValue& value) {
-        if (!writable_ || key_->deleted) return false;
+        if (!writable_) return false;
         if (const auto it = Find(name); it != key_->values.end()) it->second = value;  // the name keeps its first case
         else key_->values.emplace_back(name, value);
         return true;
@@ -166,18 +158,9 @@ std::unique_ptr<platform::RegistryKey> FakeRegistry::Create(RegRoot root, const 
     std::string id = Id(root, "");
     for (const std::string& part : parts) {
         id += "\\" + ToUpper(part);
-        if (!keys_.count(id)) keys_[id] = std::make_shared<Key>(Key{part, ++made_, {}, false});
+        if (!keys_.count(id)) keys_[id] = std::make_shared<Key>(Key{part, ++made_, {}});
     }
     return std::make_unique<FakeKey>(*this, id, keys_[id], true);
-}
-
-bool FakeRegistry::DeleteKey(RegRoot root, const std::string& path) {
-    const std::string id = Id(root, path);
-    const auto it = keys_.find(id);
-    if (id == Id(root, "") || it == keys_.end() || !Subkeys(id).empty()) return false;
-    it->second->deleted = true;
-    keys_.erase(it);
-    return true;
 }
 
 FakeSystem::FakeSystem(platform::FileSystem& files) : files_(files) {
