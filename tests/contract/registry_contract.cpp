@@ -29,14 +29,12 @@ TEST(RegistryContract, ValuesKeepTheirTypeAndEveryCharacter) {
         EXPECT_EQ(platform::RegSz, v->type);
         EXPECT_EQ(text, v->text);
     }
-
     // A value takes the type of its last write, and one name is one value whatever its case.
     ASSERT_TRUE(key->SetDword("TEXT", 0xFFFFFFFEu));
     v = key->QueryValue("Text");
     ASSERT_TRUE(v);
     EXPECT_EQ(platform::RegDword, v->type);
     EXPECT_EQ(0xFFFFFFFEu, v->dword);
-
     // A key opened for reading reads but does not write.
     auto reading = reg.Open(RegRoot::CurrentUser, Env().scratchKey, false);
     ASSERT_TRUE(reading);

@@ -41,7 +41,6 @@ public:
     ~FakeFileSystem() override;
     FakeFileSystem(const FakeFileSystem&) = delete;
     FakeFileSystem& operator=(const FakeFileSystem&) = delete;
-
     // --- set-up by tests
     void AddDrive(const std::string& letter);  // fixed, ready, with a serial number
     void AddShare(const std::string& uncRoot) { std::filesystem::create_directories(Local(uncRoot)); }
@@ -51,16 +50,14 @@ public:
     void SetSize(const std::string& path, uint64_t size) {
         if (FileSize(path) < size) std::filesystem::resize_file(posix::LocalPath(Local(path)), size);
     }
-    // Called before every change (a file made, written, copied, renamed or deleted, a folder made,
-    // each entry of a folder deleted), with the upper-case path it changes: a test can stop the
-    // program there as a crash would.
+    // Called before every change (a file made, written, copied, renamed or deleted, a folder made, each entry of a
+    // folder deleted), with the upper-case path it changes: a test can stop the program there as a crash would.
     std::function<void(const std::string& path)> beforeChange;
     void PlayShareCache(const ShareCache& cache) { cache_ = cache; }
     // A file written by another computer: it clears nothing this one has cached.
     void WriteFromElsewhere(const std::string& path, const std::string& text);
     // The Linux path of a Windows one.
     std::string Local(const std::string& path) const;
-
     // --- platform::FileSystem
     bool FileExists(const std::string& path) override {
         return Found(path, [&] { return real_.FileExists(Local(path)); });

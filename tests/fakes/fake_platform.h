@@ -33,10 +33,9 @@
 
 namespace updexar::fakes {
 
-// An in-memory registry: keys and value names compare without regard to case and keep the case
-// they were made with, values are typed, subkeys are listed in creation order (the real registry
-// sorts them; callers must not depend on either). The machines a test names reach its own
-// HKEY_USERS; others are out of reach.
+// An in-memory registry: keys and value names compare without regard to case and keep the case they were made with,
+// values are typed, subkeys are listed in creation order (the real registry sorts them; callers must not depend on
+// either). The machines a test names reach its own HKEY_USERS; others are out of reach.
 class FakeRegistry : public platform::Registry {
 public:
     // Upper-case names of the machines whose HKEY_USERS can be reached (it is this one's).
@@ -78,7 +77,6 @@ struct ProcessEnded {
 class FakeSystem : public platform::System {
 public:
     explicit FakeSystem(platform::FileSystem& files);
-
     // Set to a folder to play 64-bit Windows.
     std::string wow64SystemDirectory;
     // Names held by locks, also by "other processes" a test adds.
@@ -90,7 +88,6 @@ public:
     // Called as the process ends, before ProcessEnded unwinds the stack: what Windows leaves
     // behind, since ending a process there runs no destructor.
     std::function<void()> atEnd;
-
     // Display size in pixels (also the screen metrics 0 and 1) and DPI (twips per pixel 1440/DPI).
     void SetDisplay(int width, int height, int dpi = 96) {
         display_ = {width, height};
@@ -159,7 +156,6 @@ public:
     std::vector<StartRecord> starts;
     // Called for every start after it is recorded: what a stand-in would do goes here.
     std::function<void(const StartRecord&)> onStart;
-
     // A running program; its id (real ids are multiples of four), or `id` given out again.
     uint32_t AddProcess(const std::string& exeName, uint32_t id = 0) {
         running_.push_back({id ? id : (nextId_ += 4), exeName});
@@ -174,7 +170,6 @@ public:
     bool IsRunning(uint32_t id) const {
         return std::any_of(running_.begin(), running_.end(), [id](const auto& p) { return p.id == id; });
     }
-
     // An empty command line starts nothing, as the system refuses it.
     uint32_t StartHidden(const std::string& commandLine, const std::string& = "") override {
         const uint32_t id = commandLine.empty() ? 0 : (nextId_ += 4);
@@ -229,8 +224,7 @@ private:
 struct FakeService {
     std::string programPath;
     uint32_t state = platform::ServiceStopped;
-    // Stop leaves it stopping until the next look at its state, as Windows does; it will not start
-    // while it stops.
+    // Stop leaves it stopping until the next look at its state, as Windows does; it will not start while it stops.
     bool slowStop = false;
 };
 
@@ -427,10 +421,9 @@ private:
     };
 };
 
-// A pretend network for the TCP client: servers a test scripts (accept or not, answer in one or
-// several pieces, never answer). Events are raised on a short-lived thread of their own, as a
-// real connection raises them off the caller's thread, but before the call that caused them
-// returns, so a test knows exactly what is waiting in the event loop.
+// A pretend network for the TCP client: servers a test scripts (accept or not, answer in one or several pieces, never
+// answer). Events are raised on a short-lived thread of their own, as a real connection raises them off the caller's
+// thread, but before the call that caused them returns, so a test knows exactly what is waiting in the event loop.
 struct FakeTcpServer {
     enum class Accept {
         Yes,    // the connection is made at once

@@ -112,7 +112,6 @@ TEST(UpdateInfo, FileDatesDecideWhetherTheUpdateIsNeeded) {
     // over line ends, four fields at a time.
     EXPECT_EQ(CheckFileVer("x,y,z,2\r\n" + kHeader + "a.dll,,07/12/2026,3\r\n\"c,d.dll\",,07/12/2026\r\n2\r\n", installed).count, 1);
     EXPECT_EQ(CheckFileVer("junk,1,2,3\r\n", installed).count, -1);
-
     // Dates carry over as a calendar does, and a date alone stands for its midnight.
     EXPECT_EQ(ParseUpdDate("31/13/2025")->when, (DateTime{2026, 1, 31, 0, 0, 0}));
     EXPECT_LT(UpdDateSeconds(*ParseUpdDate("06/12/2026")), UpdDateSeconds(*ParseUpdDate("06/12/2026 00:00:01")));
@@ -234,7 +233,6 @@ TEST(DataStore, AtTheDeskAHigherStoredUpdateIsShownAndStarted) {
                                                                    "|" + stored + "\\UpdateG.exe||1"}));
     EXPECT_EQ(site.backend.transcript.back(),
               "sysmsgbox 64 '': Failed to Run Update File [" + stored + "\\UpdateG.exe]. -> 1");
-
     // Already updated: the user is asked, and No leaves everything as it was.
     Site again(false);
     again.Info(kHeader);

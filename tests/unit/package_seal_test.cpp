@@ -189,7 +189,6 @@ TEST(PackageSeal, WorkersSideBySideReportTheFirstBreachInTheSealsOrder) {
     for (const char* name : {"f130", "f107"}) fs.WriteAllText(dir + "/" + name, "changed");
     EXPECT_EQ(FirstBreach(fs, dir, seal, nullptr, 4)->file.path, "f107");
     EXPECT_EQ(FirstBreach(fs, dir, seal, [](const std::string& p) { return p != "f107"; }, 3)->file.path, "f130");
-
     // Started early, the check's answer is the one the update then gets.
     fs.WriteAllText(dir + "/Updexar.sha256", SealText(seal.files));
     StartPackageSealCheck(fs, dir);

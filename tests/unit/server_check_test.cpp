@@ -40,8 +40,7 @@ struct Check : uitest::UiFixture {
     ~Check() { UpdateHooks() = {}; }
     // The version table the product's database is checked for.
     void VersionTable() { Shared().VerInfoTable = "VerInfo", Shared().ProductDbName = "galvano"; }
-    // A service that answers whatever `answer` makes of this machine's key; none: it never
-    // takes the connection.
+    // A service that answers whatever `answer` makes of this machine's key; none: it never takes the connection.
     void Service(std::function<std::vector<std::string>(const std::string& key)> answer) {
         FakeTcpServer server{answer ? FakeTcpServer::Accept::Yes : FakeTcpServer::Accept::Never, {}};
         if (answer) server.answer = [answer, key = vek::MachineKey(files.Drives())](const std::string&) { return answer(key); };

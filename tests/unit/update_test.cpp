@@ -170,7 +170,6 @@ TEST(UpdateRun, AnUnattendedRunInstallsByTheIndexRulesAndLogsWhatItSkipped) {
     EXPECT_TRUE(Has(commands, "\"" + kPkg + "\\MiscFls\\RegIni.exe\" \"C:\\TEMP\\04122026171942.INI\""));
     EXPECT_EQ(script, RegistryRightsScript("Galvano"));
     EXPECT_FALSE(m.files.FileExists("C:\\TEMP\\04122026171942.INI"));
-
     // On 64-bit Windows the service manager must find the program where it really is.
     const fakes::FakeService* service = m.fake.services.Find("VEKSvrReg");
     ASSERT_NE(service, nullptr);
@@ -233,7 +232,6 @@ TEST(UpdateRun, StopsEndTheLogWithTheirReasonAndExitCode) {
         const std::string log = m.Log();
         EXPECT_EQ(log.substr(log.rfind("\r\n", log.size() - 10) + 2), stop.lastLine + "\r\n[END]\r\n");
     }
-
     // Interactive: the reason in a box, the window closes, nothing ends.
     Machine m("");
     WriteRegValue(HKLM, "Software\\VEKInfo\\Galvano", "InstallPath", RegKindText, "C:\\Apps\\Other");
@@ -297,7 +295,6 @@ TEST(UpdateRun, AServiceThatExistsButDoesNotRunIsStartedAsTheService) {
     EXPECT_EQ(m.Run(), ExitOk);
     EXPECT_EQ(m.fake.services.Find("VEKSvrReg")->state, platform::ServiceRunning);
     for (const std::string& command : m.Commands()) EXPECT_EQ(command.find("VEKSvrReg"), std::string::npos) << command;
-
     // Without the right to start it, the program runs on its own.
     Machine user;
     user.Package("MiscFls\\VEKSvrReg.Exe", "service");

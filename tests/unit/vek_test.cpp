@@ -44,7 +44,6 @@ TEST(VekProtocol, CipherMachineKeyAndTokens) {
         EXPECT_EQ(Cipher(once, key), plain);
         EXPECT_EQ(once.find_first_of(std::string("\0\n\r\x1a", 4)), std::string::npos) << once;
     }
-
     // The first fixed drive with a serial seeds the key; its digits become pieces, by turns at
     // the end and in front: '1' = 49 -> "94 " appended, '2' -> "05 " in front, '3' -> "15 " appended.
     EXPECT_EQ(MachineKeySeed({{"A", platform::DriveRemovable, true, true, 111},
@@ -183,7 +182,6 @@ TEST(VekService, ARequestIsUnderstoodWhereverItIsCutAndByteByByte) {
     trickle.OnTime(trickle.Deadline());
     server.LookUp(trickle, trickle.Deadline());
     EXPECT_EQ(ParseAnswer(trickle.Reply(), kKey24, "GLV"), "EXIST");
-
     // Half-closing ends the request at once, and once the answer is out the session is done.
     Session halfClosed(server.core, 0);
     halfClosed.OnArrival(request, 1);
@@ -222,7 +220,6 @@ TEST(VekService, RefusesAnythingButATokenAndAProductCodeAtOnce) {
     EXPECT_EQ(AnswerBytes(server.core, std::string(4096, 'x')), kInvalidCommand);
     EXPECT_EQ(AnswerBytes(server.core, ""), "");
     EXPECT_TRUE(server.asked.empty());
-
     // Noise is refused as soon as it arrives, not at the time-out.
     Session noisy(server.core, 0);
     noisy.OnArrival(raw("tOkEnMaRkRT1234ZZZVD", kKey24), 0);
@@ -247,7 +244,6 @@ TEST(VekService, TimeOutsBoundEveryConnection) {
     EXPECT_EQ(stalled.Reply(), kInvalidCommand);
     stalled.OnTime(31000);
     EXPECT_EQ(stalled.CurrentPhase(), Phase::Done);
-
     // A trickle does not extend the time-out: it runs from the connection.
     Session slow(server.core, 0);
     for (int64_t t = 0; t < 30000; t += 1500) {
@@ -263,9 +259,7 @@ TEST(VekService, TimeOutsBoundEveryConnection) {
     Session idle(server.core, 0);  // nothing at all: closed, no answer
     idle.OnTime(30000);
     EXPECT_EQ(idle.CurrentPhase(), Phase::Done);
-
-    // A lookup that does not come back in time answers as a failed one; its late result changes
-    // nothing.
+    // A lookup that does not come back in time answers as a failed one; its late result changes nothing.
     Session hung(server.core, 0);
     hung.OnArrival(request, 0);
     EXPECT_EQ(hung.Deadline(), 3000);
@@ -327,9 +321,8 @@ struct HangingShare {
     }
 };
 
-// The epoll host on a free loopback port: answers whole and in pieces, cuts silent clients off,
-// answers Galvano's checks while Tarsel's hang, and lets a check that hangs past its time answer
-// as a failed one.
+// The epoll host on a free loopback port: answers whole and in pieces, cuts silent clients off, answers Galvano's
+// checks while Tarsel's hang, and lets a check that hangs past its time answer as a failed one.
 TEST(VekNativeHost, AnswersOverLoopbackWhileADataDirectoryHangs) {
     const auto dir = std::filesystem::temp_directory_path() / ("vek_host_test_" + std::to_string(::getpid()));
     for (const char* product : {"Galvano", "Tarsel"}) {
@@ -364,7 +357,6 @@ TEST(VekNativeHost, AnswersOverLoopbackWhileADataDirectoryHangs) {
         EXPECT_EQ(ParseAnswer(answer, kKey24, "GLV"), "EXIST");
         ASSERT_TRUE(posix::ExchangeOnce(host.Port(), {std::string(200, 'A')}, 0, true, 3000, answer));
         EXPECT_EQ(answer, kInvalidCommand);
-
         // More hanging checks than one product may have under way, and Galvano's meanwhile.
         std::vector<std::string> slowAnswers(8);
         std::atomic<int> slowDone{0};
