@@ -14,7 +14,6 @@
 
 using namespace updexar;
 using updexar::fakes::FakeTcpServer;
-using updexar::fakes::ProcessEnded;
 
 namespace {
 

@@ -33,7 +33,6 @@ struct Machine : uitest::UiFixture {
         s.IsWinNT = true;
         s.RegSvr32Path = s.ProgramDir + "\\MiscFls\\RegSvr32.exe";
         files.MakeFolders(kApp);
-        files.MakeFolders("C:\\TEMP");
         Put(s.RegSvr32Path, "tool");
         files.MakeFolders(s.ProgramDir + "\\DLLs\\NewUpFls");
         WriteRegValue(HKLM, "Software\\VEKInfo\\Galvano", "InstallPath", RegKindText, kApp + "\\");
@@ -53,16 +52,11 @@ struct Machine : uitest::UiFixture {
         forms::Window<frmmain>();
         return Ended(UpdateSoftwareOnLocal);
     }
-    std::vector<std::string> Commands() const {
-        std::vector<std::string> out;
-        for (const auto& start : fake.processes.starts) out.push_back(start.commandLine);
-        return out;
+    bool Started(const std::string& commandLine) const {
+        const auto& all = fake.processes.starts;
+        return std::any_of(all.begin(), all.end(), [&](const auto& start) { return start.commandLine == commandLine; });
     }
 };
-
-bool Has(const std::vector<std::string>& lines, const std::string& line) {
-    return std::find(lines.begin(), lines.end(), line) != lines.end();
-}
 
 }  // namespace
 
@@ -160,14 +154,13 @@ TEST(UpdateRun, AnUnattendedRunInstallsByTheIndexRulesAndLogsWhatItSkipped) {
 
     ASSERT_EQ(m.fake.com.calls.size(), 2u);  // the .dlls through their own entry points
     EXPECT_EQ(m.fake.com.calls[0], std::make_pair(kSys + "\\Comp.dll", true));
-    const std::vector<std::string> commands = m.Commands();
     const std::string regsvr = "\"" + kPkg + "\\MiscFls\\RegSvr32.exe\" /s ";
-    EXPECT_TRUE(Has(commands, regsvr + "\"" + kApp + "\\System\\SYSDIR\\Grid.ocx\""));
+    EXPECT_TRUE(m.Started(regsvr + "\"" + kApp + "\\System\\SYSDIR\\Grid.ocx\""));
     // Another RegAsm of another size is there: ours goes beside it under its own name.
     EXPECT_EQ(m.files.ReadAllText(kSys + "\\Regasm20.exe"), "regasm-2");
-    EXPECT_TRUE(Has(commands, "\"" + kSys + "\\Regasm20.exe\" \"" + kSys + "\\Net.dll\" /codebase /silent"));
+    EXPECT_TRUE(m.Started("\"" + kSys + "\\Regasm20.exe\" \"" + kSys + "\\Net.dll\" /codebase /silent"));
     EXPECT_EQ(m.files.ReadAllText(kSys + "\\Net.dll"), "net");
-    EXPECT_TRUE(Has(commands, "\"" + kPkg + "\\MiscFls\\RegIni.exe\" \"C:\\TEMP\\04122026171942.INI\""));
+    EXPECT_TRUE(m.Started("\"" + kPkg + "\\MiscFls\\RegIni.exe\" \"C:\\TEMP\\04122026171942.INI\""));
     EXPECT_EQ(script, RegistryRightsScript("Galvano"));
     EXPECT_FALSE(m.files.FileExists("C:\\TEMP\\04122026171942.INI"));
     // On 64-bit Windows the service manager must find the program where it really is.
@@ -294,13 +287,13 @@ TEST(UpdateRun, AServiceThatExistsButDoesNotRunIsStartedAsTheService) {
     m.fake.services.services["VEKSVRREG"] = fakes::FakeService{kSys + "\\VEKSvrReg.exe"};
     EXPECT_EQ(m.Run(), ExitOk);
     EXPECT_EQ(m.fake.services.Find("VEKSvrReg")->state, platform::ServiceRunning);
-    for (const std::string& command : m.Commands()) EXPECT_EQ(command.find("VEKSvrReg"), std::string::npos) << command;
+    for (const auto& start : m.fake.processes.starts) EXPECT_EQ(start.commandLine.find("VEKSvrReg"), std::string::npos);
     // Without the right to start it, the program runs on its own.
     Machine user;
     user.Package("MiscFls\\VEKSvrReg.Exe", "service");
     user.fake.services.fullAccessFails = true;
     EXPECT_EQ(user.Run(), ExitOk);
-    EXPECT_TRUE(Has(user.Commands(), "\"" + kSys + "\\VEKSvrReg.exe\""));
+    EXPECT_TRUE(user.Started("\"" + kSys + "\\VEKSvrReg.exe\""));
 }
 
 TEST(UpdateRun, PackagesBeyondTwoGigabytesKeepTheBarWhole) {
