@@ -25,8 +25,7 @@ bool InsideOrSame(const std::string& key, std::string outer) {
 }  // namespace
 
 // Checks the faults before each write and puts the clock's time on the file after it.
-class FakeTextWriter : public platform::TextWriter {
-public:
+struct FakeTextWriter : platform::TextWriter {
     FakeTextWriter(FakeFileSystem& fs, std::string path, std::unique_ptr<platform::TextWriter> inner)
         : fs_(fs), path_(std::move(path)), key_(Key(path_)), inner_(std::move(inner)) {}
     void Write(const std::string& text) override {
@@ -36,8 +35,6 @@ public:
     }
     void WriteLine(const std::string& text) override { Write(text + "\r\n"); }
     void Close() override { inner_->Close(); }
-
-private:
     FakeFileSystem& fs_;
     std::string path_, key_;
     std::unique_ptr<platform::TextWriter> inner_;

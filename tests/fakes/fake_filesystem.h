@@ -119,7 +119,7 @@ public:
     }
 
 private:
-    friend class FakeTextWriter;
+    friend struct FakeTextWriter;
     // The upper-case key of a path for hooks and faults; it throws what the fault says, after a
     // full disk has let the file be made or emptied by `write`.
     std::string Changing(const std::string& path);

@@ -244,8 +244,7 @@ public:
     }
 
 private:
-    class Service : public platform::Service {
-    public:
+    struct Service : platform::Service {
         explicit Service(FakeService& s) : s_(s) {}
         std::optional<std::string> ProgramPath() override { return s_.programPath; }
         std::optional<uint32_t> State() override {
@@ -254,8 +253,6 @@ private:
         bool Stop() override { return Set(s_.slowStop ? platform::ServiceStopPending : platform::ServiceStopped); }
         bool Start() override { return s_.state != platform::ServiceStopPending && Set(platform::ServiceRunning); }
         bool Delete() override { return false; }
-
-    private:
         bool Set(uint32_t state) {
             if (s_.state == state) return false;
             s_.state = state;
@@ -264,8 +261,7 @@ private:
         FakeService& s_;
     };
 
-    class Manager : public platform::ServiceManager {
-    public:
+    struct Manager : platform::ServiceManager {
         explicit Manager(FakeServiceControl& control) : c_(control) {}
         std::optional<std::vector<platform::ServiceEntry>> EnumerateAll() override {
             std::vector<platform::ServiceEntry> all;
@@ -280,8 +276,6 @@ private:
             if (c_.Find(service.name)) return nullptr;
             return std::make_unique<Service>(c_.services[ToUpper(service.name)] = FakeService{service.programPath});
         }
-
-    private:
         FakeServiceControl& c_;
     };
 };
@@ -307,8 +301,7 @@ private:
 };
 
 // Installed font faces, compared without regard to case; font files add nothing.
-class FakeFonts : public platform::Fonts {
-public:
+struct FakeFonts : platform::Fonts {
     bool IsFaceInstalled(const std::string& face) override { return EqualsNoCase(face, "MS Sans Serif") || EqualsNoCase(face, "Arial"); }
     int AddFontFile(const std::string&) override { return 0; }
     void BroadcastFontChange() override {}
@@ -316,8 +309,7 @@ public:
 
 // A shell whose folder dialogs are cancelled and whose Execute calls start nothing; it keeps
 // "verb|file|parameters|show mode" of every Execute.
-class FakeShell : public platform::Shell {
-public:
+struct FakeShell : platform::Shell {
     std::vector<std::string> executed;
     bool executeSucceeds = true;
 
@@ -330,8 +322,7 @@ public:
 };
 
 // This computer's name and address, and the other machines and accounts a test gives.
-class FakeNetwork : public platform::Network {
-public:
+struct FakeNetwork : platform::Network {
     std::string hostName = "WS01";
     std::string address = "192.168.1.10";
 
@@ -400,8 +391,7 @@ public:
     }
 
 private:
-    class Link : public platform::DatabaseConnection {
-    public:
+    struct Link : platform::DatabaseConnection {
         explicit Link(FakeDatabase& db) : db_(db) { ++db_.open; }
         ~Link() override { --db_.open; }
         bool OpenTable(const std::string& name) override {
@@ -415,8 +405,6 @@ private:
                 for (const std::string& mending : table.mendedBy)
                     if (EqualsNoCase(mending, statement)) table.opens = true;
         }
-
-    private:
         FakeDatabase& db_;
     };
 };

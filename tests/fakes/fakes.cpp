@@ -21,8 +21,7 @@ std::string Id(RegRoot root, const std::string& path, std::vector<std::string>* 
     return id;
 }
 
-class FakeKey : public platform::RegistryKey {
-public:
+struct FakeKey : platform::RegistryKey {
     FakeKey(const FakeRegistry& registry, std::string id, std::shared_ptr<Key> key, bool writable)
         : registry_(registry), id_(std::move(id)), key_(std::move(key)), writable_(writable) {}
 
@@ -45,8 +44,6 @@ public:
         name = subkeys[index]->name;
         return platform::RegOk;
     }
-
-private:
     std::vector<std::pair<std::string, platform::RegValue>>::iterator Find(const std::string& name) {
         return std::find_if(key_->values.begin(), key_->values.end(), [&](const auto& v) { return EqualsNoCase(v.first, name); });
     }
@@ -85,8 +82,7 @@ std::optional<std::string> FindProfileValue(const std::string& content, const st
 
 // Its mutex is held while an event runs, so the client's Close waits for a running event and no
 // event starts after it, as with a real connection.
-class FakeTcpConnection : public platform::TcpConnection {
-public:
+struct FakeTcpConnection : platform::TcpConnection {
     FakeTcpConnection(platform::TcpEvents& events, FakeTcpServer server) : events_(&events), server_(std::move(server)) {}
     ~FakeTcpConnection() override { Close(); }
 
@@ -120,8 +116,6 @@ public:
         std::lock_guard<std::mutex> lock(mutex_);
         events_ = nullptr;
     }
-
-private:
     std::mutex mutex_;
     platform::TcpEvents* events_;  // null once the client has closed
     FakeTcpServer server_;
