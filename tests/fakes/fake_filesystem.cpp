@@ -16,12 +16,6 @@ namespace {
 
 std::string Key(const std::string& path) { return ToUpper(NormalizePath(path)); }
 
-bool InsideOrSame(const std::string& key, std::string outer) {
-    if (key == outer) return true;
-    if (outer.empty() || outer.back() != '\\') outer += '\\';
-    return key.rfind(outer, 0) == 0;
-}
-
 }  // namespace
 
 // Checks the faults before each write and puts the clock's time on the file after it.
@@ -162,7 +156,7 @@ void FakeFileSystem::Notify(const std::string& path) {
 
 void FakeFileSystem::CheckFault(const std::string& key) {
     for (Fault& f : faults_) {
-        if (f.times == 0 || !InsideOrSame(key, Key(f.path))) continue;
+        if (f.times == 0 || key != Key(f.path)) continue;
         if (f.skip > 0) {
             --f.skip;
             continue;

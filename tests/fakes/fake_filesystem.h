@@ -17,8 +17,8 @@
 
 namespace updexar::fakes {
 
-// The next writes to a path (or anything below it) fail with an error number: opening for
-// writing, each Write of an open writer, copying onto a file.
+// The next writes to a file fail with an error number: opening it for writing, each Write of an open writer,
+// copying onto it.
 struct Fault {
     std::string path{};
     int error = 70;

@@ -425,15 +425,10 @@ struct FakeTcpServer {
 
 class FakeTcpClient : public platform::TcpClient {
 public:
-    // A host name or address (compared without regard to case) with a server on one port.
+    // A host name or address (compared without regard to case) with a server on one port; other ports refuse.
     void AddServer(const std::string& host, uint16_t port, FakeTcpServer server) {
         std::lock_guard<std::mutex> lock(mutex_);
-        hosts_[ToUpper(host)][port] = std::move(server);
-    }
-    // A host that resolves; its ports without a server refuse. Hosts never added give 11001.
-    void AddHost(const std::string& host) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        hosts_[ToUpper(host)];
+        servers_[{ToUpper(host), port}] = std::move(server);
     }
     std::unique_ptr<platform::TcpConnection> Connect(const std::string& host, uint16_t port,
                                                      platform::TcpEvents& events) override;
@@ -444,7 +439,7 @@ public:
 
 private:
     mutable std::mutex mutex_;
-    std::map<std::string, std::map<uint16_t, FakeTcpServer>> hosts_;  // upper-case host
+    std::map<std::pair<std::string, uint16_t>, FakeTcpServer> servers_;  // by upper-case host
     size_t connections_ = 0;
 };
 

@@ -218,23 +218,15 @@ std::string FakeSystem::LongDate(const DateTime& when) {
 
 std::unique_ptr<platform::TcpConnection> FakeTcpClient::Connect(const std::string& host, uint16_t port,
                                                                 platform::TcpEvents& events) {
-    int refusal = 0;
-    FakeTcpServer server;
+    std::optional<FakeTcpServer> server;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         ++connections_;
-        const auto h = hosts_.find(ToUpper(host));
-        if (h == hosts_.end()) {
-            refusal = platform::TcpErrHostNotFound;
-        } else if (const auto p = h->second.find(port); p == h->second.end()) {
-            refusal = platform::TcpErrConnectionRefused;
-        } else {
-            server = p->second;
-        }
+        if (const auto it = servers_.find({ToUpper(host), port}); it != servers_.end()) server = it->second;
     }
-    auto connection = std::make_unique<FakeTcpConnection>(events, server);
-    if (refusal != 0) connection->Error(refusal);
-    else if (server.accept == FakeTcpServer::Accept::Yes) connection->Connected();
+    auto connection = std::make_unique<FakeTcpConnection>(events, server.value_or(FakeTcpServer{}));
+    if (!server) connection->Error(platform::TcpErrConnectionRefused);
+    else if (server->accept == FakeTcpServer::Accept::Yes) connection->Connected();
     return connection;
 }
 

@@ -88,7 +88,6 @@ TEST(ServerCheck, EveryAnswerOrSilenceOfTheServiceEndsAnUnattendedCheckItsOwnWay
     }
 
     Check refused;  // a port where nothing listens: the socket error with its number
-    refused.tcp.AddHost("VEKSRV");
     EXPECT_EQ(refused.Run(), ExitServerCheck);
     EXPECT_EQ(refused.Log().rfind("[START]\r\nError:CheckOnSvr:Error Occured while Connecting to " + service + "-10061 : ", 0), 0u)
         << refused.Log();
