@@ -64,26 +64,31 @@ TEST(UpdateRun, AnUnattendedRunInstallsByTheIndexRulesAndLogsWhatItSkipped) {
     Machine m;
     DateTime yesterday = m.clock.Now();
     yesterday.day -= 1;
-    const std::string src = kPkg + "\\DLLs\\NewUpFls\\";
-    m.Put(src + "keep.txt", "new");
-    m.Put(kApp + "\\keep.txt", "old");
-    m.Put(src + "fresh.txt", "new");  // rule No, nothing there yet
-    m.Put(src + "other.txt", "other");
-    m.Put(src + "same-day.txt", "new");
-    m.Put(kApp + "\\same-day.txt", "old");
-    m.Put(src + "older.txt", "new");
+    const std::string src = kPkg + "\\DLLs\\NewUpFls\\", fonts = kPkg + "\\DLLs\\MyFonts\\";
+    const std::string common = m.system.CommonStartupFolder() + "\\", user = m.system.UserStartupFolder() + "\\";
+    for (const auto& [path, text] : std::vector<std::pair<std::string, std::string>>{
+             {src + "keep.txt", "new"}, {kApp + "\\keep.txt", "old"}, {src + "fresh.txt", "new"},
+             {src + "other.txt", "other"}, {src + "same-day.txt", "new"}, {kApp + "\\same-day.txt", "old"},
+             {src + "older.txt", "new"}, {kApp + "\\older.txt", "old"}, {src + "always.txt", "new"},
+             {kApp + "\\always.txt", "old"}, {src + "Comp.dll", "dll"}, {src + "Bad.dll", "dll"},
+             {src + "Grid.ocx", "ocx"}, {src + "Reports\\r1.rpt", "r1"}, {src + "data.mdb", "db"},
+             {kPkg + "\\DLLs\\SigFlsN\\Regasm.exe", "regasm-2"}, {kPkg + "\\DLLs\\SigFlsN\\Net.dll", "net"},
+             {kSys + "\\Net.dll", "the assembly an older update left"}, {kSys + "\\Regasm.exe", "regasm-1-longer"},
+             {kPkg + "\\MiscFls\\RegIni.exe", "regini"}, {kPkg + "\\MiscFls\\VEKSvrReg.Exe", "service"},
+             // Fonts whose face is missing go into the fonts folder; an installed face or a file that is not in the
+             // package does not.
+             {fonts + "FontList.txt", "\"New.ttf\",\"Updexar Face\"\r\n\"Old.ttf\",\"ARIAL\"\r\n"
+                                      "\"Gone.ttf\",\"Gone Face\"\r\n"},
+             {fonts + "New.ttf", "font"}, {fonts + "Old.ttf", "font"},
+             // Old start-up entries of the service go from the folders the shell names, where the profile paths are
+             // junctions; other entries stay.
+             {common + "VEKServer.lnk", "link"}, {user + "VEKServer.exe", "old"}, {user + "Other.lnk", "link"}})
+        m.Put(path, text);
+    m.files.MakeFolders("C:\\WINDOWS\\Fonts");
     m.files.SetLastModified(src + "older.txt", yesterday);
-    m.Put(kApp + "\\older.txt", "old");
-    m.Put(src + "always.txt", "new");
-    m.Put(kApp + "\\always.txt", "old");
     m.files.SetAttributes(kApp + "\\always.txt", platform::AttrReadOnly);
     m.files.SetAttributes(src + "always.txt", platform::AttrReadOnly);  // the copy must not keep it
-    m.Put(src + "Comp.dll", "dll");
-    m.Put(src + "Bad.dll", "dll");
     m.fake.com.failing = {kSys + "\\Bad.dll"};
-    m.Put(src + "Grid.ocx", "ocx");
-    m.Put(src + "Reports\\r1.rpt", "r1");
-    m.Put(src + "data.mdb", "db");
     m.Package("DLLs\\NewUpFls\\INDEX.UPD",
               "FILE,keep.txt,keep.txt,No\r\n"
               "FILE,fresh.txt,deep\\new\\fresh.txt,No\r\n"
@@ -105,29 +110,11 @@ TEST(UpdateRun, AnUnattendedRunInstallsByTheIndexRulesAndLogsWhatItSkipped) {
               "DRIVER,keep.txt,x,Always\r\n"
               "FILE,keep.txt,,Always\r\n");
     m.files.MakeFolders("\\\\SERVER\\share\\Data");
-    m.Package("DLLs\\SigFlsN\\Regasm.exe", "regasm-2");
-    m.Package("DLLs\\SigFlsN\\Net.dll", "net");
-    m.Put(kSys + "\\Net.dll", "the assembly an older update left");
-    m.Put(kSys + "\\Regasm.exe", "regasm-1-longer");
-    m.Package("MiscFls\\RegIni.exe", "regini");
-    m.Package("MiscFls\\VEKSvrReg.Exe", "service");
     std::string script;
     m.fake.processes.onStart = [&](const fakes::StartRecord& r) {
         if (r.commandLine.find("RegIni.exe") != std::string::npos) script = m.files.ReadAllText("C:\\TEMP\\04122026171942.INI");
     };
     m.system.wow64SystemDirectory = "C:\\WINDOWS\\SysWOW64";
-    // Fonts whose face is missing go into the fonts folder; an installed face or a file that is
-    // not in the package does not.
-    m.files.MakeFolders("C:\\WINDOWS\\Fonts");
-    m.Package("DLLs\\MyFonts\\FontList.txt", "\"New.ttf\",\"Updexar Face\"\r\n\"Old.ttf\",\"ARIAL\"\r\n\"Gone.ttf\",\"Gone Face\"\r\n");
-    m.Package("DLLs\\MyFonts\\New.ttf", "font");
-    m.Package("DLLs\\MyFonts\\Old.ttf", "font");
-    // Old start-up entries of the service go from the folders the shell names, where the
-    // profile paths are junctions; other entries stay.
-    m.files.MakeFolders(m.system.CommonStartupFolder());
-    m.Put(m.system.CommonStartupFolder() + "\\VEKServer.lnk", "link");
-    m.Put(m.system.UserStartupFolder() + "\\VEKServer.exe", "old");
-    m.Put(m.system.UserStartupFolder() + "\\Other.lnk", "link");
 
     EXPECT_EQ(m.Run(), ExitUpdatedWithErrors);  // done, with the skipped entries logged
     EXPECT_EQ(m.files.ListFiles("C:\\WINDOWS\\Fonts"), std::vector<std::string>{"New.ttf"});
@@ -138,28 +125,21 @@ TEST(UpdateRun, AnUnattendedRunInstallsByTheIndexRulesAndLogsWhatItSkipped) {
     EXPECT_TRUE(m.files.ListFiles(m.system.CommonStartupFolder()).empty());
     EXPECT_EQ(m.files.ListFiles(m.system.UserStartupFolder()), std::vector<std::string>{"Other.lnk"});
 
-    EXPECT_EQ(m.files.ReadAllText(kApp + "\\keep.txt"), "old");
-    EXPECT_EQ(m.files.ReadAllText(kApp + "\\deep\\new\\fresh.txt"), "new");
-    EXPECT_EQ(m.files.ReadAllText(kApp + "\\deep\\new\\again.txt"), "new");
-    EXPECT_EQ(m.files.ReadAllText(kApp + "\\same-day.txt"), "new");
-    EXPECT_EQ(m.files.ReadAllText(kApp + "\\older.txt"), "old");
-    EXPECT_EQ(m.files.ReadAllText(kApp + "\\always.txt"), "new");
+    // Another RegAsm of another size is there: ours goes beside it under its own name.
+    for (const auto& [path, text] : std::vector<std::pair<std::string, std::string>>{
+             {kApp + "\\keep.txt", "old"}, {kApp + "\\deep\\new\\fresh.txt", "new"},
+             {kApp + "\\deep\\new\\again.txt", "new"}, {kApp + "\\same-day.txt", "new"}, {kApp + "\\older.txt", "old"},
+             {kApp + "\\always.txt", "new"}, {kSys + "\\Comp.dll", "dll"}, {kApp + "\\System\\SYSDIR\\Grid.ocx", "ocx"},
+             {kApp + "\\Reports\\r1.rpt", "r1"}, {"\\\\SERVER\\share\\Data\\data.mdb", "db"},
+             {kSys + "\\VEKSvrReg.Exe", "service"}, {kSys + "\\RegIni.exe", "regini"},
+             {kSys + "\\Regasm20.exe", "regasm-2"}, {kSys + "\\Net.dll", "net"}})
+        EXPECT_EQ(m.files.ReadAllText(path), text) << path;
     EXPECT_EQ(m.files.GetAttributes(kApp + "\\always.txt") & platform::AttrReadOnly, 0u);
-    EXPECT_EQ(m.files.ReadAllText(kSys + "\\Comp.dll"), "dll");
-    EXPECT_EQ(m.files.ReadAllText(kApp + "\\System\\SYSDIR\\Grid.ocx"), "ocx");
-    EXPECT_EQ(m.files.ReadAllText(kApp + "\\Reports\\r1.rpt"), "r1");
-    EXPECT_EQ(m.files.ReadAllText("\\\\SERVER\\share\\Data\\data.mdb"), "db");
-    EXPECT_EQ(m.files.ReadAllText(kSys + "\\VEKSvrReg.Exe"), "service");
-    EXPECT_EQ(m.files.ReadAllText(kSys + "\\RegIni.exe"), "regini");
-
     ASSERT_EQ(m.fake.com.calls.size(), 2u);  // the .dlls through their own entry points
     EXPECT_EQ(m.fake.com.calls[0], std::make_pair(kSys + "\\Comp.dll", true));
     const std::string regsvr = "\"" + kPkg + "\\MiscFls\\RegSvr32.exe\" /s ";
     EXPECT_TRUE(m.Started(regsvr + "\"" + kApp + "\\System\\SYSDIR\\Grid.ocx\""));
-    // Another RegAsm of another size is there: ours goes beside it under its own name.
-    EXPECT_EQ(m.files.ReadAllText(kSys + "\\Regasm20.exe"), "regasm-2");
     EXPECT_TRUE(m.Started("\"" + kSys + "\\Regasm20.exe\" \"" + kSys + "\\Net.dll\" /codebase /silent"));
-    EXPECT_EQ(m.files.ReadAllText(kSys + "\\Net.dll"), "net");
     EXPECT_TRUE(m.Started("\"" + kPkg + "\\MiscFls\\RegIni.exe\" \"C:\\TEMP\\04122026171942.INI\""));
     EXPECT_EQ(script, RegistryRightsScript("Galvano"));
     EXPECT_FALSE(m.files.FileExists("C:\\TEMP\\04122026171942.INI"));
