@@ -4,11 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <condition_variable>
 #include <filesystem>
 #include <fstream>
-#include <mutex>
+#include <future>
 #include <random>
+#include <semaphore>
 #include <set>
 #include <thread>
 
@@ -304,21 +304,9 @@ TEST(VekService, PortDataDirectoryAndNativeSettings) {
 
 // Lookups of Tarsel's folder hang until the test lets them go, as on a share that does not answer.
 struct HangingShare {
-    std::mutex mutex;
-    std::condition_variable changed;
-    int entered = 0;
-    bool released = false;
-    void Enter() {
-        std::unique_lock<std::mutex> lock(mutex);
-        ++entered;
-        changed.notify_all();
-        changed.wait(lock, [&] { return released; });
-    }
-    void Release(bool value) {
-        std::lock_guard<std::mutex> lock(mutex);
-        released = value;
-        changed.notify_all();
-    }
+    std::counting_semaphore<64> entered{0};
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
 };
 
 // The epoll host on a free loopback port: answers whole and in pieces, cuts silent clients off, answers Galvano's
@@ -329,25 +317,25 @@ TEST(VekNativeHost, AnswersOverLoopbackWhileADataDirectoryHangs) {
         std::filesystem::create_directories(dir / product);
         std::ofstream(dir / product / "T1234.txt") << "Test\r\n";
     }
-    HangingShare share;
-    auto makeCore = [&](int64_t checkTimeoutMs) {
+    auto makeCore = [&](int64_t checkTimeoutMs, HangingShare& share) {
         return ServiceCore(
             [&](const ProductRow& p) -> std::optional<std::string> { return (dir / std::string(p.key)).string(); },
             [&](const std::string& d, const std::string& name) {
-                if (d.find("Tarsel") != std::string::npos) share.Enter();
+                if (d.find("Tarsel") != std::string::npos) {
+                    share.entered.release();
+                    share.released.wait();
+                }
                 return std::filesystem::exists(std::filesystem::path(d) / name);
             },
             ServiceLimits{500, 50, 500, checkTimeoutMs});
     };
-    posix::NativeHostOptions options;
-    options.address = "127.0.0.1";
-    options.port = 0;
-    options.threads = 2;
+    const posix::NativeHostOptions options{"127.0.0.1", 0, 2};
     const std::string slowRequest = BuildRequest("T1234", "TRS", kKey24);
     const std::string fastRequest = BuildRequest("T1234", "GLV", kKey24);
     std::string error, answer;
     {
-        const ServiceCore core = makeCore(60000);
+        HangingShare share;
+        const ServiceCore core = makeCore(60000, share);
         posix::NativeHost host(core, options);
         ASSERT_TRUE(host.Start(error)) << error;
         posix::IdleConnections idle;
@@ -366,16 +354,13 @@ TEST(VekNativeHost, AnswersOverLoopbackWhileADataDirectoryHangs) {
                 posix::ExchangeOnce(host.Port(), {slowRequest}, 0, false, 60000, got);
                 ++slowDone;
             });
-        {
-            std::unique_lock<std::mutex> lock(share.mutex);
-            share.changed.wait(lock, [&] { return share.entered >= 1; });
-        }
+        share.entered.acquire();
         for (int i = 0; i < 6; ++i) {
             ASSERT_TRUE(posix::ExchangeOnce(host.Port(), {fastRequest}, 0, false, 60000, answer));
             EXPECT_EQ(ParseAnswer(answer, kKey24, "GLV"), "EXIST");
         }
         EXPECT_EQ(slowDone.load(), 0);
-        share.Release(true);
+        share.release.set_value();
         for (auto& t : slow) t.join();
         for (const auto& got : slowAnswers) EXPECT_EQ(ParseAnswer(got, kKey24, "TRS"), "EXIST");
         // The silent ones are cut off by the read time-out, not kept for ever.
@@ -384,13 +369,13 @@ TEST(VekNativeHost, AnswersOverLoopbackWhileADataDirectoryHangs) {
         host.Stop();
     }
     {
-        share.Release(false);
-        const ServiceCore core = makeCore(100);
+        HangingShare share;
+        const ServiceCore core = makeCore(100, share);
         posix::NativeHost host(core, options);
         ASSERT_TRUE(host.Start(error)) << error;
         ASSERT_TRUE(posix::ExchangeOnce(host.Port(), {slowRequest}, 0, false, 60000, answer));
         EXPECT_EQ(ParseAnswer(answer, kKey24, "TRS"), "NOTEXIST");  // answered while the lookup still hangs
-        share.Release(true);
+        share.release.set_value();
         host.Stop();
     }
     std::filesystem::remove_all(dir);
