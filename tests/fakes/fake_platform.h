@@ -1,11 +1,13 @@
 // One fake of everything the operating system provides, wired into a platform::Platform, on a pretend computer with
-// a C: drive and the usual Windows folders; what is not written out here is in fakes.cpp.
+// a C: drive and the usual Windows folders; the registry's, the system's and the network's longer parts are in
+// fakes.cpp.
 #pragma once
 
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <cstdint>
+#include <cstdlib>
 #include <functional>
 #include <map>
 #include <memory>
@@ -20,6 +22,7 @@
 #include "platform/clock.h"
 #include "platform/com.h"
 #include "platform/database.h"
+#include "platform/errors.h"
 #include "platform/filesystem.h"
 #include "platform/fonts.h"
 #include "platform/network.h"
@@ -59,14 +62,35 @@ struct ShareCache {
 // change, pretend sizes, the drives listed, and the clock's time on what the program writes.
 class FakeFileSystem : public platform::FileSystem {
 public:
-    explicit FakeFileSystem(platform::Clock& clock);
-    ~FakeFileSystem() override;
+    explicit FakeFileSystem(platform::Clock& clock) : clock_(clock) {
+        std::string pattern = (std::filesystem::temp_directory_path() / "updexar-test-XXXXXX").string();
+        if (!::mkdtemp(pattern.data())) throw RuntimeError(ErrPathFileAccess);
+        root_ = std::filesystem::weakly_canonical(pattern).string();
+    }
+    ~FakeFileSystem() override {
+        std::error_code ignored;
+        std::filesystem::remove_all(root_, ignored);
+    }
     FakeFileSystem(const FakeFileSystem&) = delete;
     FakeFileSystem& operator=(const FakeFileSystem&) = delete;
     // --- set-up by tests
-    void AddDrive(const std::string& letter);  // fixed, ready, with a serial number
+    // A drive: fixed, ready, with a serial number.
+    void AddDrive(const std::string& letter) {
+        platform::DriveInfo drive{ToUpper(letter.substr(0, 1)), platform::DriveFixed, true, true, 0x1C2D3E4F};
+        std::filesystem::create_directories(Local(drive.letter + ":"));
+        drives_.push_back(drive);
+        std::sort(drives_.begin(), drives_.end(), [](const auto& a, const auto& b) { return a.letter < b.letter; });
+    }
     void AddShare(const std::string& uncRoot) { std::filesystem::create_directories(Local(uncRoot)); }
-    void MakeFolders(const std::string& path);  // like "mkdir -p"
+    // A folder and those on its way, like "mkdir -p".
+    void MakeFolders(const std::string& path) {
+        const std::string p = StripTrailingBackslash(path);
+        if (FolderExists(p)) return;
+        const std::string parent = PathParent(p);
+        if (parent.empty() || parent.size() >= p.size()) throw RuntimeError(ErrPathNotFound);
+        MakeFolders(parent);
+        CreateFolder(p);
+    }
     void InjectFault(const Fault& fault) { faults_.push_back(fault); }
     // The file is said to be this large: a sparse file, whose bytes beyond its content are zeros.
     void SetSize(const std::string& path, uint64_t size) {
@@ -77,19 +101,46 @@ public:
     std::function<void(const std::string& path)> beforeChange;
     void PlayShareCache(const ShareCache& cache) { cache_ = cache; }
     // A file written by another computer: it clears nothing this one has cached.
-    void WriteFromElsewhere(const std::string& path, const std::string& text);
     // The Linux path of a Windows one.
-    std::string Local(const std::string& path) const;
+    void WriteFromElsewhere(const std::string& path, const std::string& text) {
+        std::filesystem::create_directories(Local(PathParent(path)));
+        real_.WriteAllText(Local(path), text);
+        Notify(path);
+    }
     // --- platform::FileSystem
+    std::string Local(const std::string& path) const {
+        std::string p = path;
+        std::replace(p.begin(), p.end(), '\\', '/');
+        if (p.rfind("//", 0) == 0) return root_ + "/unc/" + p.substr(2);
+        if (p.size() >= 2 && p[1] == ':') return root_ + "/" + ToUpper(p.substr(0, 1)) + p.substr(2);
+        if (!p.empty() && p[0] == '/') return p;
+        return root_ + "/-/" + p;  // the program names every file from a drive or a share
+    }
     bool FileExists(const std::string& path) override {
         return Found(path, [&] { return real_.FileExists(Local(path)); });
     }
     bool FolderExists(const std::string& path) override {
         return Found(path, [&] { return real_.FolderExists(Local(path)); });
     }
-    std::string ParentFolder(const std::string& folder) override;
+    std::string ParentFolder(const std::string& folder) override {
+        const std::string local = Local(folder), parent = real_.ParentFolder(local);
+        if (local == folder) return parent;
+        if (parent.rfind(root_ + "/", 0) != 0) return "";  // a root has no parent
+        std::string rest = parent.substr(root_.size() + 1);
+        std::replace(rest.begin(), rest.end(), '/', '\\');
+        if (rest.rfind("unc", 0) == 0)
+            return std::count(rest.begin(), rest.end(), '\\') < 2 ? "" : "\\" + rest.substr(3);
+        return rest.substr(0, 1) + ":\\" + rest.substr(std::min<size_t>(2, rest.size()));
+    }
     std::vector<platform::DriveInfo> Drives() override { return drives_; }
-    void CopyFile(const std::string& source, const std::string& target, bool overwrite = true) override;
+    void CopyFile(const std::string& source, const std::string& target, bool overwrite = true) override {
+        const std::string to = !target.empty() && (target.back() == '\\' || target.back() == '/')
+                                   ? target + PathFileName(source)
+                                   : target;
+        const std::string key = Changing(to);
+        CheckFault(key);
+        real_.CopyFile(Local(source), Local(to), overwrite);
+    }
     void CopyFolder(const std::string& source, const std::string& target, bool overwrite = true) override {
         real_.CopyFolder(Local(source), Local(target), overwrite);
     }
@@ -97,8 +148,17 @@ public:
         Changing(path);
         real_.DeleteFile(Local(path), force);
     }
-    void DeleteFolder(const std::string& path, bool force = false) override;
-    void CreateFolder(const std::string& path) override;
+    void DeleteFolder(const std::string& path, bool force = false) override {
+        if (!beforeChange) return real_.DeleteFolder(Local(path), force);
+        if (!FolderExists(path)) throw RuntimeError(ErrPathNotFound);
+        if (!force && HoldsReadOnly(path)) throw RuntimeError(ErrPermissionDenied);
+        RemoveTree(path);
+    }
+    void CreateFolder(const std::string& path) override {
+        Changing(path);
+        real_.CreateFolder(Local(path));
+        Stamp(path);
+    }
     uint32_t GetAttributes(const std::string& path) override { return real_.GetAttributes(Local(path)); }
     void SetAttributes(const std::string& path, uint32_t attributes) override {
         Changing(path);
@@ -110,17 +170,39 @@ public:
     void SetLastModified(const std::string& path, const DateTime& when) override {
         real_.SetLastModified(Local(path), when);
     }
-    std::vector<std::string> ListFiles(const std::string& folder) override;
+    std::vector<std::string> ListFiles(const std::string& folder) override {
+        std::vector<std::string> names;
+        for (platform::FolderEntry& e : ListEntries(folder))
+            if (!e.folder) names.push_back(std::move(e.name));
+        return names;
+    }
     std::vector<std::string> ListFolders(const std::string& folder) override {
         return real_.ListFolders(Local(folder));
     }
-    std::vector<platform::FolderEntry> ListEntries(const std::string& folder) override;
+    std::vector<platform::FolderEntry> ListEntries(const std::string& folder) override {
+        if (!Shared(folder)) return real_.ListEntries(Local(folder));
+        auto& [at, entries] =
+            listings_.try_emplace(Key(folder), INT64_MIN / 2, std::vector<platform::FolderEntry>{}).first->second;
+        const int64_t now = clock_.MonotonicMs();
+        if (now - at >= cache_->listingMs) {
+            at = now;
+            entries = real_.ListEntries(Local(folder));
+        }
+        return entries;
+    }
     void Rename(const std::string& from, const std::string& to, bool replace = false) override {
         Changing(to);
         real_.Rename(Local(from), Local(to), replace);
     }
-    std::string ReadAllText(const std::string& path) override;
-    std::unique_ptr<platform::FolderWatch> WatchFolder(const std::string& folder, std::function<void()> woken) override;
+    std::string ReadAllText(const std::string& path) override {
+        if (!Found(path, [&] { return real_.FileExists(Local(path)); })) throw RuntimeError(ErrFileNotFound);
+        return real_.ReadAllText(Local(path));
+    }
+    std::unique_ptr<platform::FolderWatch> WatchFolder(const std::string& folder,
+                                                       std::function<void()> woken) override {
+        if (cache_ && !cache_->notifications) return nullptr;
+        return std::make_unique<Watch>(*this, Key(folder), std::move(woken));
+    }
     void WriteAllText(const std::string& path, const std::string& text) override {
         Write(path, [&] { real_.WriteAllText(Local(path), text); });
     }
@@ -135,27 +217,120 @@ public:
         Write(path, [&] { real_.WritePrivateFile(Local(path), bytes); });
     }
     std::string AccessDescription(const std::string& path) override { return real_.AccessDescription(Local(path)); }
-    std::unique_ptr<platform::TextWriter> OpenTextWriter(const std::string& path, bool append = false) override;
+    std::unique_ptr<platform::TextWriter> OpenTextWriter(const std::string& path, bool append = false) override {
+        std::unique_ptr<platform::TextWriter> inner;
+        Write(path, [&] { inner = real_.OpenTextWriter(Local(path), append); });
+        return std::make_unique<Writer>(*this, path, std::move(inner));
+    }
     std::unique_ptr<platform::TextReader> OpenTextReader(const std::string& path) override {
         return real_.OpenTextReader(Local(path));
     }
 
 private:
-    friend struct FakeTextWriter;
+    // The upper-case key of a path for hooks, faults and the share's caches.
+    static std::string Key(const std::string& path) { return ToUpper(NormalizePath(path)); }
+    // Checks the faults before each write and puts the clock's time on the file after it.
+    struct Writer : platform::TextWriter {
+        Writer(FakeFileSystem& fs, std::string path, std::unique_ptr<platform::TextWriter> inner)
+            : fs_(fs), path_(std::move(path)), key_(Key(path_)), inner_(std::move(inner)) {}
+        void Write(const std::string& text) override {
+            fs_.CheckFault(key_);
+            inner_->Write(text);
+            fs_.Stamp(path_);
+        }
+        void WriteLine(const std::string& text) override { Write(text + "\r\n"); }
+        void Close() override { inner_->Close(); }
+        FakeFileSystem& fs_;
+        std::string path_, key_;
+        std::unique_ptr<platform::TextWriter> inner_;
+    };
+    struct Watch : platform::FolderWatch {
+        Watch(FakeFileSystem& fs, std::string key, std::function<void()> woken)
+            : fs(fs), key(std::move(key)), woken(std::move(woken)) {
+            fs.watches_.push_back(this);
+        }
+        ~Watch() override { fs.watches_.erase(std::find(fs.watches_.begin(), fs.watches_.end(), this)); }
+        std::vector<std::string> Changed() override { return std::exchange(names, {}); }
+        FakeFileSystem& fs;
+        std::string key;
+        std::function<void()> woken;
+        std::vector<std::string> names;
+    };
     // The upper-case key of a path for hooks and faults; it throws what the fault says, after a
     // full disk has let the file be made or emptied by `write`.
-    std::string Changing(const std::string& path);
-    void Write(const std::string& path, const std::function<void()>& write);
-    void CheckFault(const std::string& key);
+    std::string Changing(const std::string& path) {
+        const std::string key = Key(path);
+        if (beforeChange) beforeChange(key);
+        missing_.erase(key);  // this computer's own change is known to it
+        Notify(path);
+        return key;
+    }
+    void Write(const std::string& path, const std::function<void()>& write) {
+        const std::string key = Changing(path);
+        try {
+            CheckFault(key);
+        } catch (const RuntimeError& e) {
+            // A full disk lets the file be made or emptied and then fails the write.
+            if (e.Number() == ErrDiskFull) real_.WriteAllBytes(Local(path), {});
+            throw;
+        }
+        write();
+        Stamp(path);
+    }
+    void CheckFault(const std::string& key) {
+        for (Fault& f : faults_) {
+            if (f.times == 0 || key != Key(f.path)) continue;
+            if (f.skip > 0) {
+                --f.skip;
+                continue;
+            }
+            if (f.times > 0) --f.times;
+            throw RuntimeError(f.error);
+        }
+    }
     void Stamp(const std::string& path) { real_.SetLastModified(Local(path), clock_.Now()); }
-    void RemoveTree(const std::string& path);
-    bool HoldsReadOnly(const std::string& path);
+    // Children first, one by one: a crash halfway leaves what was not reached, as on a disk.
+    void RemoveTree(const std::string& path) {
+        for (const platform::FolderEntry& e : ListEntries(path)) {
+            const std::string child = PathJoin(path, e.name);
+            if (e.folder) {
+                RemoveTree(child);
+            } else {
+                Changing(child);
+                real_.DeleteFile(Local(child), true);
+            }
+        }
+        Changing(path);
+        real_.DeleteFolder(Local(path), true);
+    }
+    bool HoldsReadOnly(const std::string& path) {
+        for (const platform::FolderEntry& e : ListEntries(path)) {
+            const std::string child = PathJoin(path, e.name);
+            if (e.folder ? HoldsReadOnly(child) : (GetAttributes(child) & platform::AttrReadOnly) != 0) return true;
+        }
+        return false;
+    }
 
     bool Shared(const std::string& path) const { return cache_ && path.rfind("\\\\", 0) == 0; }
     // Whether `exists` finds the path, unless the cache still says it is missing.
-    bool Found(const std::string& path, const std::function<bool()>& exists);
-    void Notify(const std::string& path);
-    struct Watch;
+    bool Found(const std::string& path, const std::function<bool()>& exists) {
+        if (!Shared(path)) return exists();
+        const std::string key = Key(path);
+        const auto it = missing_.find(key);
+        const int64_t now = clock_.MonotonicMs();
+        if (it != missing_.end() && now - it->second < cache_->notFoundMs) return false;
+        if (exists()) return true;
+        missing_[key] = now;
+        return false;
+    }
+    void Notify(const std::string& path) {
+        const std::string parent = Key(PathParent(path));
+        for (Watch* w : watches_) {
+            if (w->key != parent) continue;
+            w->names.push_back(PathFileName(path));
+            w->woken();
+        }
+    }
 
     platform::Clock& clock_;
     std::optional<ShareCache> cache_;
