@@ -362,7 +362,7 @@ inline std::string TrimBlanks(const std::string& s) {
 
 // The value of the key in its section; nothing when either is missing or the line has no "=".
 inline std::optional<std::string> FindProfileValue(const std::string& content, const std::string& section,
-                                            const std::string& key) {
+                                                   const std::string& key) {
     bool inSection = false;
     for (const std::string& raw : Split(content, "\n")) {
         const std::string line = TrimBlanks(raw);
