@@ -1,7 +1,6 @@
-// What every database behind the program must do alike: tables that open or not, statements whose
-// results are read so that the connection goes on, a damaged table mended on the same connection
-// from a worker thread (as the program repairs a version table), and connections that fail with
-// the driver's message within the time-out.
+// What every database behind the program must do alike: tables that open or not, statements whose results are read so
+// that the connection goes on, a damaged table mended on the same connection from a worker thread (as the program
+// repairs a version table), and connections that fail with the driver's message within the time-out.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -24,7 +23,6 @@ TEST(DatabaseContract, TablesOpenOrNotAndEveryStatementLeavesTheConnectionReady)
     ASSERT_TRUE(db);
     const std::string& intact = DbEnv().intactTable;
     EXPECT_FALSE(db->OpenTable("NoSuchTable"));
-
     // Rows a statement gives are read, so the next request is answered.
     db->Execute("SELECT * FROM " + intact);
     EXPECT_TRUE(db->OpenTable(intact));

@@ -22,8 +22,7 @@ UPDEXAR_FUZZ_TARGET(input) {
         if (t.year >= 100 && t.year <= 9999) Check(t.IsValid());
     }
 
-    // Fields from text: a valid date survives the trip through its serial form, and the next
-    // second is one more.
+    // Fields from text: a valid date survives the trip through its serial form, and the next second is one more.
     if (input.size() < sizeof seconds + 6) return;
     const auto f = reinterpret_cast<const uint8_t*>(input.data() + sizeof seconds);
     const DateTime d{100 + (f[0] | f[1] << 8) % 9900, f[2] % 14, f[3] % 33, f[4] % 25, f[5] % 61, (f[5] >> 2) % 61};

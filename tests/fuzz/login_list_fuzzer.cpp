@@ -1,10 +1,9 @@
-// The saved machine list's packing on any bytes, taken both ways: as a block read from a share
-// and as a list about to be saved. Unpacking ends on any bytes and leaves them alone when it
-// fails. The reader accepts blocks the packer never writes (no header, bytes after the data, odd
-// padding or code tables), so pack(unpack(x)) == x holds only for blocks the packer wrote; what
-// must hold for every block that unpacks is that it packs again and loads back unchanged.
-// The lists that cannot be packed are exactly the empty one and those whose bytes before the
-// last are all the chaining byte K1: the scramble makes one repeated value, with nothing to code.
+// The saved machine list's packing on any bytes, taken both ways: as a block read from a share and as a list about to
+// be saved. Unpacking ends on any bytes and leaves them alone when it fails. The reader accepts blocks the packer never
+// writes (no header, bytes after the data, odd padding or code tables), so pack(unpack(x)) == x holds only for blocks
+// the packer wrote; what must hold for every block that unpacks is that it packs again and loads back unchanged. The
+// lists that cannot be packed are exactly the empty one and those whose bytes before the last are all the chaining byte
+// K1: the scramble makes one repeated value, with nothing to code.
 #include <algorithm>
 #include <vector>
 

@@ -1,6 +1,5 @@
-// The package seal's reader on any bytes: it never throws, every file it hands out is named below
-// the package with a hash of 64 lower-case digits, and what it read writes back and reads again
-// to the same files.
+// The package seal's reader on any bytes: it never throws, every file it hands out is named below the package with a
+// hash of 64 lower-case digits, and what it read writes back and reads again to the same files.
 #include "core/package_seal.h"
 #include "fuzz_check.h"
 

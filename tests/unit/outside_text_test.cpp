@@ -1,6 +1,5 @@
-// Readers of text from outside, and the text and time helpers where the fuzz targets cannot say
-// what is right: Windows path habits, what the code page lacks, and the scaled clock the Wine
-// runs use.
+// Readers of text from outside, and the text and time helpers where the fuzz targets cannot say what is right: Windows
+// path habits, what the code page lacks, and the scaled clock the Wine runs use.
 #include <gtest/gtest.h>
 
 #include "contract/contract_util.h"

@@ -1,9 +1,8 @@
 #!/usr/bin/env bash
-# pack_tool_test.sh EXAMPLE COMMAND...: the package tool, started as COMMAND (the native program,
-# or `wine updexar-pack.exe`), on copies of the example package EXAMPLE with its two programs put
-# in: the example passes; each kind of package mistake gives its finding at its line; a seal is
-# one `sha256sum -c` accepts, and a change after it is found; plan says what the update would do
-# and writes nothing; a wrong command line ends with exit code 2.
+# pack_tool_test.sh EXAMPLE COMMAND...: the package tool, started as COMMAND (the native program, or `wine
+# updexar-pack.exe`), on copies of the example package EXAMPLE with its two programs put in: the example passes; each
+# kind of package mistake gives its finding at its line; a seal is one `sha256sum -c` accepts, and a change after it is
+# found; plan says what the update would do and writes nothing; a wrong command line ends with exit code 2.
 set -u
 example="$(readlink -f "$1")"; shift
 tool=("$@")
@@ -116,8 +115,5 @@ usage 2 "no package folder 'Nowhere'" check Nowhere
 usage 2 'plan needs --install' plan GalvanoUpd
 usage 2 "unknown option '--install'" check GalvanoUpd --install x
 
-if [ "$failures" -gt 0 ]; then
-  echo "pack_tool_test: $failures check(s) failed"
-  exit 1
-fi
+[ "$failures" -eq 0 ] || { echo "pack_tool_test: $failures check(s) failed"; exit 1; }
 echo "pack_tool_test: all checks passed"

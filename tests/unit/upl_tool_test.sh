@@ -60,8 +60,5 @@ expect 2 "decode takes one list file" empty.txt decode
 expect 2 "unknown option '--show'" empty.txt decode --show list.upl
 expect 2 "encode takes -o FILE" empty.txt encode list.upl
 
-if [ "$failures" -gt 0 ]; then
-  echo "upl_tool_test: $failures check(s) failed"
-  exit 1
-fi
+[ "$failures" -eq 0 ] || { echo "upl_tool_test: $failures check(s) failed"; exit 1; }
 echo "upl_tool_test: all checks passed"

@@ -1,28 +1,35 @@
-// The VEK protocol and service: the cipher and machine key, requests and answers, a session that
-// reads a request however it arrives and answers within its time-outs, the service settings, and
-// the native host on loopback with a data directory that hangs.
+// The VEK protocol and service: the cipher and machine key, requests and answers, a session that reads a request
+// however it arrives and answers within its time-outs, the service settings, and the native host on loopback with a
+// data directory that hangs. The server check on a pretend machine and network: the server settings as read and
+// saved, what refuses a data directory, and what each answer of the service (or its silence) leads to, at the desk
+// and in an unattended run.
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <condition_variable>
 #include <filesystem>
 #include <fstream>
-#include <mutex>
+#include <future>
 #include <random>
+#include <semaphore>
 #include <set>
 #include <thread>
 
-#include "fakes/fake_registry.h"
+#include "core/config.h"
+#include "core/exit_codes.h"
+#include "fakes/fake_platform.h"
+#include "mainwindow/frmmain.h"
 #include "posix/vek_native_client.h"
 #include "posix/vek_native_host.h"
 #include "posix/vek_native_options.h"
+#include "server/frmcheckonsvr.h"
 #include "server/vek_protocol.h"
 #include "server/vek_service_core.h"
+#include "ui_fixture.h"
+#include "update/frmupdate.h"
 
 namespace updexar::vek {
 namespace {
 
-using platform::DriveInfo;
 using Phase = Session::Phase;
 
 const std::string kKey24 = MachineKeyFromSeed(kFallbackSeed);
@@ -44,7 +51,6 @@ TEST(VekProtocol, CipherMachineKeyAndTokens) {
         EXPECT_EQ(Cipher(once, key), plain);
         EXPECT_EQ(once.find_first_of(std::string("\0\n\r\x1a", 4)), std::string::npos) << once;
     }
-
     // The first fixed drive with a serial seeds the key; its digits become pieces, by turns at
     // the end and in front: '1' = 49 -> "94 " appended, '2' -> "05 " in front, '3' -> "15 " appended.
     EXPECT_EQ(MachineKeySeed({{"A", platform::DriveRemovable, true, true, 111},
@@ -183,7 +189,6 @@ TEST(VekService, ARequestIsUnderstoodWhereverItIsCutAndByteByByte) {
     trickle.OnTime(trickle.Deadline());
     server.LookUp(trickle, trickle.Deadline());
     EXPECT_EQ(ParseAnswer(trickle.Reply(), kKey24, "GLV"), "EXIST");
-
     // Half-closing ends the request at once, and once the answer is out the session is done.
     Session halfClosed(server.core, 0);
     halfClosed.OnArrival(request, 1);
@@ -222,7 +227,6 @@ TEST(VekService, RefusesAnythingButATokenAndAProductCodeAtOnce) {
     EXPECT_EQ(AnswerBytes(server.core, std::string(4096, 'x')), kInvalidCommand);
     EXPECT_EQ(AnswerBytes(server.core, ""), "");
     EXPECT_TRUE(server.asked.empty());
-
     // Noise is refused as soon as it arrives, not at the time-out.
     Session noisy(server.core, 0);
     noisy.OnArrival(raw("tOkEnMaRkRT1234ZZZVD", kKey24), 0);
@@ -247,7 +251,6 @@ TEST(VekService, TimeOutsBoundEveryConnection) {
     EXPECT_EQ(stalled.Reply(), kInvalidCommand);
     stalled.OnTime(31000);
     EXPECT_EQ(stalled.CurrentPhase(), Phase::Done);
-
     // A trickle does not extend the time-out: it runs from the connection.
     Session slow(server.core, 0);
     for (int64_t t = 0; t < 30000; t += 1500) {
@@ -263,9 +266,7 @@ TEST(VekService, TimeOutsBoundEveryConnection) {
     Session idle(server.core, 0);  // nothing at all: closed, no answer
     idle.OnTime(30000);
     EXPECT_EQ(idle.CurrentPhase(), Phase::Done);
-
-    // A lookup that does not come back in time answers as a failed one; its late result changes
-    // nothing.
+    // A lookup that does not come back in time answers as a failed one; its late result changes nothing.
     Session hung(server.core, 0);
     hung.OnArrival(request, 0);
     EXPECT_EQ(hung.Deadline(), 3000);
@@ -310,51 +311,38 @@ TEST(VekService, PortDataDirectoryAndNativeSettings) {
 
 // Lookups of Tarsel's folder hang until the test lets them go, as on a share that does not answer.
 struct HangingShare {
-    std::mutex mutex;
-    std::condition_variable changed;
-    int entered = 0;
-    bool released = false;
-    void Enter() {
-        std::unique_lock<std::mutex> lock(mutex);
-        ++entered;
-        changed.notify_all();
-        changed.wait(lock, [&] { return released; });
-    }
-    void Release(bool value) {
-        std::lock_guard<std::mutex> lock(mutex);
-        released = value;
-        changed.notify_all();
-    }
+    std::counting_semaphore<64> entered{0};
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
 };
 
-// The epoll host on a free loopback port: answers whole and in pieces, cuts silent clients off,
-// answers Galvano's checks while Tarsel's hang, and lets a check that hangs past its time answer
-// as a failed one.
+// The epoll host on a free loopback port: answers whole and in pieces, cuts silent clients off, answers Galvano's
+// checks while Tarsel's hang, and lets a check that hangs past its time answer as a failed one.
 TEST(VekNativeHost, AnswersOverLoopbackWhileADataDirectoryHangs) {
     const auto dir = std::filesystem::temp_directory_path() / ("vek_host_test_" + std::to_string(::getpid()));
     for (const char* product : {"Galvano", "Tarsel"}) {
         std::filesystem::create_directories(dir / product);
         std::ofstream(dir / product / "T1234.txt") << "Test\r\n";
     }
-    HangingShare share;
-    auto makeCore = [&](int64_t checkTimeoutMs) {
+    auto makeCore = [&](int64_t checkTimeoutMs, HangingShare& share) {
         return ServiceCore(
             [&](const ProductRow& p) -> std::optional<std::string> { return (dir / std::string(p.key)).string(); },
             [&](const std::string& d, const std::string& name) {
-                if (d.find("Tarsel") != std::string::npos) share.Enter();
+                if (d.find("Tarsel") != std::string::npos) {
+                    share.entered.release();
+                    share.released.wait();
+                }
                 return std::filesystem::exists(std::filesystem::path(d) / name);
             },
             ServiceLimits{500, 50, 500, checkTimeoutMs});
     };
-    posix::NativeHostOptions options;
-    options.address = "127.0.0.1";
-    options.port = 0;
-    options.threads = 2;
+    const posix::NativeHostOptions options{"127.0.0.1", 0, 2};
     const std::string slowRequest = BuildRequest("T1234", "TRS", kKey24);
     const std::string fastRequest = BuildRequest("T1234", "GLV", kKey24);
     std::string error, answer;
     {
-        const ServiceCore core = makeCore(60000);
+        HangingShare share;
+        const ServiceCore core = makeCore(60000, share);
         posix::NativeHost host(core, options);
         ASSERT_TRUE(host.Start(error)) << error;
         posix::IdleConnections idle;
@@ -364,7 +352,6 @@ TEST(VekNativeHost, AnswersOverLoopbackWhileADataDirectoryHangs) {
         EXPECT_EQ(ParseAnswer(answer, kKey24, "GLV"), "EXIST");
         ASSERT_TRUE(posix::ExchangeOnce(host.Port(), {std::string(200, 'A')}, 0, true, 3000, answer));
         EXPECT_EQ(answer, kInvalidCommand);
-
         // More hanging checks than one product may have under way, and Galvano's meanwhile.
         std::vector<std::string> slowAnswers(8);
         std::atomic<int> slowDone{0};
@@ -374,16 +361,13 @@ TEST(VekNativeHost, AnswersOverLoopbackWhileADataDirectoryHangs) {
                 posix::ExchangeOnce(host.Port(), {slowRequest}, 0, false, 60000, got);
                 ++slowDone;
             });
-        {
-            std::unique_lock<std::mutex> lock(share.mutex);
-            share.changed.wait(lock, [&] { return share.entered >= 1; });
-        }
+        share.entered.acquire();
         for (int i = 0; i < 6; ++i) {
             ASSERT_TRUE(posix::ExchangeOnce(host.Port(), {fastRequest}, 0, false, 60000, answer));
             EXPECT_EQ(ParseAnswer(answer, kKey24, "GLV"), "EXIST");
         }
         EXPECT_EQ(slowDone.load(), 0);
-        share.Release(true);
+        share.release.set_value();
         for (auto& t : slow) t.join();
         for (const auto& got : slowAnswers) EXPECT_EQ(ParseAnswer(got, kKey24, "TRS"), "EXIST");
         // The silent ones are cut off by the read time-out, not kept for ever.
@@ -392,13 +376,13 @@ TEST(VekNativeHost, AnswersOverLoopbackWhileADataDirectoryHangs) {
         host.Stop();
     }
     {
-        share.Release(false);
-        const ServiceCore core = makeCore(100);
+        HangingShare share;
+        const ServiceCore core = makeCore(100, share);
         posix::NativeHost host(core, options);
         ASSERT_TRUE(host.Start(error)) << error;
         ASSERT_TRUE(posix::ExchangeOnce(host.Port(), {slowRequest}, 0, false, 60000, answer));
         EXPECT_EQ(ParseAnswer(answer, kKey24, "TRS"), "NOTEXIST");  // answered while the lookup still hangs
-        share.Release(true);
+        share.release.set_value();
         host.Stop();
     }
     std::filesystem::remove_all(dir);
@@ -406,3 +390,214 @@ TEST(VekNativeHost, AnswersOverLoopbackWhileADataDirectoryHangs) {
 
 }  // namespace
 }  // namespace updexar::vek
+
+using namespace updexar;
+using updexar::fakes::FakeTcpServer;
+
+namespace {
+
+constexpr auto HKLM = platform::RegRoot::LocalMachine;
+constexpr auto HKCU = platform::RegRoot::CurrentUser;
+const std::string kKey = "Software\\VEKInfo\\Galvano";
+const std::string kData = "\\\\SERVER\\share\\Data\\Galvano";
+
+struct Check : uitest::UiFixture {
+    fakes::FakeTcpClient tcp;
+    explicit Check(bool automatic = true, const std::string& server = "VEKSRV") {
+        fake.Get().tcp = &tcp;
+        OnShare("Galvano", automatic);
+        Shared().ProductCode = "GAL";
+        Shared().ProgramDir = kSharePkg;
+        files.MakeFolders(kData);
+        WriteRegValue(HKLM, kKey, "AppPath", RegKindText, kData + "\\");
+        WriteRegValue(HKLM, kKey, "Server", RegKindText, server);
+        WriteRegValue(HKLM, "Software\\VEKInfo", "SvrPort", RegKindText, "7070");
+        InstallServerCheck();
+        forms::Window<frmmain>();
+    }
+    ~Check() { UpdateHooks() = {}; }
+    // The version table the product's database is checked for.
+    void VersionTable() { Shared().VerInfoTable = "VerInfo", Shared().ProductDbName = "galvano"; }
+    // A service that answers whatever `answer` makes of this machine's key; none: it never takes the connection.
+    void Service(std::function<std::vector<std::string>(const std::string& key)> answer) {
+        FakeTcpServer server{answer ? FakeTcpServer::Accept::Yes : FakeTcpServer::Accept::Never, {}};
+        if (answer) server.answer = [answer, key = vek::MachineKey(files.Drives())](const std::string&) { return answer(key); };
+        tcp.AddServer("VEKSRV", 7070, server);
+    }
+    // The check as the update run makes it; the exit code when the run ended.
+    std::optional<uint32_t> Run() { return Ended([] { UpdateHooks().checkServer(forms::Window<frmUpdate>()); }); }
+    size_t TestFiles() {
+        size_t n = 0;
+        for (const std::string& f : files.ListFiles(kData)) n += f.size() == 9 && f[0] == 'T';
+        return n;
+    }
+};
+
+std::string Line(const std::string& text) { return "[START]\r\nError:CheckOnSvr:" + text + "\r\n[END]\r\n"; }
+
+}  // namespace
+
+TEST(ServerCheck, EveryAnswerOrSilenceOfTheServiceEndsAnUnattendedCheckItsOwnWay) {
+    const std::string dir = "Software Data Directory [" + kData + "]";
+    const std::string service = "Service [VEKSvrReg.Exe]";
+    using Answers = std::vector<std::string>;
+    const std::pair<std::function<Answers(const std::string& key)>, std::string> cases[] = {  // log; empty: confirmed
+        {[](auto& key) { return Answers{vek::BuildAnswer("GAL", true, key)}; }, ""},
+        {[](auto& key) {  // the answer in three pieces
+             const std::string a = vek::BuildAnswer("GAL", true, key);
+             return Answers{a.substr(0, 3), a.substr(3, 9), a.substr(12)};
+         },
+         ""},
+        {[](auto& key) { return Answers{vek::BuildAnswer("GAL", false, key)}; },
+         Line(dir + " could not be verified from the server")},
+        {[](auto&) { return Answers{"INVALIDCOMMAND|0"}; }, Line("Old Version of " + service + " is running on Server")},
+        {[](auto&) { return Answers{std::string("\0\xff garbage|", 11)}; }, Line("Failed to Verify " + dir + " from the server")},
+        {[](auto&) { return Answers{}; }, Line("Connected to " + service + " but Failed to Retrieve Data")},
+        {nullptr, Line("Can't Connect to " + service)},
+    };
+    for (const auto& [answer, log] : cases) {
+        Check check;
+        check.Service(answer);
+        const std::optional<uint32_t> ended = check.Run();
+        EXPECT_EQ(check.Log(), log);
+        EXPECT_EQ(ended, log.empty() ? std::nullopt : std::optional<uint32_t>(ExitServerCheck)) << log;
+        EXPECT_EQ(Shared().SvrCheckOk, log.empty()) << log;
+        EXPECT_EQ(check.tcp.ConnectionCount(), 1u);
+        EXPECT_EQ(check.TestFiles(), 0u) << log;
+    }
+
+    Check refused;  // a port where nothing listens: the socket error with its number
+    EXPECT_EQ(refused.Run(), ExitServerCheck);
+    EXPECT_EQ(refused.Log().rfind("[START]\r\nError:CheckOnSvr:Error Occured while Connecting to " + service + "-10061 : ", 0), 0u)
+        << refused.Log();
+
+    Check local(true, "ws01");  // this computer by name: no network, and the check passes
+    EXPECT_EQ(local.Run(), std::nullopt);
+    EXPECT_TRUE(Shared().SvrCheckOk);
+    EXPECT_EQ(local.tcp.ConnectionCount(), 0u);
+}
+
+TEST(ServerCheck, TheDataDirectoryMustBeThereBeTheProductsAndTakeAFile) {
+    {
+        Check check;
+        WriteRegValue(HKLM, kKey, "AppPath", RegKindText, kData + "X");
+        check.files.MakeFolders(kData + "X");
+        EXPECT_EQ(check.Run(), ExitServerCheck);
+        EXPECT_EQ(check.Log(), Line("Data Path [" + kData + "X] is not correct"));
+    }
+    {
+        Check check(false);
+        WriteRegValue(HKLM, kKey, "AppPath", RegKindText, kData + "\\..\\Gone\\Galvano");
+        bool ok = true;
+        forms::Window<frmCheckOnSvr>().InitMe(false, ok);
+        EXPECT_FALSE(ok);
+        EXPECT_EQ(check.messages, (std::vector<std::string>{"Updexar|Data Path [" + kData + "\\..\\Gone\\Galvano] not found."}));
+    }
+    {
+        Check check;
+        check.files.InjectFault(fakes::Fault{kData + "\\TestGAL.TXT", 70});
+        EXPECT_EQ(check.Run(), ExitServerCheck);
+        EXPECT_EQ(check.Log(), Line("Data Path [" + kData + "] is Write-Protected"));
+    }
+}
+
+TEST(ServerCheck, TheSettingsAreShownAndSavedAsText) {
+    Check check(false);
+    WriteRegValue(HKLM, "Software\\VEKInfo", "SvrPort", RegKindText, "0");
+    WriteRegValue(HKLM, kKey, "Server", RegKindText, "");
+    frmCheckOnSvr& f = forms::Window<frmCheckOnSvr>();
+    bool ok = true;
+    f.InitMe(true, ok);
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(f.txtDataDir.Text(), kData);
+    EXPECT_EQ(f.txtSvr.Text(), "localhost");
+    EXPECT_EQ(f.txtPort.Text(), "7070");
+
+    f.txtSvr.SetText("SRV2");
+    f.txtPort.SetText("7071");
+    f.chkThinCl.SetValue(1);
+    f.cmdsubmit_Click();
+    EXPECT_EQ(ReadRegValue(HKCU, kKey, "ThinClient", RegKindText, ""), "1");
+    EXPECT_EQ(ReadRegValue(HKCU, kKey, "Server", RegKindText, ""), "SRV2");
+    EXPECT_EQ(ReadRegValue(HKLM, "Software\\VEKInfo", "SvrPort", RegKindText, ""), "7071");
+    EXPECT_EQ(ReadRegValue(HKLM, kKey, "DefVal", RegKindText, ""), "0");
+    EXPECT_FALSE(f.Loaded());
+    EXPECT_TRUE(check.messages.empty());
+}
+
+TEST(ServerCheck, AtTheDeskTheWaitCanBeRetriedLeftForTheSettingsOrCancelled) {
+    Check check(false);
+    check.Service([](auto&) { return std::vector<std::string>{}; });  // connects, never answers
+    frmCheckOnSvr& f = forms::Window<frmCheckOnSvr>();
+    bool ok = false;
+    f.InitMe(false, ok);
+    ASSERT_TRUE(ok);
+    check.app.DoEvents();
+    EXPECT_EQ(f.cmdsubmit.Caption(), "&Settings");
+    EXPECT_TRUE(f.lblProg.Visible() && !f.famMain.Visible());  // the wait shows its progress, not the settings
+    EXPECT_EQ(check.TestFiles(), 1u);
+
+    check.answers = {"&Yes", "&No"};
+    for (int tick = 0; tick < 2; ++tick) {
+        check.clock.Advance(30000);
+        check.app.DoEvents();
+    }
+    ASSERT_EQ(check.messages.size(), 2u);
+    EXPECT_EQ(check.messages[0], check.messages[1]);
+    EXPECT_NE(check.messages[0].find("but Failed to Retrieve Data.\r\n\r\nDo you want to Retry?"), std::string::npos);
+    EXPECT_EQ(f.cmdsubmit.Caption(), "&Submit");  // back to the settings
+    EXPECT_TRUE(f.famMain.Visible() && !f.lblProg.Visible());
+
+    check.Service(nullptr);
+    f.cmdsubmit.SetCaption("&Submit");
+    f.InitMe(false, ok);  // the check again, and Settings during the wait
+    f.cmdsubmit_Click();
+    EXPECT_EQ(f.cmdsubmit.Caption(), "&Submit");
+    check.clock.Advance(60000);
+    check.app.DoEvents();
+    EXPECT_EQ(check.messages.size(), 2u);  // the wait is over: no question comes
+
+    fakes::HeadlessBackend::Key(f, forms::KeyEscape);  // Esc cancels wherever the focus is
+    EXPECT_FALSE(f.Loaded());
+    EXPECT_EQ(check.TestFiles(), 0u);
+    EXPECT_FALSE(Shared().SvrCheckOk);
+}
+
+TEST(ServerCheck, OnThisComputerTheVersionTableIsMendedWhenItDoesNotOpen) {
+    {
+        Check check(true, "localhost");
+        check.VersionTable();
+        check.fake.database.AddTable("VerInfo", fakes::FakeTable{false, {"REPAIR TABLE VerInfo EXTENDED"}});
+        EXPECT_EQ(check.Run(), std::nullopt);
+        EXPECT_TRUE(Shared().SvrCheckOk);  // a table that stays broken does not stop the update
+        ASSERT_EQ(check.fake.database.connections.size(), 1u);
+        EXPECT_EQ(check.fake.database.connections[0].text,
+                  "PROVIDER=MSDASQL;driver={MySQL};server=localhost;uid=zolt;pwd=;database=galvano;port=3306;");
+        EXPECT_LE(check.fake.database.connections[0].timeoutSeconds, 5);  // a server that is down holds nothing up
+        EXPECT_EQ(check.fake.database.requests,
+                  (std::vector<std::string>{"open VerInfo", "REPAIR TABLE VerInfo USE_FRM", "open VerInfo",
+                                            "REPAIR TABLE VerInfo EXTENDED"}));
+        EXPECT_EQ(check.fake.database.open, 0);
+    }
+    {  // The account of the installed server version; a port of 0 is left out.
+        Check check(true, "WS01");
+        check.VersionTable();
+        WriteRegValue(HKLM, kKey, "MySqlVer", RegKindText, "5.1");
+        WriteRegValue(HKLM, kKey, "Database", RegKindText, "galvano_2026");
+        check.files.WriteAllText(Shared().SysDir + "\\VEKCONFIG.INI",
+                                 "[MySql]\r\nUID_51=admin\r\nPWD_51=secret\r\nPort_51=0\r\nDriverVer_51=5.1\r\n");
+        check.fake.database.AddTable("VerInfo");
+        EXPECT_EQ(check.Run(), std::nullopt);
+        ASSERT_EQ(check.fake.database.connections.size(), 1u);
+        EXPECT_EQ(check.fake.database.connections[0].text,
+                  "PROVIDER=MSDASQL;driver={MySQL ODBC 5.1 Driver};server=WS01;uid=admin;pwd=secret;database=galvano_2026;");
+        EXPECT_EQ(check.fake.database.requests, (std::vector<std::string>{"open VerInfo"}));
+    }
+    {  // Another product's database is not touched.
+        Check check(true, "localhost");
+        check.VersionTable();
+        WriteRegValue(HKLM, kKey, "Database", RegKindText, "tarsel");
+        EXPECT_EQ(check.Run(), std::nullopt);
+        EXPECT_TRUE(check.fake.database.connections.empty());
+    }
+}
