@@ -403,6 +403,7 @@ const std::string kData = "\\\\SERVER\\share\\Data\\Galvano";
 
 struct Check : uitest::UiFixture {
     fakes::FakeTcpClient tcp;
+    const UpdateSeams before = UpdateHooks();  // the update tests' hooks, given back at the end
     explicit Check(bool automatic = true, const std::string& server = "VEKSRV") {
         fake.Get().tcp = &tcp;
         OnShare("Galvano", automatic);
@@ -415,7 +416,7 @@ struct Check : uitest::UiFixture {
         InstallServerCheck();
         forms::Window<frmmain>();
     }
-    ~Check() { UpdateHooks() = {}; }
+    ~Check() { UpdateHooks() = before; }
     // The version table the product's database is checked for.
     void VersionTable() { Shared().VerInfoTable = "VerInfo", Shared().ProductDbName = "galvano"; }
     // A service that answers whatever `answer` makes of this machine's key; none: it never takes the connection.
