@@ -88,6 +88,9 @@ TEST(LanRun, EachMachineGetsItsResultAndTheRunLeavesOnlyTheStagedPackage) {
     lan.reusedRow = 3;
     forms::Window<frmmain>().vs.SetTextMatrix(1, 5, "p w\\");        // its last backslash must not eat the quote
     lan.Put(kShared + "\\UpdInfoF.txt", "an earlier package's");  // the machines would read it, not ours
+    // A run at this time of day on another day left its folder: its answers are not this run's.
+    lan.Put(kShared + "\\Log62382\\3.txt", kDone);
+    lan.Put(kShared + "\\Log62382\\3.log", "[START]\r\nProcess:Update:OK\r\n[END]\r\n");
     UpdateLAN(forms::Window<frmUpdate>());
     EXPECT_EQ(lan.Status(1), "Updated successfully to:\r\nC:\\Apps\\Galvano");
     EXPECT_EQ(forms::Window<frmmain>().vs.CellBackColor(1, 6), 65280u);
