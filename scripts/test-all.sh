@@ -52,7 +52,7 @@ tier() {
   fi
 }
 
-if has linux; then step "unit tests" tier unit 81 ctest --preset linux -L unit -j2; else failed+=("unit tests (not built)"); fi
+if has linux; then step "unit tests" tier unit 82 ctest --preset linux -L unit -j2; else failed+=("unit tests (not built)"); fi
 if has win32; then
   step "wine tests" tier wine 19 bash tests/wine/harness/with-xvfb.sh ctest --preset win32 -L wine -j2
 else

@@ -354,6 +354,17 @@ TEST(UpdateRun, AServiceThatExistsButDoesNotRunIsStartedAsTheService) {
     EXPECT_TRUE(user.Started("\"" + kSys + "\\VEKSvrReg.exe\""));
 }
 
+// A package without its own RegAsm registers its assemblies with the one the system already has.
+TEST(UpdateRun, AssembliesRegisterWithTheSystemsRegAsmWhenThePackageHasNone) {
+    for (const std::string regAsm : {"Regasm20.exe", "Regasm.exe"}) {
+        Machine m;
+        m.Package("DLLs\\SigFlsN\\Net.dll", "net");
+        m.Put(kSys + "\\" + regAsm, "regasm");
+        EXPECT_EQ(m.Run(), ExitOk);
+        EXPECT_TRUE(m.Started("\"" + kSys + "\\" + regAsm + "\" \"" + kSys + "\\Net.dll\" /codebase /silent")) << regAsm;
+    }
+}
+
 TEST(UpdateRun, PackagesBeyondTwoGigabytesKeepTheBarWhole) {
     Machine m("");
     const std::string src = Shared().ProgramDir + "\\DLLs\\NewUpFls\\";
