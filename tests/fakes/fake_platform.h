@@ -384,6 +384,7 @@ class FakeRegistry : public platform::Registry {
 public:
     // Upper-case names of the machines whose HKEY_USERS can be reached (it is this one's).
     std::vector<std::string> reachable;
+    bool administrator = true;  // without it, HKEY_LOCAL_MACHINE takes no new key
 
     FakeRegistry() {
         for (auto r : {platform::RegRoot::ClassesRoot, platform::RegRoot::CurrentUser, platform::RegRoot::LocalMachine,
@@ -397,6 +398,7 @@ public:
         return it == keys_.end() ? nullptr : std::make_unique<Handle>(*this, id, it->second, writable);
     }
     std::unique_ptr<platform::RegistryKey> Create(platform::RegRoot root, const std::string& path) override {
+        if (!administrator && root == platform::RegRoot::LocalMachine) return nullptr;
         std::vector<std::string> parts;
         detail::Id(root, path, &parts);
         std::string id = detail::Id(root, "");

@@ -517,6 +517,13 @@ TEST(ServerCheck, TheSettingsAreShownAndSavedAsText) {
     f.txtSvr.SetText("SRV2");
     f.txtPort.SetText("7071");
     f.chkThinCl.SetValue(1);
+    check.registry.administrator = false;
+    f.cmdsubmit_Click();
+    ASSERT_EQ(check.messages.size(), 1u);
+    EXPECT_NE(check.messages[0].find("(Run as Administrator)"), std::string::npos);
+    EXPECT_EQ(ReadRegValue(HKCU, kKey, "Server", RegKindText, ""), "");  // nothing saved
+    check.messages.clear();
+    check.registry.administrator = true;
     f.cmdsubmit_Click();
     EXPECT_EQ(ReadRegValue(HKCU, kKey, "ThinClient", RegKindText, ""), "1");
     EXPECT_EQ(ReadRegValue(HKCU, kKey, "Server", RegKindText, ""), "SRV2");
