@@ -565,7 +565,9 @@ TEST(ServerCheck, AtTheDeskTheWaitCanBeRetriedLeftForTheSettingsOrCancelled) {
     check.app.DoEvents();
     EXPECT_EQ(check.messages.size(), 2u);  // the wait is over: no question comes
 
-    fakes::HeadlessBackend::Key(f, forms::KeyEscape);  // Esc cancels wherever the focus is
+    fakes::HeadlessBackend::Key(f, 'C');
+    EXPECT_TRUE(f.Loaded());
+    fakes::HeadlessBackend::Key(f, forms::KeyEscape);  // Esc, and only Esc, cancels wherever the focus is
     EXPECT_FALSE(f.Loaded());
     EXPECT_EQ(check.TestFiles(), 0u);
     EXPECT_FALSE(Shared().SvrCheckOk);
