@@ -107,13 +107,21 @@ public:
         Notify(path);
     }
     // --- platform::FileSystem
+    // Tests run as root: a path that would reach out of the pretend computer (a "\\" root, a ".."
+    // too many, a Linux path elsewhere) is refused as Windows refuses access, so that a fault in the
+    // program's path checks fails a test instead of deleting the machine's own folders.
     std::string Local(const std::string& path) const {
         std::string p = path;
         std::replace(p.begin(), p.end(), '\\', '/');
-        if (p.rfind("//", 0) == 0) return root_ + "/unc/" + p.substr(2);
-        if (p.size() >= 2 && p[1] == ':') return root_ + "/" + ToUpper(p.substr(0, 1)) + p.substr(2);
-        if (!p.empty() && p[0] == '/') return p;
-        return root_ + "/-/" + p;  // the program names every file from a drive or a share
+        if (p.rfind("//", 0) == 0)
+            p = root_ + "/unc/" + p.substr(2);
+        else if (p.size() >= 2 && p[1] == ':')
+            p = root_ + "/" + ToUpper(p.substr(0, 1)) + p.substr(2);
+        else if (p.empty() || p[0] != '/')
+            p = root_ + "/-/" + p;  // the program names every file from a drive or a share
+        const std::string normal = std::filesystem::path(p).lexically_normal().string();
+        if (normal.rfind(root_ + "/", 0) != 0) throw RuntimeError(ErrPermissionDenied);
+        return p;
     }
     bool FileExists(const std::string& path) override {
         return Found(path, [&] { return real_.FileExists(Local(path)); });
