@@ -1,8 +1,3 @@
-// The VEK protocol and service: the cipher and machine key, requests and answers, a session that reads a request
-// however it arrives and answers within its time-outs, the service settings, and the native host on loopback with a
-// data directory that hangs. The server check on a pretend machine and network: the server settings as read and
-// saved, what refuses a data directory, and what each answer of the service (or its silence) leads to, at the desk
-// and in an unattended run.
 #include <gtest/gtest.h>
 
 #include <atomic>
