@@ -1,5 +1,3 @@
-// The LAN settings in the shared update directory: the options file's reading rules and its
-// writing only on a change; the machine list's saving whole and privately, and its loading.
 #include <gtest/gtest.h>
 
 #include "lan/saved_settings.h"
