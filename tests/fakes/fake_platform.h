@@ -478,7 +478,6 @@ struct ProcessEnded {
 // file system with the rules of the real one.
 class FakeSystem : public platform::System {
 public:
-    // Set to a folder to play 64-bit Windows.
     explicit FakeSystem(platform::FileSystem& files) : files_(files) {
         SetDisplay(1024, 768, 96);
         // Classic-theme sizes.
@@ -486,6 +485,7 @@ public:
                  {2, 16}, {3, 16}, {4, 19}, {5, 1}, {6, 1}, {7, 3}, {8, 3}, {15, 19}, {32, 4}, {33, 4}})
             metrics_[index] = value;
     }
+    // Set to a folder to play 64-bit Windows.
     std::string wow64SystemDirectory;
     // Names held by locks, also by "other processes" a test adds.
     std::set<std::string> heldLocks;
@@ -949,8 +949,6 @@ public:
               system.DefaultUserProfileDirectory(), system.UserProfileDirectory(), PathParent(system.programPath)})
             files.MakeFolders(folder);
     }
-    FakePlatform(const FakePlatform&) = delete;
-    FakePlatform& operator=(const FakePlatform&) = delete;
 
     platform::ManualClock clock;
     platform::Cp1252Text text;

@@ -236,7 +236,6 @@ TEST(UpdateRun, AnUnattendedRunInstallsByTheIndexRulesAndLogsWhatItSkipped) {
               "Error:Update:Invalid Type (" + src + "keep.txt)\r\n"
               "Error:Update:Dll Register (" + kSys + "\\Bad.dll) Failed\r\n"
               "Process:Update:OK\r\n[END]\r\n");
-    EXPECT_EQ(ReadRegValue(HKLM, "Software\\VEKInfo\\Galvano", "InstallPath", RegKindText, ""), kApp);
 }
 
 TEST(UpdateRun, StopsEndTheLogWithTheirReasonAndExitCode) {
