@@ -142,7 +142,6 @@ public:
     }
     void DeleteFolder(const std::string& path, bool force = false) override {
         if (!beforeChange) return real_.DeleteFolder(Local(path), force);
-        if (!force && HoldsReadOnly(path)) throw RuntimeError(ErrPermissionDenied);
         RemoveTree(path);
     }
     void CreateFolder(const std::string& path) override {
@@ -292,13 +291,6 @@ private:
         }
         Changing(path);
         real_.DeleteFolder(Local(path), true);
-    }
-    bool HoldsReadOnly(const std::string& path) {
-        for (const platform::FolderEntry& e : ListEntries(path)) {
-            const std::string child = PathJoin(path, e.name);
-            if (e.folder ? HoldsReadOnly(child) : (GetAttributes(child) & platform::AttrReadOnly) != 0) return true;
-        }
-        return false;
     }
 
     bool Shared(const std::string& path) const { return cache_ && path.rfind("\\\\", 0) == 0; }
