@@ -110,16 +110,6 @@ case_seal() {
   lacks "$app/deep" "$sysdir/VekTool.dll"; is "$app/keep.txt" old; reg_is 'HKLM\Software\VEKInfo\Galvano' InstallPath 'C:\Apps\Galvano\'
 }
 
-# A service that exists and does not run is started as the service; no second copy of the
-# program holds its port.
-case_service() {
-  local dir; dir="$([ "$kind" = wow64 ] && echo syswow64 || echo system32)"
-  unattended 11 "cp \"\$VEKSVR\" \"\$sysdir/VEKSvrReg.exe\"; timeout 60 wine sc create VEKSvrReg binpath= 'C:\\windows\\$dir\\VEKSvrReg.exe' start= demand >/dev/null" \
-    '*'
-  timeout 60 wine sc query VEKSvrReg 2>&1 | grep -q RUNNING || fail "the existing service was not started"
-  [ "$(running "$service" | wc -l)" = 1 ] || fail "not one copy of VEKSvrReg.exe runs"
-}
-
 # A run that stops before anything is installed (each reason's line is the unit tier's).
 case_stops() {
   unattended 7 'rm -rf "$pkg/DLLs"' 'Error:Update:Source Folder [\\SERVER\share\Upd1\DLLs] not Found'
