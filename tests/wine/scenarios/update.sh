@@ -110,10 +110,8 @@ case_seal() {
   lacks "$app/deep" "$sysdir/VekTool.dll"; is "$app/keep.txt" old; reg_is 'HKLM\Software\VEKInfo\Galvano' InstallPath 'C:\Apps\Galvano\'
 }
 
-# A run that stops before anything is installed (each reason's line is the unit tier's).
-case_stops() {
-  unattended 7 'rm -rf "$pkg/DLLs"' 'Error:Update:Source Folder [\\SERVER\share\Upd1\DLLs] not Found'
-  # A folder entry replaces its destination: never the whole system folder or installation.
+# A folder entry replaces its destination: never the whole system folder or installation.
+case_folders() {
   local s='\\SERVER\share\Upd1\DLLs\NewUpFls'
   unattended 11 "printf '%s\\r\\n' 'FOLDER,Reports,SYSDIR\\,Always' 'FOLDER,Reports,\\,Always' >\"\$src/INDEX.UPD\"" \
     "Error:Update:Folder ($s\\Reports) not copied: [SYSDIR\\] is a whole folder" \
