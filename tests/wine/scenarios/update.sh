@@ -184,11 +184,7 @@ EOF
 on =Updexar
 click OK
 gone = Please Wait ...
-on =Updexar -> Galvano -> GalvanoUpd
-key ESC
-on =Updexar
-click &Yes
 EOF
-  ends 30
+  leave
   is "$app/always.txt" new
 }
