@@ -11,7 +11,7 @@
 //   see TEXT           a visible control shows TEXT (30 s); "*" in TEXT stands for any characters
 //   unseen TEXT        no visible control shows TEXT
 //   only               the window is the only one on the screen (20 s)
-//   click TEXT         presses the button or box; click-nth N TEXT presses the Nth alike (from 0)
+//   click TEXT         presses the button or box
 //   checked N TEXT     the check box or option button is in state N (10 s)
 //   key KEY            ESC ENTER RIGHT, a letter or digit, ALT+ in front for Alt, to the focus
 //   type TEXT          typed into the control with the focus
@@ -20,7 +20,7 @@
 //   edit N TEXT, combo N TEXT   the Nth visible edit or combo box shows TEXT (10 s)
 //   after LABEL        set, choose, edit and combo count from the label on (until the next `on`)
 //   cell R C FIELD V   the grid's cell R,C (GRIDM_GETCELL) shows V in FIELD (15 s): check (0, 1,
-//                      2), rect (screen "l,t,r,b", "-" off screen), text ("\r", "\n" written so),
+//                      2), rect ("-" off screen), text ("\r", "\n" written so),
 //                      flags (holds the word V of current, editing; lacks it for "!word")
 //   click-cell R C, double-cell R C, click-check R C, scroll LINES   the grid under the mouse
 //   focus CLASS [password]   the control with the focus is of that class (and a password box)
@@ -196,9 +196,9 @@ HWND MatchTop(const std::string& pattern) {
 }
 
 // A visible control of the window showing the text (of that class, when one is given).
-HWND FindShown(HWND top, const std::string& text, const char* cls = nullptr, int nth = 0) {
+HWND FindShown(HWND top, const std::string& text, const char* cls = nullptr) {
     for (const WindowInfo& w : ListChildren(top))
-        if (w.visible && (!cls || Upper(w.className) == cls) && SameText(w.text, text) && nth-- == 0) return w.hwnd;
+        if (w.visible && (!cls || Upper(w.className) == cls) && SameText(w.text, text)) return w.hwnd;
     return nullptr;
 }
 
@@ -264,19 +264,13 @@ bool AskCell(HWND grid, int row, int col, CellAnswer& answer) {
     return ok && answer.got;
 }
 
-std::string ScreenRect(HWND from, RECT r) {
-    MapWindowPoints(from, nullptr, reinterpret_cast<POINT*>(&r), 2);
-    return std::to_string(r.left) + "," + std::to_string(r.top) + "," + std::to_string(r.right) + "," +
-           std::to_string(r.bottom);
-}
-
 // One field of a cell as the steps name it.
-std::string CellField(HWND grid, const CellAnswer& cell, const std::string& field) {
+std::string CellField(const CellAnswer& cell, const std::string& field) {
     using namespace updexar::win32;
     const GridCellInfo& i = cell.info;
     if (field == "check") return std::to_string(i.check);
     if (field == "text") return OneLine(Narrow(cell.text));
-    if (field == "rect") return i.flags & GRIDCELL_ONSCREEN ? ScreenRect(grid, {i.left, i.top, i.right, i.bottom}) : "-";
+    if (field == "rect") return i.flags & GRIDCELL_ONSCREEN ? "on screen" : "-";
     return std::string(",") + (i.flags & GRIDCELL_CURRENT ? "current," : "") +
            (i.flags & GRIDCELL_EDITING ? "editing," : "");
 }
@@ -334,12 +328,11 @@ public:
             if (verb == "unseen") return Top() && FindShown(Top(), text) ? "it is there" : "";
             return Until(30, [&] { return Top() && FindShown(Top(), text); }) ? "" : "not there: " + Texts();
         }
-        if (verb == "click" || verb == "click-nth" || verb == "checked") {
-            if (verb != "click" && !numbers(1)) return "bad step";
+        if (verb == "click" || verb == "checked") {
+            if (verb == "checked" && !numbers(1)) return "bad step";
             const std::string text = rest();
             HWND button = nullptr;
-            const int nth = verb == "click-nth" ? a : 0;
-            if (!Until(10, [&] { return Top() && (button = FindShown(Top(), text, "BUTTON", nth)); }))
+            if (!Until(10, [&] { return Top() && (button = FindShown(Top(), text, "BUTTON")); }))
                 return "no such button: " + Texts();
             if (verb == "checked")
                 return Until(10, [&] { return Send(button, BM_GETCHECK, 0, 0) == a; })
@@ -391,7 +384,7 @@ public:
             if (verb == "cell") {
                 const auto holds = [&] {
                     if (!ask()) return false;
-                    got = CellField(Grid(), cell, field);
+                    got = CellField(cell, field);
                     if (field != "flags") return got == want;
                     return want[0] == '!' ? got.find("," + want.substr(1) + ",") == std::string::npos
                                           : got.find("," + want + ",") != std::string::npos;

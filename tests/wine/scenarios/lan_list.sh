@@ -116,7 +116,7 @@ case_saved() {
 $main
 after Common/Admin:User Name
 set 0 OFFICE\\admin
-click-nth 0 &Fill
+click &Fill
 on =Updexar
 see Confirm Fill 'Common/Admin Username' for All the selected LAN Machines ?
 click &Yes

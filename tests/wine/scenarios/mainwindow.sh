@@ -50,10 +50,9 @@ case_refused() {
 }
 
 # Started by a LAN run: the marker first, the main window without the choices under the start
-# countdown; Esc there logs the cancellation and ends; forceguest is left alone.
+# countdown; Esc there logs the cancellation and ends (forceguest left alone is the unit tier's).
 case_automatic() {
   rm -f "$share/Upd1/Log1/"*
-  hx_reg_dword "$lsa" forceguest 1
   hx_reg_delete 'HKLM\Software\VEKInfo' SoftUpdPath
   start 'C:\Updates\GalvanoUpd\UpdateG.exe' 'AUTOUPD-Galvano:\\SERVER\share\Upd1:3:Log1:3:0:N'
   ui <<'EOF'
@@ -64,7 +63,6 @@ see Auto Update in 60 Second(s)
 EOF
   is "$share/Upd1/Log1/3.txt" '[START]\r\nConnected\r\n[END]\r\n'
   lacks "$share/Upd1/Log1/3.log"
-  reg_is "$lsa" forceguest 0x1
   reg_is 'HKLM\Software\VEKInfo' SoftUpdPath '\\SERVER\share'
   shot mainwindow-auto
   printf 'on = Please Wait ...\nkey ESC\n' | ui

@@ -110,20 +110,8 @@ case_seal() {
   lacks "$app/deep" "$sysdir/VekTool.dll"; is "$app/keep.txt" old; reg_is 'HKLM\Software\VEKInfo\Galvano' InstallPath 'C:\Apps\Galvano\'
 }
 
-# A service that exists and does not run is started as the service; no second copy of the
-# program holds its port.
-case_service() {
-  local dir; dir="$([ "$kind" = wow64 ] && echo syswow64 || echo system32)"
-  unattended 11 "cp \"\$VEKSVR\" \"\$sysdir/VEKSvrReg.exe\"; timeout 60 wine sc create VEKSvrReg binpath= 'C:\\windows\\$dir\\VEKSvrReg.exe' start= demand >/dev/null" \
-    '*'
-  timeout 60 wine sc query VEKSvrReg 2>&1 | grep -q RUNNING || fail "the existing service was not started"
-  [ "$(running "$service" | wc -l)" = 1 ] || fail "not one copy of VEKSvrReg.exe runs"
-}
-
-# A run that stops before anything is installed (each reason's line is the unit tier's).
-case_stops() {
-  unattended 7 'rm -rf "$pkg/DLLs"' 'Error:Update:Source Folder [\\SERVER\share\Upd1\DLLs] not Found'
-  # A folder entry replaces its destination: never the whole system folder or installation.
+# A folder entry replaces its destination: never the whole system folder or installation.
+case_folders() {
   local s='\\SERVER\share\Upd1\DLLs\NewUpFls'
   unattended 11 "printf '%s\\r\\n' 'FOLDER,Reports,SYSDIR\\,Always' 'FOLDER,Reports,\\,Always' >\"\$src/INDEX.UPD\"" \
     "Error:Update:Folder ($s\\Reports) not copied: [SYSDIR\\] is a whole folder" \
@@ -196,11 +184,7 @@ EOF
 on =Updexar
 click OK
 gone = Please Wait ...
-on =Updexar -> Galvano -> GalvanoUpd
-key ESC
-on =Updexar
-click &Yes
 EOF
-  ends 30
+  leave
   is "$app/always.txt" new
 }

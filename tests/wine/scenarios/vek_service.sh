@@ -17,8 +17,7 @@ cleanup() { hx_stop_prefix; hx_reg_delete 'HKLM\Software\VEKInfo' SvrPort; rm -r
 case_direct() {
   UPDEXAR_VEK_SLOW_DIR='C:\VekData\Tarsel' UPDEXAR_VEK_SLOW_MS=5000 hx_start "$dir\\VEKSvrReg.exe"
   waits 60 'ask up "$port" GLV T1234 && grep -q EXIST "$work/up.txt"'
-  ask split "$port" GLV T1234 300 'state: EXIST'
-  ask crowded "$port" GLV T1234 -1 300 'idle connections: 300' 'state: EXIST'
+  ask crowded "$port" GLV T1234 300 300 'idle connections: 300' 'state: EXIST'
   ask stall "$port" TRS T1234 --meanwhile GLV T1234 GLV T9999 'meanwhile GLV T1234: EXIST, first waiting' \
     'meanwhile GLV T9999: NOTEXIST, first waiting' 'state: NOTEXIST'
 }
