@@ -29,6 +29,7 @@ using Phase = Session::Phase;
 
 const std::string kKey24 = MachineKeyFromSeed(kFallbackSeed);
 const std::string kKey30 = MachineKeyFromSeed("2147483648");
+const std::string kKey18 = MachineKeyFromSeed("305419");  // a small serial: the key wraps round within the request
 
 TEST(VekProtocol, CipherMachineKeyAndTokens) {
     // 'A' = 65: 65 mod 7 = 2, 65 mod 3 = 2. '?' = 63 divides by both, so the code itself twice;
@@ -136,7 +137,7 @@ TEST(VekService, ProductsAndAnswersToWholeRequests) {
 
 TEST(VekService, ARequestIsUnderstoodWhereverItIsCutAndByteByByte) {
     FakeServer server;
-    for (const std::string& key : {kKey24, kKey30}) {
+    for (const std::string& key : {kKey24, kKey30, kKey18}) {
         const std::string request = BuildRequest("T1234", "GLV", key);
         for (size_t cut = 1; cut < request.size(); ++cut) {
             Session session(server.core, 0);
