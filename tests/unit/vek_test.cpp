@@ -81,7 +81,7 @@ TEST(VekProtocol, EveryKindOfAnswerReadsAsItsOutcome) {
 // A server with one data directory per product and the files that exist; it records what it was
 // asked, so refused requests are seen never to reach the file system.
 struct FakeServer {
-    std::map<std::string, std::string> dirs{{"GLV", "D:\\Data\\Galvano"}, {"TRS", "D:\\Data\\Tarsel"}};
+    std::map<std::string, std::string> dirs{{"GLV", "D:\\Data\\Galvano"}, {"TRS", "D:\\Data\\Tarsel"}, {"NVR", ""}};
     std::set<std::string> files{"D:\\Data\\Galvano\\T1234.txt"};
     std::vector<std::string> asked;
     bool throwOnLookup = false;
@@ -128,9 +128,10 @@ TEST(VekService, ProductsAndAnswersToWholeRequests) {
         EXPECT_EQ(session.CurrentPhase(), Phase::Done);
     }
     EXPECT_EQ(server.Asked(BuildRequest("T9999", "GLV", kKey24), kKey24, "GLV"), "NOTEXIST");
+    // A product without a data directory here (none, or an empty one), or a lookup that fails, confirms nothing.
+    for (const char* code : {"RVN", "NVR"})
+        EXPECT_EQ(server.Asked(BuildRequest("T1234", code, kKey24), kKey24, code), "NOTEXIST");
     EXPECT_EQ(server.asked, std::vector<std::string>{"D:\\Data\\Galvano\\T9999.txt"});
-    // A product without a data directory here, or a lookup that fails, confirms nothing.
-    EXPECT_EQ(server.Asked(BuildRequest("T1234", "RVN", kKey24), kKey24, "RVN"), "NOTEXIST");
     server.throwOnLookup = true;
     EXPECT_EQ(server.Asked(BuildRequest("T1234", "GLV", kKey24), kKey24, "GLV"), "NOTEXIST");
 }
