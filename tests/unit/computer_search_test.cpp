@@ -48,11 +48,12 @@ TEST(ComputerSearch, OneMachineByNameOrAddress) {
     Search s;
     frmGetIPs& f = forms::Window<frmGetIPs>();
     f.optAddIP1.SetValue(true);
-    for (const char* address : {"10.1.2.300", ""}) {
+    for (const char* address : {"10.1.2.300", "10.1.2", ""}) {
         f.txtNameIP.SetText(address);
         f.cmdOk_Click();
     }
     EXPECT_EQ(s.messages, (std::vector<std::string>{"Updexar|Invalid IP Address [10.1.2.300].",
+                                                    "Updexar|Invalid IP Address [10.1.2].",
                                                     "Updexar|Please specify 'IP Address'."}));
     EXPECT_TRUE(IsValidIPAddress("010.001.002.009"));  // leading zeros are fine
     f.optAddIP0.SetValue(true);
