@@ -295,7 +295,11 @@ TEST(UpdateRun, RunningProgramsAreClosedOnlyWhenTheUserOrTheCountdownSaysSo) {
         const uint32_t server = m.fake.processes.AddProcess("VEKServer.exe");
         std::string label;
         m.backend.Always("frmwait", [&](forms::Form& f) { label = static_cast<frmwait&>(f).lblAuto.Caption(); });
+        const uint32_t& vek = m.VekService();  // found by its program's name: stopped for the update, and back
+        bool stopped = false;
+        m.files.beforeChange = [&](const std::string&) { stopped = stopped || vek != platform::ServiceRunning; };
         EXPECT_EQ(m.Run(), ExitOk);
+        EXPECT_TRUE(stopped && vek == platform::ServiceRunning);
         EXPECT_EQ(label, "Auto Close Apps and Update in 30 Second(s)");
         EXPECT_FALSE(m.fake.processes.IsRunning(pid) || m.fake.processes.IsRunning(server));
     }
