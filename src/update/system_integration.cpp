@@ -91,16 +91,19 @@ void ClearReadOnly(const std::string& file, const std::string& folder) {
     }
 }
 
-void EnsureParentFolder(const std::string& path) {
+bool EnsureParentFolder(const std::string& path) {
     platform::FileSystem& fs = *Os().files;
     try {
+        const std::string parent = PathParent(path);
         std::vector<std::string> missing;
-        for (std::string p = PathParent(path); !p.empty() && !fs.FolderExists(p); p = PathParent(p)) {
+        for (std::string p = parent; !p.empty() && !fs.FolderExists(p); p = PathParent(p)) {
             missing.push_back(p);
             if (PathParent(p) == p) break;
         }
         for (auto it = missing.rbegin(); it != missing.rend(); ++it) fs.CreateFolder(*it);
+        return parent.empty() || fs.FolderExists(parent);
     } catch (const RuntimeError&) {
+        return false;
     }
 }
 

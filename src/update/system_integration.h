@@ -29,9 +29,8 @@ inline constexpr std::string_view kVekServiceName = "VEKSvrReg";
 bool RegUnRegCOM(const std::string& path, bool registerServer);
 // Errors ignored; either path may be empty.
 void ClearReadOnly(const std::string& file, const std::string& folder);
-// Creates every missing folder above path; one that cannot be made is left for the copy that
-// follows to fail on and report.
-void EnsureParentFolder(const std::string& path);
+// Creates every missing folder above path; false when one could not be made.
+bool EnsureParentFolder(const std::string& path);
 void ZapOldInstallations();
 // The RegIni script's text for a product key ("O" grants every product's key).
 std::string RegistryRightsScript(const std::string& productKey);
