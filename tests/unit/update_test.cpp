@@ -295,11 +295,15 @@ TEST(UpdateRun, RunningProgramsAreClosedOnlyWhenTheUserOrTheCountdownSaysSo) {
         const uint32_t server = m.fake.processes.AddProcess("VEKServer.exe");
         std::string label;
         m.backend.Always("frmwait", [&](forms::Form& f) { label = static_cast<frmwait&>(f).lblAuto.Caption(); });
-        const uint32_t& vek = m.VekService();  // found by its program's name: stopped for the update, and back
+        // Every service of the VEK program, found by the program's name: stopped for the update, and back.
+        const uint32_t& vek = m.VekService();
+        const uint32_t& other = (m.fake.services.services["VEK3"] = m.fake.services.services["VEK2"]).state;
         bool stopped = false;
-        m.files.beforeChange = [&](const std::string&) { stopped = stopped || vek != platform::ServiceRunning; };
+        m.files.beforeChange = [&](const std::string&) {
+            stopped = stopped || (vek != platform::ServiceRunning && other != platform::ServiceRunning);
+        };
         EXPECT_EQ(m.Run(), ExitOk);
-        EXPECT_TRUE(stopped && vek == platform::ServiceRunning);
+        EXPECT_TRUE(stopped && vek == platform::ServiceRunning && other == platform::ServiceRunning);
         EXPECT_EQ(label, "Auto Close Apps and Update in 30 Second(s)");
         EXPECT_FALSE(m.fake.processes.IsRunning(pid) || m.fake.processes.IsRunning(server));
     }
