@@ -58,8 +58,8 @@ struct Machine : uitest::UiFixture {
     }
     ~Machine() { Handoffs() = MainWindowHandoffs{}; }
     // A VEK service that runs, and stops slowly when the update stops it.
-    uint32_t& VekService() {
-        return (fake.services.services["VEK2"] = fakes::FakeService{kSys + "\\VEKSvrReg.exe", platform::ServiceRunning, true}).state;
+    uint32_t& VekService(const std::string& name = "VEK2") {
+        return (fake.services.services[name] = fakes::FakeService{kSys + "\\VEKSvrReg.exe", platform::ServiceRunning, true}).state;
     }
 
     void Package(const std::string& relative, const std::string& text) { Put(kPkg + "\\" + relative, text); }
@@ -297,7 +297,7 @@ TEST(UpdateRun, RunningProgramsAreClosedOnlyWhenTheUserOrTheCountdownSaysSo) {
         m.backend.Always("frmwait", [&](forms::Form& f) { label = static_cast<frmwait&>(f).lblAuto.Caption(); });
         // Every service of the VEK program, found by the program's name: stopped for the update, and back.
         const uint32_t& vek = m.VekService();
-        const uint32_t& other = (m.fake.services.services["VEK3"] = m.fake.services.services["VEK2"]).state;
+        const uint32_t& other = m.VekService("VEK3");
         bool stopped = false;
         m.files.beforeChange = [&](const std::string&) {
             stopped = stopped || (vek != platform::ServiceRunning && other != platform::ServiceRunning);
